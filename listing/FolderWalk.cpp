@@ -1,0 +1,140 @@
+// The folder walk: ListFile lists a folder's entries and descends into its sub-folders,
+// depth-first, in the order the file system gives them.
+#include <new>
+#include <vector>
+
+#include "listing/CollectedNames.h"
+#include "window/frmMain.h"
+
+namespace tarnwick {
+namespace {
+
+bool IsDotOrDotDot(TextView name) { return name == u"." || name == u".."; }
+
+bool HasFolderBit(std::optional<uint32_t> attributes) {
+    return attributes && (*attributes & attr::Folder);
+}
+
+// One activation of ListFile. Its Path is the prefix of the walk's shared path buffer
+// up to pathLength (the final separator included), so a deep walk keeps one copy of it.
+struct Activation {
+    Activation(size_t length, int32_t layer) : pathLength(length), Layer(layer) {}
+    size_t pathLength;
+    int32_t Layer;
+    CollectedNames names;
+    size_t index = 0;
+    std::optional<std::optional<FolderId>> identity;  // read only once a link is met
+};
+
+// The recursion of ListFile kept on the heap rather than the call stack, so that a walk
+// as deep as the file system allows fits whatever the thread's stack size.
+class Walk {
+public:
+    explicit Walk(frmMain& form) : form_(form), files_(form.files) {}
+
+    void Run(Text Path, int32_t Layer) {
+        path_ = std::move(Path);
+        Enter(Layer);
+        while (!stack_.empty()) {
+            if (stack_.back().index == stack_.back().names.Count()) {
+                stack_.pop_back();  // step 8
+                continue;
+            }
+            ListNextEntry();
+        }
+    }
+
+private:
+    // Steps 1 to 6: the enumeration phase. The activation goes on to its listing phase
+    // only when it collected something and no stop was asked for.
+    void Enter(int32_t Layer) {
+        if (path_.empty() || path_.back() != kSeparator) path_ += kSeparator;
+        Activation a(path_.size(), Layer);
+        if (!Collect(a)) return;
+        stack_.push_back(std::move(a));
+    }
+
+    bool Collect(Activation& a) {
+        const size_t folder = a.pathLength;
+        for (TextView name = files_.FindFirst(path_, form_.DirAttr); !name.empty();
+             name = files_.FindNext()) {
+            if (IsDotOrDotDot(name)) {
+                if (PumpAndCheckStop()) return false;
+                continue;
+            }
+            path_.resize(folder);
+            path_ += name;  // the entry's full path
+            if (!form_.TestPath(path_)) continue;
+            if (form_.DirsOnly && !HasFolderBit(files_.GetAttributes(path_))) continue;
+            a.names.Add(name, files_.EnumeratedAttributes());
+        }
+        path_.resize(folder);
+        if (a.names.Count() == 0) return false;
+        return !PumpAndCheckStop();
+    }
+
+    // Step 7 for the activation on top: one line, then the descent.
+    void ListNextEntry() {
+        Activation& a = stack_.back();
+        const CollectedNames::Entry entry = a.names[a.index++];
+        const int32_t Layer = a.Layer;
+        path_.resize(a.pathLength);
+        path_ += entry.name;
+        if (form_.NoPath) {
+            line_.assign(static_cast<size_t>(Layer) * 4 - 4, u' ');
+            line_ += entry.name;
+            form_.PushDir(line_);
+        } else {
+            form_.PushDir(path_);
+        }
+        if (Layer < form_.Levels && IsFolderToEnter(entry)) Enter(Layer + 1);
+    }
+
+    // The descent test answers from the enumeration where it returned the attributes;
+    // an entry whose attributes can't be read is entered all the same.
+    bool IsFolderToEnter(const CollectedNames::Entry& entry) {
+        const auto attributes = entry.attributes ? entry.attributes : files_.GetAttributes(path_);
+        if (attributes && !(*attributes & attr::Folder)) return false;
+        return !(attributes && (*attributes & attr::Link) && LeadsToAncestor());
+    }
+
+    // A link back to the folder itself or one of its ancestors is listed but not entered.
+    bool LeadsToAncestor() {
+        const auto target = files_.Identity(path_);
+        if (!target) return false;
+        for (Activation& a : stack_) {
+            if (!a.identity) a.identity = files_.Identity(TextView(path_).substr(0, a.pathLength));
+            if (*a.identity == target) return true;
+        }
+        return false;
+    }
+
+    bool PumpAndCheckStop() {
+        if (form_.events.DoEvents() == 0) form_.events.End();
+        return form_.StopRequested != False;
+    }
+
+    frmMain& form_;
+    FileSystem& files_;
+    Text path_;
+    Text line_;
+    std::vector<Activation> stack_;
+};
+
+}  // namespace
+
+void frmMain::ListFile(Text Path, int32_t Layer) { Walk(*this).Run(std::move(Path), Layer); }
+
+bool frmMain::TestPath(TextView PathName) { return files.GetAttributes(PathName).has_value(); }
+
+void frmMain::PushDir(TextView DirStr) {
+    try {
+        line_.assign(DirStr);
+        line_ += u"\r\n";
+    } catch (const std::bad_alloc&) {
+        return;  // the line is passed over, as any refused insertion
+    }
+    txtResult.SetSelText(line_);
+}
+
+}  // namespace tarnwick

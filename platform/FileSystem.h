@@ -1,0 +1,52 @@
+#pragma once
+// What the folder walk needs from the file system.
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+#include "platform/Text.h"
+
+namespace tarnwick {
+
+// Attribute bits, with their Windows values on every platform.
+namespace attr {
+inline constexpr uint32_t Hidden = 0x2;
+inline constexpr uint32_t System = 0x4;
+inline constexpr uint32_t Folder = 0x10;
+inline constexpr uint32_t Link = 0x400;  // symbolic link, junction or other reparse point
+}  // namespace attr
+
+// Identifies a folder however it is reached (through links too).
+struct FolderId {
+    uint64_t volume = 0;
+    uint64_t file = 0;
+    friend bool operator==(const FolderId&, const FolderId&) = default;
+};
+
+// One enumeration at a time: FindFirst abandons the one in progress. A returned name
+// stays valid until the next FindFirst or FindNext; the empty name means "no more"
+// (and stands for any failure as well).
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // First entry of `folder` (ending in the separator) whose hidden, system and folder
+    // bits are all within `mask`. Gives "." and ".." too, except in a drive root.
+    virtual TextView FindFirst(TextView folder, int32_t mask) = 0;
+    virtual TextView FindNext() = 0;
+
+    // The attributes that the enumeration returned with its last name, when it did.
+    virtual std::optional<uint32_t> EnumeratedAttributes() = 0;
+
+    // Attribute query of a full path; nothing when the attributes can't be read.
+    // A query for the entry just enumerated is answered without asking the disk again.
+    virtual std::optional<uint32_t> GetAttributes(TextView path) = 0;
+
+    // The folder that `path` leads to, following links.
+    virtual std::optional<FolderId> Identity(TextView path) = 0;
+};
+
+// The real file system of the platform the program is built for.
+std::unique_ptr<FileSystem> MakeFileSystem();
+
+}  // namespace tarnwick

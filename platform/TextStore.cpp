@@ -1,0 +1,125 @@
+#include "platform/TextStore.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace tarnwick {
+
+TextStore::Block TextStore::NewBlock() {
+    return Block{std::make_unique_for_overwrite<char16_t[]>(kBlockSize), 0};
+}
+
+Text TextStore::GetText() const {
+    Text text;
+    text.reserve(length_);
+    for (const Block& b : blocks_) text.append(b.data.get(), b.size);
+    return text;
+}
+
+void TextStore::SetText(TextView text) {
+    std::vector<Block> old;
+    old.swap(blocks_);
+    length_ = 0;
+    anchor_ = caret_ = 0;
+    try {
+        Append(text);
+    } catch (...) {
+        blocks_.swap(old);
+        length_ = 0;
+        for (const Block& b : blocks_) length_ += b.size;
+        throw;
+    }
+}
+
+void TextStore::Select(size_t anchor, size_t caret) {
+    anchor_ = std::min(anchor, length_);
+    caret_ = std::min(caret, length_);
+}
+
+void TextStore::ReplaceSelection(TextView text) {
+    const size_t start = SelStart();
+    const size_t end = SelEnd();
+    // Insert first: if that fails for want of memory, the selected text is still there.
+    Insert(end, text);
+    Erase(start, end - start);
+    anchor_ = caret_ = start + text.size();
+}
+
+// The block holding `pos`; the end of the text is the end of the last block.
+TextStore::Place TextStore::Locate(size_t pos) const {
+    if (pos * 2 < length_) {
+        size_t b = 0;
+        while (pos >= blocks_[b].size) pos -= blocks_[b++].size;
+        return {b, pos};
+    }
+    size_t b = blocks_.size();
+    size_t after = length_ - pos;  // characters from pos to the end
+    while (b > 0 && after > blocks_[b - 1].size) after -= blocks_[--b].size;
+    if (b == 0) return {0, 0};
+    return {b - 1, blocks_[b - 1].size - after};
+}
+
+void TextStore::Append(TextView text) {
+    while (!text.empty()) {
+        if (blocks_.empty() || blocks_.back().size == kBlockSize) blocks_.push_back(NewBlock());
+        Block& last = blocks_.back();
+        const size_t n = std::min(text.size(), kBlockSize - last.size);
+        std::memcpy(last.data.get() + last.size, text.data(), n * sizeof(char16_t));
+        last.size += n;
+        length_ += n;
+        text.remove_prefix(n);
+    }
+}
+
+void TextStore::Insert(size_t pos, TextView text) {
+    if (text.empty()) return;
+    if (pos >= length_) return Append(text);
+    const Place at = Locate(pos);
+    Block& block = blocks_[at.block];
+    if (block.size + text.size() <= kBlockSize) {
+        char16_t* p = block.data.get() + at.offset;
+        std::memmove(p + text.size(), p, (block.size - at.offset) * sizeof(char16_t));
+        std::memcpy(p, text.data(), text.size() * sizeof(char16_t));
+        block.size += text.size();
+        length_ += text.size();
+        return;
+    }
+    // Split the block: the new text and the block's tail refill it and the blocks after it.
+    // Everything that can fail happens before the first change.
+    Text moved;
+    moved.reserve(text.size() + block.size - at.offset);
+    moved.append(text);
+    moved.append(block.data.get() + at.offset, block.size - at.offset);
+    const size_t room = kBlockSize - at.offset;
+    std::vector<Block> fresh;
+    for (size_t from = room; from < moved.size(); from += kBlockSize) {
+        Block b = NewBlock();
+        b.size = std::min(kBlockSize, moved.size() - from);
+        std::memcpy(b.data.get(), moved.data() + from, b.size * sizeof(char16_t));
+        fresh.push_back(std::move(b));
+    }
+    blocks_.reserve(blocks_.size() + fresh.size());
+
+    Block& target = blocks_[at.block];  // the reserve may have moved it
+    std::memcpy(target.data.get() + at.offset, moved.data(), room * sizeof(char16_t));
+    target.size = kBlockSize;
+    blocks_.insert(blocks_.begin() + static_cast<std::ptrdiff_t>(at.block + 1),
+                   std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+    length_ += text.size();
+}
+
+void TextStore::Erase(size_t pos, size_t count) {
+    while (count > 0) {
+        const Place at = Locate(pos);
+        Block& block = blocks_[at.block];
+        const size_t n = std::min(count, block.size - at.offset);
+        char16_t* p = block.data.get() + at.offset;
+        std::memmove(p, p + n, (block.size - at.offset - n) * sizeof(char16_t));
+        block.size -= n;
+        length_ -= n;
+        count -= n;
+        if (block.size == 0) blocks_.erase(blocks_.begin() + static_cast<std::ptrdiff_t>(at.block));
+    }
+}
+
+}  // namespace tarnwick

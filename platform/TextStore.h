@@ -1,0 +1,50 @@
+#pragma once
+// The text of a multi-line box held in fixed blocks, so that appending a line costs the
+// same however long the text is, and growing it never copies what is already there.
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace tarnwick {
+
+class TextStore {
+public:
+    size_t Length() const { return length_; }
+    Text GetText() const;
+    void SetText(TextView text);  // the caret goes to the start, as in an edit box
+
+    // A selection from `anchor` to `caret`; positions past the end stand for the end.
+    void Select(size_t anchor, size_t caret);
+    size_t SelStart() const { return std::min(anchor_, caret_); }
+    size_t SelEnd() const { return std::max(anchor_, caret_); }
+
+    // Replaces the selection with `text`; the caret then stands right after it. Either
+    // succeeds or throws std::bad_alloc with the text unchanged.
+    void ReplaceSelection(TextView text);
+
+private:
+    static constexpr size_t kBlockSize = size_t{1} << 15;
+    struct Block {
+        std::unique_ptr<char16_t[]> data;
+        size_t size = 0;
+    };
+    struct Place {
+        size_t block;
+        size_t offset;
+    };
+
+    Place Locate(size_t pos) const;
+    void Insert(size_t pos, TextView text);
+    void Append(TextView text);
+    void Erase(size_t pos, size_t count);
+    static Block NewBlock();
+
+    std::vector<Block> blocks_;
+    size_t length_ = 0;
+    size_t anchor_ = 0;
+    size_t caret_ = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,160 @@
+#include "platform/native/PosixFileSystem.h"
+
+#include <fcntl.h>
+#include <limits.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+#include "platform/native/Utf8.h"
+
+namespace tarnwick {
+
+std::unique_ptr<FileSystem> MakeFileSystem() {
+    return std::make_unique<native::PosixFileSystem>();
+}
+
+namespace native {
+namespace {
+
+bool IsDots(const char* name) {
+    return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
+}
+
+uint32_t HiddenBit(std::string_view name) {
+    return !name.empty() && name[0] == '.' && name != "." && name != ".." ? attr::Hidden : 0;
+}
+
+// Opens a path of any length: one too long for a single call is opened piece by piece.
+int OpenPath(const std::string& path, int flags) {
+    constexpr size_t kPiece = PATH_MAX - 256;
+    if (path.size() < kPiece) return open(path.c_str(), flags | O_CLOEXEC);
+    int dir = AT_FDCWD;
+    size_t from = 0;
+    if (path[0] == '/') {
+        dir = open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        from = 1;
+    }
+    while (dir != -1 && path.size() - from >= kPiece) {
+        const size_t cut = path.rfind('/', from + kPiece);
+        if (cut == std::string::npos || cut < from) break;
+        const std::string piece = path.substr(from, cut - from);
+        const int next = openat(dir, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (dir != AT_FDCWD) close(dir);
+        dir = next;
+        from = cut + 1;
+    }
+    if (dir == -1) return -1;
+    const std::string rest = from < path.size() ? path.substr(from) : ".";
+    const int fd = openat(dir, rest.c_str(), flags | O_CLOEXEC);
+    if (dir != AT_FDCWD) close(dir);
+    return fd;
+}
+
+bool StatPath(const std::string& path, bool follow, struct stat& st) {
+    if (path.size() < PATH_MAX - 256) return (follow ? stat : lstat)(path.c_str(), &st) == 0;
+    const size_t slash = path.find_last_of('/', path.size() - 2);
+    const int parent = OpenPath(path.substr(0, slash + 1), O_PATH | O_DIRECTORY);
+    if (parent == -1) return false;
+    const bool ok =
+        fstatat(parent, path.c_str() + slash + 1, &st, follow ? 0 : AT_SYMLINK_NOFOLLOW) == 0;
+    close(parent);
+    return ok;
+}
+
+// Attributes from an lstat result; a link is a folder when what it leads to is one.
+uint32_t FromStat(const struct stat& st, const struct stat* target) {
+    if (!S_ISLNK(st.st_mode)) return S_ISDIR(st.st_mode) ? attr::Folder : 0;
+    return attr::Link | (target && S_ISDIR(target->st_mode) ? attr::Folder : 0);
+}
+
+}  // namespace
+
+void PosixFileSystem::Close() {
+    if (dir_) closedir(dir_);
+    dir_ = nullptr;
+}
+
+TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask) {
+    Close();
+    folder_.assign(folder);
+    mask_ = mask;
+    scratch_.clear();
+    AppendBytes(folder, scratch_);
+    const int fd = OpenPath(scratch_, O_RDONLY | O_DIRECTORY);
+    if (fd == -1) return {};
+    dir_ = fdopendir(fd);
+    if (!dir_) {
+        close(fd);
+        return {};
+    }
+    return FindNext();
+}
+
+TextView PosixFileSystem::FindNext() {
+    while (dir_) {
+        const dirent* e = readdir(dir_);  // a read error ends the enumeration like its end
+        if (!e) break;
+        if (HiddenBit(e->d_name) && !(mask_ & attr::Hidden)) continue;
+        entry_.assign(e->d_name);
+        type_ = e->d_type;
+        attributes_.reset();
+        if (!(mask_ & attr::Folder) && !IsDots(e->d_name)) {
+            const auto a = EnumeratedAttributes();
+            if (a && (*a & attr::Folder)) continue;
+        }
+        name_.clear();
+        AppendUtf16(entry_, name_);
+        return name_;
+    }
+    Close();
+    return {};
+}
+
+std::optional<uint32_t> PosixFileSystem::EnumeratedAttributes() {
+    if (!dir_) return std::nullopt;
+    if (attributes_) return *attributes_;
+    const uint32_t hidden = HiddenBit(entry_);
+    if (type_ == DT_DIR) {
+        attributes_ = attr::Folder | hidden;
+    } else if (type_ != DT_UNKNOWN && type_ != DT_LNK) {
+        attributes_ = hidden;
+    } else {  // the directory entry alone doesn't tell
+        struct stat st, target;
+        const int fd = dirfd(dir_);
+        if (fstatat(fd, entry_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            attributes_ = std::optional<uint32_t>{};
+        } else {
+            const bool followed = fstatat(fd, entry_.c_str(), &target, 0) == 0;
+            attributes_ = FromStat(st, followed ? &target : nullptr) | hidden;
+        }
+    }
+    return *attributes_;
+}
+
+bool PosixFileSystem::IsLastEntry(TextView path) const {
+    return dir_ && path.size() == folder_.size() + name_.size() && path.starts_with(folder_) &&
+           path.ends_with(name_);
+}
+
+std::optional<uint32_t> PosixFileSystem::GetAttributes(TextView path) {
+    if (IsLastEntry(path)) return EnumeratedAttributes();
+    const std::string bytes = ToBytes(path);
+    struct stat st, target;
+    if (bytes.empty() || !StatPath(bytes, false, st)) return std::nullopt;
+    const bool followed = S_ISLNK(st.st_mode) && StatPath(bytes, true, target);
+    const size_t slash = bytes.find_last_of('/', bytes.size() - 2);
+    const std::string_view last =
+        slash == std::string::npos ? std::string_view(bytes) : std::string_view(bytes).substr(slash + 1);
+    return FromStat(st, followed ? &target : nullptr) | HiddenBit(last);
+}
+
+std::optional<FolderId> PosixFileSystem::Identity(TextView path) {
+    struct stat st;
+    if (!StatPath(ToBytes(path), true, st)) return std::nullopt;
+    return FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+}  // namespace native
+}  // namespace tarnwick

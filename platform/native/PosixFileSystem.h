@@ -1,0 +1,36 @@
+#pragma once
+// The file system of a POSIX system. A name beginning with "." counts as hidden
+// (except "." and ".." themselves); nothing counts as system.
+#include <dirent.h>
+
+#include <string>
+
+#include "platform/FileSystem.h"
+
+namespace tarnwick::native {
+
+class PosixFileSystem : public FileSystem {
+public:
+    ~PosixFileSystem() override { Close(); }
+
+    TextView FindFirst(TextView folder, int32_t mask) override;
+    TextView FindNext() override;
+    std::optional<uint32_t> EnumeratedAttributes() override;
+    std::optional<uint32_t> GetAttributes(TextView path) override;
+    std::optional<FolderId> Identity(TextView path) override;
+
+private:
+    void Close();
+    bool IsLastEntry(TextView path) const;
+
+    DIR* dir_ = nullptr;
+    int32_t mask_ = 0;
+    Text folder_;          // the folder being enumerated, as the walk gave it
+    std::string entry_;    // the last name given, as bytes
+    unsigned char type_ = DT_UNKNOWN;
+    Text name_;            // the same name as text
+    std::optional<std::optional<uint32_t>> attributes_;  // of the last entry, once read
+    std::string scratch_;
+};
+
+}  // namespace tarnwick::native

@@ -1,0 +1,94 @@
+#include "platform/native/Utf8.h"
+
+namespace tarnwick::native {
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00;
+
+bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+
+// Length of the valid UTF-8 sequence at the start of `s`, and its code point; 0 if invalid.
+size_t DecodeOne(std::string_view s, char32_t& cp) {
+    const auto c0 = static_cast<unsigned char>(s[0]);
+    size_t n;
+    char32_t min;
+    if (c0 >= 0xC2 && c0 <= 0xDF) {
+        n = 2, min = 0x80, cp = c0 & 0x1F;
+    } else if (c0 >= 0xE0 && c0 <= 0xEF) {
+        n = 3, min = 0x800, cp = c0 & 0x0F;
+    } else if (c0 >= 0xF0 && c0 <= 0xF4) {
+        n = 4, min = 0x10000, cp = c0 & 0x07;
+    } else {
+        return 0;
+    }
+    if (s.size() < n) return 0;
+    for (size_t i = 1; i < n; ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (!IsContinuation(c)) return 0;
+        cp = (cp << 6) | (c & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0;
+    return n;
+}
+
+}  // namespace
+
+void AppendUtf16(std::string_view bytes, Text& out) {
+    out.reserve(out.size() + bytes.size());
+    while (!bytes.empty()) {
+        const auto c0 = static_cast<unsigned char>(bytes[0]);
+        if (c0 < 0x80) {
+            out.push_back(c0);
+            bytes.remove_prefix(1);
+            continue;
+        }
+        char32_t cp;
+        const size_t n = DecodeOne(bytes, cp);
+        if (n == 0) {
+            out.push_back(static_cast<char16_t>(kEscapeBase + c0));
+            bytes.remove_prefix(1);
+            continue;
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        bytes.remove_prefix(n);
+    }
+}
+
+void AppendBytes(TextView text, std::string& out) {
+    out.reserve(out.size() + text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp < 0x80) {
+            out.push_back(static_cast<char>(cp));
+            continue;
+        }
+        if (cp >= 0xDC80 && cp <= 0xDCFF) {  // an escaped byte
+            out.push_back(static_cast<char>(cp - kEscapeBase));
+            continue;
+        }
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[++i] - 0xDC00);
+        }
+        // Other lone surrogates cannot come from a name; they are written as WTF-8 would.
+        if (cp < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+        } else if (cp < 0x10000) {
+            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        }
+        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+}
+
+}  // namespace tarnwick::native

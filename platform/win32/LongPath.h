@@ -1,0 +1,13 @@
+#pragma once
+#include "platform/Text.h"
+
+namespace tarnwick::win32 {
+
+// The form of `path` to hand to the file API: a path too long for the classic limit gets
+// the "\\?\" form, so that it works at any length; a shorter one stays as the user typed it.
+Text LongPath(TextView path);
+
+// "C:\", "\\?\C:\" or "\": a root that gives no "." and "..".
+bool IsDriveRoot(TextView folder);
+
+}  // namespace tarnwick::win32

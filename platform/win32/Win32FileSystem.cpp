@@ -1,0 +1,90 @@
+#include "platform/win32/Win32FileSystem.h"
+
+#include "platform/win32/LongPath.h"
+#include "platform/win32/Wide.h"
+
+namespace tarnwick {
+
+std::unique_ptr<FileSystem> MakeFileSystem() {
+    return std::make_unique<win32::Win32FileSystem>();
+}
+
+namespace win32 {
+namespace {
+
+bool IsDots(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
+}
+
+}  // namespace
+
+void Win32FileSystem::Close() {
+    if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
+    find_ = INVALID_HANDLE_VALUE;
+}
+
+TextView Win32FileSystem::Name() const { return FromW(data_.cFileName); }
+
+// An entry is given only when each of its hidden, system and folder bits is in the mask.
+bool Win32FileSystem::Admitted() const {
+    constexpr DWORD kFiltered = attr::Hidden | attr::System | attr::Folder;
+    if (data_.dwFileAttributes & kFiltered & ~static_cast<DWORD>(mask_)) return false;
+    return !(root_ && IsDots(data_.cFileName));
+}
+
+TextView Win32FileSystem::FindFirst(TextView folder, int32_t mask) {
+    Close();
+    folder_.assign(folder);
+    mask_ = mask;
+    root_ = IsDriveRoot(folder);
+    const Text pattern = LongPath(folder) + u"*";
+    find_ = FindFirstFileExW(W(pattern), FindExInfoBasic, &data_, FindExSearchNameMatch, nullptr,
+                             FIND_FIRST_EX_LARGE_FETCH);
+    if (find_ == INVALID_HANDLE_VALUE) return {};
+    if (Admitted()) return Name();
+    return FindNext();
+}
+
+TextView Win32FileSystem::FindNext() {
+    // Any failure of FindNextFileW, not only the end, ends the enumeration.
+    while (find_ != INVALID_HANDLE_VALUE && FindNextFileW(find_, &data_)) {
+        if (Admitted()) return Name();
+    }
+    Close();
+    return {};
+}
+
+std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {
+    if (find_ == INVALID_HANDLE_VALUE) return std::nullopt;
+    return data_.dwFileAttributes;
+}
+
+bool Win32FileSystem::IsLastEntry(TextView path) const {
+    if (find_ == INVALID_HANDLE_VALUE) return false;
+    const TextView name = Name();
+    return path.size() == folder_.size() + name.size() && path.starts_with(folder_) &&
+           path.ends_with(name);
+}
+
+std::optional<uint32_t> Win32FileSystem::GetAttributes(TextView path) {
+    if (IsLastEntry(path)) return data_.dwFileAttributes;
+    const DWORD a = GetFileAttributesW(W(LongPath(path)));
+    if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
+    return a;
+}
+
+std::optional<FolderId> Win32FileSystem::Identity(TextView path) {
+    const HANDLE h = CreateFileW(W(LongPath(path)), 0,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool ok = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (!ok) return std::nullopt;
+    return FolderId{info.dwVolumeSerialNumber,
+                    (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+}  // namespace win32
+}  // namespace tarnwick

@@ -1,0 +1,32 @@
+#pragma once
+// The Windows file system through the wide-character API, at any path length.
+#include <windows.h>
+
+#include "platform/FileSystem.h"
+
+namespace tarnwick::win32 {
+
+class Win32FileSystem : public FileSystem {
+public:
+    ~Win32FileSystem() override { Close(); }
+
+    TextView FindFirst(TextView folder, int32_t mask) override;
+    TextView FindNext() override;
+    std::optional<uint32_t> EnumeratedAttributes() override;
+    std::optional<uint32_t> GetAttributes(TextView path) override;
+    std::optional<FolderId> Identity(TextView path) override;
+
+private:
+    void Close();
+    bool Admitted() const;
+    TextView Name() const;
+    bool IsLastEntry(TextView path) const;
+
+    HANDLE find_ = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data_{};
+    int32_t mask_ = 0;
+    bool root_ = false;
+    Text folder_;
+};
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,253 @@
+#include "tests/listing/WalkFixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAreArray;
+
+const Text kSep(1, kSeparator);
+
+// The folder "Data" holding a.txt and Sub, which holds b.txt.
+class ListingLines : public WalkTest {
+protected:
+    void SetUp() override {
+        tree.File(u"Data/a.txt");
+        tree.File(u"Data/Sub/b.txt");
+    }
+};
+
+TEST_F(ListingLines, FullPathsInWalkOrder) {
+    Set({.levels = 2});
+    const auto lines = List(P(u"Data"));
+    EXPECT_THAT(lines, UnorderedElementsAreArray(Ps({u"Data/a.txt", u"Data/Sub", u"Data/Sub/b.txt"})));
+    ExpectDepthFirst(lines, P(u"Data"));
+}
+
+TEST_F(ListingLines, TrailingSeparatorGivesTheSameLines) {
+    Set({.levels = 2});
+    const auto without = List(P(u"Data"));
+    box.Store().SetText(u"");
+    EXPECT_EQ(List(P(u"Data") + kSep), without);
+}
+
+TEST_F(ListingLines, BareNamesIndentFourSpacesPerLevel) {
+    tree.File(u"Data/Sub/Deeper/c.txt");
+    Set({.bare = true});
+    EXPECT_THAT(List(P(u"Data")), UnorderedElementsAreArray(std::vector<Text>{
+                                      u"a.txt", u"Sub", u"    b.txt", u"    Deeper", u"        c.txt"}));
+}
+
+TEST_F(ListingLines, LevelsOneListsOnlyTheChosenFolderAndQueriesNothingForDescents) {
+    Set({.levels = 1});
+    EXPECT_THAT(List(P(u"Data")), UnorderedElementsAreArray(Ps({u"Data/a.txt", u"Data/Sub"})));
+    EXPECT_EQ(files.enumerations, 1);
+    EXPECT_EQ(files.attributeQueries, 2);  // one TestPath per entry, none for a descent
+}
+
+TEST_F(ListingLines, FoldersOnlyLeavesFilesOutButStillEntersFolders) {
+    tree.Folder(u"Data/Sub/Inner");
+    Set({.files = false});
+    EXPECT_THAT(List(P(u"Data")), UnorderedElementsAreArray(Ps({u"Data/Sub", u"Data/Sub/Inner"})));
+    // TestPath for each of a.txt, Sub, b.txt, Inner, and the folder test for the three that pass.
+    EXPECT_EQ(files.attributeQueries, 4 + 4);
+}
+
+TEST_F(ListingLines, EveryLineEndsInCrLfTheLastIncluded) {
+    Set({});
+    List(P(u"Data"));
+    const Text text = box.Store().GetText();
+    ASSERT_GE(text.size(), 2u);
+    EXPECT_EQ(text.substr(text.size() - 2), u"\r\n");
+    EXPECT_EQ(text.find(u"\r\n\r\n"), Text::npos);
+}
+
+TEST_F(WalkTest, EmptyFolderPumpsTwiceAndAddsNoLine) {
+    tree.Folder(u"Empty");
+    Set({});
+    EXPECT_THAT(List(P(u"Empty")), IsEmpty());
+    EXPECT_EQ(pump.pumps, 2);  // at "." and "..", no third pump
+}
+
+TEST_F(WalkTest, EmptySubFolderKeepsItsOwnLine) {
+    tree.Folder(u"Top/Empty");
+    Set({});
+    EXPECT_THAT(List(P(u"Top")), ElementsAreArray(Ps({u"Top/Empty"})));
+    EXPECT_EQ(pump.pumps, 3 + 2);
+}
+
+TEST_F(WalkTest, MissingFolderGivesNothingAndNeverPumps) {
+    Set({});
+    EXPECT_THAT(List(P(u"Nowhere")), IsEmpty());
+    EXPECT_EQ(pump.pumps, 0);
+}
+
+TEST_F(WalkTest, AFileTakenForAFolderGivesNothing) {
+    tree.File(u"plain.txt");
+    Set({});
+    EXPECT_THAT(List(P(u"plain.txt")), IsEmpty());
+    EXPECT_EQ(pump.pumps, 0);
+}
+
+TEST_F(WalkTest, EmptyPathListsTheRoot) {
+    Set({.files = false, .levels = 1});
+    const auto lines = List(u"");
+    ASSERT_THAT(lines, ::testing::Not(IsEmpty()));
+    for (const Text& line : lines) {
+        EXPECT_TRUE(line.starts_with(kSep)) << Narrow(line);
+        EXPECT_FALSE(line.starts_with(kSep + kSep)) << Narrow(line);
+    }
+}
+
+TEST_F(WalkTest, HiddenFolderNeedsTheHiddenBitInTheMask) {
+    tree.File(u".secret/inside.txt");
+    tree.Hide(u".secret");
+    tree.File(u"shown.txt");
+    Set({.hidden = false});
+    EXPECT_THAT(List(tree.Root()), ElementsAreArray(Ps({u"shown.txt"})));
+
+    box.Store().SetText(u"");
+    Set({.hidden = true});
+    EXPECT_THAT(List(tree.Root()), UnorderedElementsAreArray(Ps({u"shown.txt", u".secret",
+                                                                  u".secret/inside.txt"})));
+}
+
+TEST_F(WalkTest, UnicodeNamesAreListedAndEntered) {
+    const Text chinese = u"文件夹";
+    const Text astral = u"\U0001F4C1 emoji";  // outside the basic plane: a surrogate pair
+    tree.File(chinese + u"/" + astral + u"/说明.txt");
+    Set({});
+    EXPECT_THAT(List(tree.Root()),
+                UnorderedElementsAreArray(Ps({chinese, chinese + u"/" + astral,
+                                              chinese + u"/" + astral + u"/说明.txt"})));
+}
+
+// The chain a/b/c/d, one folder in each.
+class DepthDuringWalk : public WalkTest {
+protected:
+    void SetUp() override { tree.Folder(u"a/b/c/d"); }
+    // Runs `change` at the first pump inside folder a (after a's own line exists).
+    void OnEnteringA(std::function<void()> change) {
+        pump.onPump = [this, change](int) {
+            if (Lines().size() == 1 && !done_) {
+                done_ = true;
+                change();
+            }
+        };
+    }
+    bool done_ = false;
+};
+
+TEST_F(DepthDuringWalk, LoweredLevelsStopLaterDescents) {
+    Set({.levels = 10});
+    OnEnteringA([&] { form.Levels = 2; });
+    EXPECT_THAT(List(tree.Root()), ElementsAreArray(Ps({u"a", u"a/b"})));
+}
+
+TEST_F(DepthDuringWalk, RaisedLevelsLetLaterDescentsGoDeeper) {
+    Set({.levels = 2});
+    OnEnteringA([&] { form.Levels = 4; });
+    EXPECT_THAT(List(tree.Root()), ElementsAreArray(Ps({u"a", u"a/b", u"a/b/c", u"a/b/c/d"})));
+}
+
+// Folder "a" holds three folders, each holding one more.
+class StopAndClose : public WalkTest {
+protected:
+    void SetUp() override {
+        for (TextView s : {u"a/s1/inner", u"a/s2/inner", u"a/s3/inner"}) tree.Folder(s);
+        tree.Folder(u"z");
+        Set({});
+    }
+};
+
+TEST_F(StopAndClose, StopAtAPumpEndsThatFolderAndAncestorsFinishWithoutContents) {
+    pump.onPump = [this](int) {  // stop inside whichever of s1..s3 comes first
+        const auto lines = Lines();
+        if (!lines.empty() && lines.back().substr(lines.back().find_last_of(kSeparator) + 1)
+                                  .starts_with(u"s"))
+            form.StopRequested = True;
+    };
+    const auto lines = List(tree.Root());
+    // The stopped folder lists nothing; a and the root still list their remaining entries.
+    std::vector<Text> expected = Ps({u"a", u"a/s1", u"a/s2", u"a/s3", u"z"});
+    EXPECT_THAT(lines, UnorderedElementsAreArray(expected));
+    EXPECT_EQ(form.StopRequested, True);
+}
+
+TEST_F(StopAndClose, StopDuringTheLastPumpOfAFolderListsNothingOfIt) {
+    // The root pumps at ".", ".." and after collecting a and z: stop at that third pump.
+    pump.onPump = [this](int) {
+        if (pump.pumps == 3) form.StopRequested = True;
+    };
+    EXPECT_THAT(List(tree.Root()), IsEmpty());
+}
+
+TEST_F(StopAndClose, ClosingTheWindowEndsTheProgramWithNoFurtherLine) {
+    size_t linesAtClose = 0;
+    pump.onPump = [&](int) {
+        if (Lines().size() == 3) {
+            linesAtClose = 3;
+            pump.windows = 0;
+        }
+    };
+    EXPECT_THROW(form.ListFile(tree.Root(), 1), ProgramEnded);
+    EXPECT_EQ(linesAtClose, 3u);
+    EXPECT_EQ(Lines().size(), 3u);
+}
+
+// The caret and the selection of the result box, moved by the user between pumps.
+TEST_F(WalkTest, CaretMovedDuringTheWalkTakesTheFollowingLines) {
+    tree.Folder(u"a/b");
+    Set({});
+    pump.onPump = [this](int) {
+        if (Lines().size() == 1 && box.Store().SelEnd() != 0) box.Store().Select(0, 0);
+    };
+    const Text a = P(u"a"), b = P(u"a/b");
+    List(tree.Root());
+    EXPECT_EQ(box.Store().GetText(), b + u"\r\n" + a + u"\r\n");
+}
+
+TEST_F(WalkTest, SelectionMadeDuringTheWalkIsReplaced) {
+    tree.Folder(u"a/b");
+    Set({.bare = true});
+    pump.onPump = [this](int) {
+        if (box.Store().GetText() == u"a\r\n") box.Store().Select(1, 0);  // select "a"
+    };
+    List(tree.Root());
+    EXPECT_EQ(box.Store().GetText(), u"    b\r\n\r\n");
+}
+
+TEST_F(WalkTest, LinkBackToAnAncestorIsListedButNotEntered) {
+    tree.File(u"top/a/file.txt");
+    tree.File(u"elsewhere/other.txt");
+    if (!tree.FolderLink(u"top/a/up", u"top") || !tree.FolderLink(u"top/a/self", u"top/a") ||
+        !tree.FolderLink(u"top/a/out", u"elsewhere")) {
+        GTEST_SKIP() << "folder links cannot be made here";
+    }
+    Set({});
+    const auto lines = List(P(u"top"));
+    EXPECT_THAT(lines, UnorderedElementsAreArray(Ps({u"top/a", u"top/a/file.txt", u"top/a/up",
+                                                      u"top/a/self", u"top/a/out",
+                                                      u"top/a/out/other.txt"})));
+}
+
+// Natively the path of the deepest folder (over 6000 bytes) is more than one system call
+// takes; under Wine it stays within the 4096 bytes of the host's paths.
+TEST_F(WalkTest, VeryDeepTreeIsWalkedToTheBottom) {
+#ifdef _WIN32
+    constexpr int kDepth = 1000;
+#else
+    constexpr int kDepth = 2000;
+#endif
+    tree.DeepChain(u"dd", kDepth, u"last.txt");
+    Set({.bare = true});
+    const auto lines = List(tree.Root());
+    ASSERT_EQ(lines.size(), size_t{kDepth} + 1);
+    EXPECT_EQ(lines[kDepth - 1], Text((kDepth - 1) * 4, u' ') + u"dd");
+    EXPECT_EQ(lines.back(), Text(kDepth * 4, u' ') + u"last.txt");
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

@@ -1,0 +1,93 @@
+#include "platform/FileSystem.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/support/TempTree.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using ::testing::UnorderedElementsAre;
+
+std::vector<Text> Enumerate(FileSystem& fs, const Text& folder, int32_t mask) {
+    std::vector<Text> names;
+    for (TextView n = fs.FindFirst(folder, mask); !n.empty(); n = fs.FindNext()) names.emplace_back(n);
+    return names;
+}
+
+class FileSystemTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        tree.File(u"file.txt");
+        tree.Folder(u"folder");
+        tree.File(u".hidden");
+        tree.Hide(u".hidden");
+    }
+    Text Folder() const { return tree.Root() + kSeparator; }
+
+    TempTree tree;
+    std::unique_ptr<FileSystem> fs = MakeFileSystem();
+};
+
+TEST_F(FileSystemTest, MaskSixteenGivesPlainFilesAndFoldersButNoHiddenEntry) {
+    EXPECT_THAT(Enumerate(*fs, Folder(), 16), UnorderedElementsAre(u".", u"..", u"file.txt", u"folder"));
+}
+
+TEST_F(FileSystemTest, MaskEighteenGivesHiddenEntriesToo) {
+    EXPECT_THAT(Enumerate(*fs, Folder(), 18),
+                UnorderedElementsAre(u".", u"..", u"file.txt", u"folder", u".hidden"));
+}
+
+TEST_F(FileSystemTest, MaskWithoutTheFolderBitGivesNoFolder) {
+    EXPECT_THAT(Enumerate(*fs, Folder(), 0), UnorderedElementsAre(u".", u"..", u"file.txt"));
+}
+
+TEST_F(FileSystemTest, AnEnumerationThatCannotStartGivesNothing) {
+    EXPECT_TRUE(fs->FindFirst(tree.Path(u"missing") + kSeparator, 16).empty());
+    EXPECT_TRUE(fs->FindNext().empty());
+}
+
+TEST_F(FileSystemTest, StartingAnEnumerationAbandonsTheOneInProgress) {
+    tree.File(u"folder/only.txt");
+    ASSERT_FALSE(fs->FindFirst(Folder(), 16).empty());
+    std::vector<Text> inner;
+    for (TextView n = fs->FindFirst(tree.Path(u"folder") + kSeparator, 16); !n.empty(); n = fs->FindNext())
+        inner.emplace_back(n);
+    EXPECT_THAT(inner, UnorderedElementsAre(u".", u"..", u"only.txt"));
+    EXPECT_TRUE(fs->FindNext().empty());
+}
+
+TEST_F(FileSystemTest, AttributesFromTheEnumerationMatchAFreshQuery) {
+    auto other = MakeFileSystem();
+    for (TextView n = fs->FindFirst(Folder(), 18); !n.empty(); n = fs->FindNext()) {
+        if (n == u"." || n == u"..") continue;
+        const Text path = Folder() + Text(n);
+        const auto fromEnumeration = fs->GetAttributes(path);
+        ASSERT_TRUE(fromEnumeration.has_value());
+        EXPECT_EQ(fromEnumeration, other->GetAttributes(path)) << Narrow(n);
+        EXPECT_EQ(fs->EnumeratedAttributes(), fromEnumeration);
+        EXPECT_EQ((*fromEnumeration & attr::Folder) != 0, n == u"folder");
+        EXPECT_EQ((*fromEnumeration & attr::Hidden) != 0, n == u".hidden");
+    }
+}
+
+TEST_F(FileSystemTest, AttributeQueryFailsForAMissingEntry) {
+    EXPECT_FALSE(fs->GetAttributes(tree.Path(u"missing")).has_value());
+    EXPECT_FALSE(fs->Identity(tree.Path(u"missing")).has_value());
+}
+
+TEST_F(FileSystemTest, IdentityFollowsLinks) {
+    if (!tree.FolderLink(u"link", u"folder")) GTEST_SKIP() << "folder links cannot be made here";
+    const auto viaLink = fs->Identity(tree.Path(u"link"));
+    ASSERT_TRUE(viaLink.has_value());
+    EXPECT_EQ(viaLink, fs->Identity(tree.Path(u"folder")));
+    EXPECT_NE(viaLink, fs->Identity(tree.Root()));
+    const auto a = fs->GetAttributes(tree.Path(u"link"));
+    ASSERT_TRUE(a.has_value());
+    EXPECT_TRUE(*a & attr::Link);
+    EXPECT_TRUE(*a & attr::Folder);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

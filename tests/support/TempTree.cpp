@@ -1,0 +1,153 @@
+#include "tests/support/TempTree.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace tarnwick::testing {
+namespace {
+
+fs::path UniqueFolder() {
+    static std::atomic<int> counter{0};
+#ifdef _WIN32
+    const auto pid = GetCurrentProcessId();
+#else
+    const auto pid = getpid();
+#endif
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return fs::temp_directory_path() /
+           ("tarnwick-test-" + std::to_string(pid) + "-" + std::to_string(stamp) + "-" +
+            std::to_string(counter++));
+}
+
+void AddAttributes([[maybe_unused]] const fs::path& p, [[maybe_unused]] unsigned long bits) {
+#ifdef _WIN32
+    const DWORD a = GetFileAttributesW(p.c_str());
+    ASSERT_NE(a, INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(SetFileAttributesW(p.c_str(), a | bits));
+#endif
+}
+
+}  // namespace
+
+TempTree::TempTree() : root_(UniqueFolder()) { fs::create_directories(root_); }
+
+TempTree::~TempTree() {
+    std::error_code ec;
+#ifdef _WIN32
+    // The long form reaches the deepest folders; hidden, system and read-only bits would
+    // stop the removal.
+    const fs::path root(L"\\\\?\\" + root_.wstring());
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
+         it.increment(ec)) {
+        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+#else
+    const fs::path& root = root_;
+#endif
+    fs::remove_all(root, ec);
+}
+
+fs::path TempTree::FsPath(TextView relative) const {
+    return root_ / fs::path(std::u16string(relative)).make_preferred();
+}
+
+Text TempTree::Root() const { return root_.u16string(); }
+
+Text TempTree::Path(TextView relative) const { return FsPath(relative).u16string(); }
+
+void TempTree::Folder(TextView relative) { fs::create_directories(FsPath(relative)); }
+
+void TempTree::File(TextView relative) {
+    const fs::path p = FsPath(relative);
+    fs::create_directories(p.parent_path());
+    std::ofstream(p) << "x";
+    ASSERT_TRUE(fs::exists(p));
+}
+
+void TempTree::Hide(TextView relative) { AddAttributes(FsPath(relative), 0x2); }
+
+void TempTree::MarkSystem(TextView relative) { AddAttributes(FsPath(relative), 0x4); }
+
+bool TempTree::FolderLink(TextView relative, TextView target) {
+    std::error_code ec;
+    fs::create_directory_symlink(FsPath(target), FsPath(relative), ec);
+    return !ec;
+}
+
+#ifdef _WIN32
+void TempTree::DeepChain(TextView name, int depth, TextView file) {
+    std::wstring path = L"\\\\?\\" + root_.wstring();
+    const std::wstring step = L"\\" + fs::path(Text(name)).wstring();
+    for (int i = 0; i < depth; ++i) {
+        path += step;
+        ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr)) << i;
+    }
+    path += L"\\" + fs::path(Text(file)).wstring();
+    std::ofstream(fs::path(path)) << "x";
+}
+#else
+// Folder by folder through descriptors, so no call sees the whole path.
+void TempTree::DeepChain(TextView name, int depth, TextView file) {
+    const std::string n = fs::path(Text(name)).string();
+    int fd = open(root_.c_str(), O_DIRECTORY | O_RDONLY);
+    for (int i = 0; i < depth; ++i) {
+        ASSERT_EQ(mkdirat(fd, n.c_str(), 0755), 0) << i;
+        const int next = openat(fd, n.c_str(), O_DIRECTORY | O_RDONLY);
+        close(fd);
+        fd = next;
+    }
+    close(openat(fd, fs::path(Text(file)).c_str(), O_CREAT | O_WRONLY, 0644));
+    close(fd);
+}
+#endif
+
+std::vector<Text> SplitLines(TextView text) {
+    std::vector<Text> lines;
+    while (!text.empty()) {
+        const size_t end = text.find(u"\r\n");
+        EXPECT_NE(end, TextView::npos) << "the last line has no CR LF";
+        if (end == TextView::npos) break;
+        lines.emplace_back(text.substr(0, end));
+        text.remove_prefix(end + 2);
+    }
+    return lines;
+}
+
+std::string Narrow(TextView text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
+        } else if (c >= 0xD800 && c <= 0xDFFF) {
+            c = u'?';
+        }
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
+        } else if (c < 0x10000) {
+            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                    static_cast<char>(0x80 | (c & 0x3F))};
+        } else {
+            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+        }
+    }
+    return out;
+}
+
+}  // namespace tarnwick::testing
