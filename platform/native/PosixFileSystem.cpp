@@ -100,7 +100,8 @@ TextView PosixFileSystem::FindNext() {
         entry_.assign(e->d_name);
         type_ = e->d_type;
         attributes_.reset();
-        if (!(mask_ & attr::Folder) && !IsDots(e->d_name)) {
+        if (!(mask_ & attr::Folder)) {  // "." and ".." are folders too
+            if (IsDots(e->d_name)) continue;
             const auto a = EnumeratedAttributes();
             if (a && (*a & attr::Folder)) continue;
         }

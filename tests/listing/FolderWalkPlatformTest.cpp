@@ -1,4 +1,6 @@
 // Walk cases that only one of the platforms can show.
+#include <fstream>
+
 #include "tests/listing/WalkFixture.h"
 
 #ifdef _WIN32

@@ -40,7 +40,7 @@ TEST_F(FileSystemTest, MaskEighteenGivesHiddenEntriesToo) {
 }
 
 TEST_F(FileSystemTest, MaskWithoutTheFolderBitGivesNoFolder) {
-    EXPECT_THAT(Enumerate(*fs, Folder(), 0), UnorderedElementsAre(u".", u"..", u"file.txt"));
+    EXPECT_THAT(Enumerate(*fs, Folder(), 0), UnorderedElementsAre(u"file.txt"));  // "." and ".." are folders
 }
 
 TEST_F(FileSystemTest, AnEnumerationThatCannotStartGivesNothing) {

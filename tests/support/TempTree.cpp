@@ -43,21 +43,39 @@ void AddAttributes([[maybe_unused]] const fs::path& p, [[maybe_unused]] unsigned
 
 TempTree::TempTree() : root_(UniqueFolder()) { fs::create_directories(root_); }
 
+#ifdef _WIN32
+namespace {
+
+// std::filesystem here follows folder links while removing, and would loop through one
+// that leads back up: remove links as entries of their own, and clear the attribute
+// bits that stop a removal.
+void RemoveTree(const std::wstring& path) {
+    WIN32_FIND_DATAW d;
+    const HANDLE h = FindFirstFileW((path + L"\\*").c_str(), &d);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = d.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring child = path + L"\\" + name;
+            SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            const bool folder = d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            if (folder && !(d.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) RemoveTree(child);
+            folder ? RemoveDirectoryW(child.c_str()) : DeleteFileW(child.c_str());
+        } while (FindNextFileW(h, &d));
+        FindClose(h);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+}  // namespace
+
+TempTree::~TempTree() { RemoveTree(L"\\\\?\\" + root_.wstring()); }
+#else
 TempTree::~TempTree() {
     std::error_code ec;
-#ifdef _WIN32
-    // The long form reaches the deepest folders; hidden, system and read-only bits would
-    // stop the removal.
-    const fs::path root(L"\\\\?\\" + root_.wstring());
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::end(it);
-         it.increment(ec)) {
-        SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-    }
-#else
-    const fs::path& root = root_;
-#endif
-    fs::remove_all(root, ec);
+    fs::remove_all(root_, ec);
 }
+#endif
 
 fs::path TempTree::FsPath(TextView relative) const {
     return root_ / fs::path(std::u16string(relative)).make_preferred();
@@ -80,11 +98,52 @@ void TempTree::Hide(TextView relative) { AddAttributes(FsPath(relative), 0x2); }
 
 void TempTree::MarkSystem(TextView relative) { AddAttributes(FsPath(relative), 0x4); }
 
+#ifdef _WIN32
+namespace {
+
+bool IsLink(const fs::path& p) {
+    const DWORD a = GetFileAttributesW(p.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Wine reports success for CreateSymbolicLinkW without making a link, but shows the host's
+// symbolic links as reparse points: there the host's ln makes one.
+bool HostSymlink(const fs::path& target, const fs::path& link) {
+    using ToUnix = char* (*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (!toUnix) return false;
+    char* t = toUnix(target.c_str());
+    char* l = toUnix(link.c_str());
+    std::wstring cmd = L"/bin/ln -s \"" + fs::path(t).wstring() + L"\" \"" + fs::path(l).wstring() + L"\"";
+    HeapFree(GetProcessHeap(), 0, t);
+    HeapFree(GetProcessHeap(), 0, l);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(L"Z:\\bin\\ln", cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi))
+        return false;
+    WaitForSingleObject(pi.hProcess, 10000);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return IsLink(link);
+}
+
+}  // namespace
+
+bool TempTree::FolderLink(TextView relative, TextView target) {
+    std::error_code ec;
+    fs::create_directory_symlink(FsPath(target), FsPath(relative), ec);
+    return IsLink(FsPath(relative)) || HostSymlink(FsPath(target), FsPath(relative));
+}
+#else
 bool TempTree::FolderLink(TextView relative, TextView target) {
     std::error_code ec;
     fs::create_directory_symlink(FsPath(target), FsPath(relative), ec);
     return !ec;
 }
+#endif
 
 #ifdef _WIN32
 void TempTree::DeepChain(TextView name, int depth, TextView file) {
