@@ -237,7 +237,7 @@ TEST_F(WalkTest, LinkBackToAnAncestorIsListedButNotEntered) {
 // takes; under Wine it stays within the 4096 bytes of the host's paths.
 TEST_F(WalkTest, VeryDeepTreeIsWalkedToTheBottom) {
 #ifdef _WIN32
-    constexpr int kDepth = 1000;
+    constexpr int kDepth = 600;
 #else
     constexpr int kDepth = 2000;
 #endif
