@@ -124,9 +124,10 @@ bool HostSymlink(const fs::path& target, const fs::path& link) {
     if (!CreateProcessW(L"Z:\\bin\\ln", cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &si, &pi))
         return false;
-    WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+    // Wine does not wait for a host program through its process handle: watch for the link.
+    for (int i = 0; i < 500 && !IsLink(link); ++i) Sleep(10);
     return IsLink(link);
 }
 
