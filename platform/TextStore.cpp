@@ -16,6 +16,12 @@ Text TextStore::GetText() const {
     return text;
 }
 
+size_t TextStore::Count(char16_t c) const {
+    size_t n = 0;
+    for (const Block& b : blocks_) n += static_cast<size_t>(std::count(b.data.get(), b.data.get() + b.size, c));
+    return n;
+}
+
 void TextStore::SetText(TextView text) {
     std::vector<Block> old;
     old.swap(blocks_);

@@ -12,6 +12,7 @@ namespace tarnwick {
 class TextStore {
 public:
     size_t Length() const { return length_; }
+    size_t Count(char16_t c) const;  // occurrences of one character, without a copy of the text
     Text GetText() const;
     void SetText(TextView text);  // the caret goes to the start, as in an edit box
 

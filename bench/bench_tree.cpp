@@ -1,0 +1,83 @@
+#include "bench/bench_tree.h"
+
+#include <chrono>
+#include <vector>
+#include <filesystem>
+#include <fstream>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace tarnwick::bench {
+namespace {
+
+const char16_t* const kWords[] = {u"report",  u"photos",  u"2024",   u"backup", u"报告",
+                                  u"项目资料", u"invoice", u"draft",  u"照片",   u"music",
+                                  u"notes",   u"客户",     u"archive", u"final",  u"temp"};
+const char16_t* const kExtensions[] = {u".txt", u".docx", u".jpg", u".pdf", u".xlsx", u".mp3"};
+
+Text Name(size_t i, bool folder) {
+    Text name = kWords[i % 15];
+    name += u'_';
+    name += kWords[(i / 15 + 7) % 15];
+    for (char c : std::to_string(i)) name += static_cast<char16_t>(c);
+    if (!folder) name += kExtensions[i % 6];
+    return name;
+}
+
+void MakeFile(const fs::path& p) {
+#ifdef _WIN32
+    CloseHandle(CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+#else
+    std::ofstream{p};
+#endif
+}
+
+// Depth first with the budget shared among the sub-folders: a balanced tree, built in
+// little memory, so that the peak the benchmark reports belongs to the walk.
+size_t Build(const fs::path& folder, size_t budget, size_t& serial) {
+    constexpr size_t kPerFolder = 36;  // every sixth entry is a folder
+    const size_t here = std::min(budget, kPerFolder);
+    std::vector<fs::path> folders;
+    for (size_t i = 0; i < here; ++i, ++serial) {
+        const bool isFolder = i % 6 == 0;
+        const fs::path p = folder / fs::path(Name(serial, isFolder));
+        if (isFolder) {
+            fs::create_directory(p);
+            folders.push_back(p);
+        } else {
+            MakeFile(p);
+        }
+    }
+    size_t made = here, left = budget - here;
+    for (size_t i = 0; i < folders.size() && left > 0; ++i) {
+        const size_t share = (left + (folders.size() - i) - 1) / (folders.size() - i);
+        const size_t sub = Build(folders[i], share, serial);
+        made += sub;
+        left -= sub;
+    }
+    return made;
+}
+
+}  // namespace
+
+size_t BuildTree(const Text& root, size_t entries) {
+    fs::create_directories(fs::path(root));
+    size_t serial = 0;
+    return Build(fs::path(root), entries, serial);
+}
+
+void RemoveTree(const Text& root) {
+    std::error_code ec;
+    fs::remove_all(fs::path(root), ec);
+}
+
+Text TempRoot() {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    return (fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(stamp))).u16string();
+}
+
+}  // namespace tarnwick::bench
