@@ -1,9 +1,9 @@
 #include "bench/bench_tree.h"
 
 #include <chrono>
-#include <vector>
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -14,9 +14,9 @@ namespace fs = std::filesystem;
 namespace tarnwick::bench {
 namespace {
 
-const char16_t* const kWords[] = {u"report",  u"photos",  u"2024",   u"backup", u"报告",
-                                  u"项目资料", u"invoice", u"draft",  u"照片",   u"music",
-                                  u"notes",   u"客户",     u"archive", u"final",  u"temp"};
+const char16_t* const kWords[] = {u"report",   u"photos",  u"2024",    u"backup", u"报告",
+                                  u"项目资料", u"invoice", u"draft",   u"照片",   u"music",
+                                  u"notes",    u"客户",    u"archive", u"final",  u"temp"};
 const char16_t* const kExtensions[] = {u".txt", u".docx", u".jpg", u".pdf", u".xlsx", u".mp3"};
 
 Text Name(size_t i, bool folder) {

@@ -14,8 +14,8 @@
 #include "window/frmMain.h"
 
 #ifdef _WIN32
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 #else
 #include <sys/resource.h>
 
@@ -76,7 +76,8 @@ size_t BareWalk(const std::wstring& folder) {
             (d.cFileName[1] == 0 || (d.cFileName[1] == L'.' && d.cFileName[2] == 0)))
             continue;
         ++n;
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) folders.push_back(folder + d.cFileName + L"\\");
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back(folder + d.cFileName + L"\\");
     } while (FindNextFileW(h, &d));
     FindClose(h);
     for (const auto& f : folders) n += BareWalk(f);
@@ -139,8 +140,9 @@ int Main(int argc, char** argv) {
     const double textMegabytes = static_cast<double>(run.characters) * 2 / 1048576.0;
 
     std::printf("engine: %zu lines, %.3f s (best of 3)\n", run.lines, engine);
-    std::printf("reference (%s): %.3f s (best of 3)%s\n", kReference, reference,
-                referenceEntries ? (", " + std::to_string(referenceEntries) + " entries").c_str() : "");
+    std::printf(
+        "reference (%s): %.3f s (best of 3)%s\n", kReference, reference,
+        referenceEntries ? (", " + std::to_string(referenceEntries) + " entries").c_str() : "");
     std::printf("ratio engine / reference: %.2f\n", engine / reference);
     std::printf("listing text: %.1f MB as UTF-16; peak memory %.1f MB (%.1f MB before the walks)\n",
                 textMegabytes, peak, baseline);
@@ -154,4 +156,6 @@ int Main(int argc, char** argv) {
 }  // namespace
 }  // namespace tarnwick::bench
 
-int main(int argc, char** argv) { return tarnwick::bench::Main(argc, argv); }
+int main(int argc, char** argv) {
+    return tarnwick::bench::Main(argc, argv);
+}

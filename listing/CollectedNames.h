@@ -10,7 +10,7 @@
 namespace tarnwick {
 
 class CollectedNames {
-public:
+  public:
     struct Entry {
         TextView name;
         std::optional<uint32_t> attributes;  // as the enumeration returned them, if it did
@@ -26,7 +26,7 @@ public:
         return {TextView(text_).substr(start, ends_[i].end - start), ends_[i].attributes};
     }
 
-private:
+  private:
     struct End {
         size_t end;
         std::optional<uint32_t> attributes;

@@ -9,7 +9,9 @@
 namespace tarnwick {
 namespace {
 
-bool IsDotOrDotDot(TextView name) { return name == u"." || name == u".."; }
+bool IsDotOrDotDot(TextView name) {
+    return name == u"." || name == u"..";
+}
 
 bool HasFolderBit(std::optional<uint32_t> attributes) {
     return attributes && (*attributes & attr::Folder);
@@ -29,7 +31,7 @@ struct Activation {
 // The recursion of ListFile kept on the heap rather than the call stack, so that a walk
 // as deep as the file system allows fits whatever the thread's stack size.
 class Walk {
-public:
+  public:
     explicit Walk(frmMain& form) : form_(form), files_(form.files) {}
 
     void Run(Text Path, int32_t Layer) {
@@ -44,7 +46,7 @@ public:
         }
     }
 
-private:
+  private:
     // Steps 1 to 6: the enumeration phase. The activation goes on to its listing phase
     // only when it collected something and no stop was asked for.
     void Enter(int32_t Layer) {
@@ -123,9 +125,13 @@ private:
 
 }  // namespace
 
-void frmMain::ListFile(Text Path, int32_t Layer) { Walk(*this).Run(std::move(Path), Layer); }
+void frmMain::ListFile(Text Path, int32_t Layer) {
+    Walk(*this).Run(std::move(Path), Layer);
+}
 
-bool frmMain::TestPath(TextView PathName) { return files.GetAttributes(PathName).has_value(); }
+bool frmMain::TestPath(TextView PathName) {
+    return files.GetAttributes(PathName).has_value();
+}
 
 void frmMain::PushDir(TextView DirStr) {
     try {

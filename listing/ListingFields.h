@@ -10,11 +10,12 @@ inline constexpr Boolean False = 0;
 inline constexpr Boolean True = -1;
 
 struct ListingFields {
-    int32_t Levels = 0;           // depth limit, 1 to 32767 once set
-    Boolean SkipChange = False;   // the next change notification of a depth or location control returns at once
-    Boolean NoPath = False;       // bare names, indented, instead of full paths
-    Boolean DirsOnly = False;     // folders only
-    int32_t DirAttr = 0;          // enumeration mask: 16, or 18 with hidden entries
+    int32_t Levels = 0;  // depth limit, 1 to 32767 once set
+    Boolean SkipChange =
+        False;  // the next change notification of a depth or location control returns at once
+    Boolean NoPath = False;    // bare names, indented, instead of full paths
+    Boolean DirsOnly = False;  // folders only
+    int32_t DirAttr = 0;       // enumeration mask: 16, or 18 with hidden entries
     Boolean StopRequested = False;
     Boolean Running = False;
 };

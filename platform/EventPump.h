@@ -4,7 +4,7 @@ namespace tarnwick {
 
 // Hands control to the pending window events while a long operation runs.
 class EventPump {
-public:
+  public:
     virtual ~EventPump() = default;
 
     // Handles every pending window event; gives the number of the program's windows still open.

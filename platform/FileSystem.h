@@ -27,7 +27,7 @@ struct FolderId {
 // stays valid until the next FindFirst or FindNext; the empty name means "no more"
 // (and stands for any failure as well).
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // First entry of `folder` (ending in the separator) whose hidden, system and folder

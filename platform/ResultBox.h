@@ -5,7 +5,7 @@ namespace tarnwick {
 
 // The multi-line result box as the walk sees it.
 class ResultBox {
-public:
+  public:
     virtual ~ResultBox() = default;
 
     // Replaces the selection (or inserts at the caret) and leaves the caret after the new

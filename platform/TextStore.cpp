@@ -18,7 +18,8 @@ Text TextStore::GetText() const {
 
 size_t TextStore::Count(char16_t c) const {
     size_t n = 0;
-    for (const Block& b : blocks_) n += static_cast<size_t>(std::count(b.data.get(), b.data.get() + b.size, c));
+    for (const Block& b : blocks_)
+        n += static_cast<size_t>(std::count(b.data.get(), b.data.get() + b.size, c));
     return n;
 }
 

@@ -10,7 +10,7 @@
 namespace tarnwick {
 
 class TextStore {
-public:
+  public:
     size_t Length() const { return length_; }
     size_t Count(char16_t c) const;  // occurrences of one character, without a copy of the text
     Text GetText() const;
@@ -25,7 +25,7 @@ public:
     // succeeds or throws std::bad_alloc with the text unchanged.
     void ReplaceSelection(TextView text);
 
-private:
+  private:
     static constexpr size_t kBlockSize = size_t{1} << 15;
     struct Block {
         std::unique_ptr<char16_t[]> data;

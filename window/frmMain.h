@@ -8,7 +8,7 @@
 namespace tarnwick {
 
 class frmMain : public ListingFields {
-public:
+  public:
     frmMain(FileSystem& fileSystem, EventPump& eventPump, ResultBox& resultBox)
         : files(fileSystem), events(eventPump), txtResult(resultBox) {}
 
@@ -21,7 +21,7 @@ public:
     EventPump& events;
     ResultBox& txtResult;
 
-private:
+  private:
     Text line_;  // PushDir's line, kept to save an allocation per line
 };
 

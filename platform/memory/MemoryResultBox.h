@@ -8,7 +8,7 @@
 namespace tarnwick {
 
 class MemoryResultBox : public ResultBox {
-public:
+  public:
     bool SetSelText(TextView text) override {
         try {
             text_.ReplaceSelection(text);
@@ -21,7 +21,7 @@ public:
     TextStore& Store() { return text_; }
     const TextStore& Store() const { return text_; }
 
-private:
+  private:
     TextStore text_;
 };
 

@@ -146,8 +146,9 @@ std::optional<uint32_t> PosixFileSystem::GetAttributes(TextView path) {
     if (bytes.empty() || !StatPath(bytes, false, st)) return std::nullopt;
     const bool followed = S_ISLNK(st.st_mode) && StatPath(bytes, true, target);
     const size_t slash = bytes.find_last_of('/', bytes.size() - 2);
-    const std::string_view last =
-        slash == std::string::npos ? std::string_view(bytes) : std::string_view(bytes).substr(slash + 1);
+    const std::string_view last = slash == std::string::npos
+                                      ? std::string_view(bytes)
+                                      : std::string_view(bytes).substr(slash + 1);
     return FromStat(st, followed ? &target : nullptr) | HiddenBit(last);
 }
 

@@ -10,7 +10,7 @@
 namespace tarnwick::native {
 
 class PosixFileSystem : public FileSystem {
-public:
+  public:
     ~PosixFileSystem() override { Close(); }
 
     TextView FindFirst(TextView folder, int32_t mask) override;
@@ -19,16 +19,16 @@ public:
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
 
-private:
+  private:
     void Close();
     bool IsLastEntry(TextView path) const;
 
     DIR* dir_ = nullptr;
     int32_t mask_ = 0;
-    Text folder_;          // the folder being enumerated, as the walk gave it
-    std::string entry_;    // the last name given, as bytes
+    Text folder_;        // the folder being enumerated, as the walk gave it
+    std::string entry_;  // the last name given, as bytes
     unsigned char type_ = DT_UNKNOWN;
-    Text name_;            // the same name as text
+    Text name_;                                          // the same name as text
     std::optional<std::optional<uint32_t>> attributes_;  // of the last entry, once read
     std::string scratch_;
 };

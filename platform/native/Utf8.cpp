@@ -5,7 +5,9 @@ namespace {
 
 constexpr char16_t kEscapeBase = 0xDC00;
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence at the start of `s`, and its code point; 0 if invalid.
 size_t DecodeOne(std::string_view s, char32_t& cp) {

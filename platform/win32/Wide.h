@@ -6,10 +6,14 @@
 
 namespace tarnwick::win32 {
 
-inline const wchar_t* W(const Text& text) { return reinterpret_cast<const wchar_t*>(text.c_str()); }
+inline const wchar_t* W(const Text& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
 inline TextView FromW(const wchar_t* s, size_t n) {
     return TextView(reinterpret_cast<const char16_t*>(s), n);
 }
-inline TextView FromW(const wchar_t* s) { return FromW(s, std::char_traits<wchar_t>::length(s)); }
+inline TextView FromW(const wchar_t* s) {
+    return FromW(s, std::char_traits<wchar_t>::length(s));
+}
 
 }  // namespace tarnwick::win32

@@ -34,6 +34,8 @@ int Win32EventPump::DoEvents() {
     return OpenWindowCount();
 }
 
-void Win32EventPump::End() { ExitProcess(0); }
+void Win32EventPump::End() {
+    ExitProcess(0);
+}
 
 }  // namespace tarnwick::win32

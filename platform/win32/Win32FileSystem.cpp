@@ -23,7 +23,9 @@ void Win32FileSystem::Close() {
     find_ = INVALID_HANDLE_VALUE;
 }
 
-TextView Win32FileSystem::Name() const { return FromW(data_.cFileName); }
+TextView Win32FileSystem::Name() const {
+    return FromW(data_.cFileName);
+}
 
 // An entry is given only when each of its hidden, system and folder bits is in the mask.
 bool Win32FileSystem::Admitted() const {
@@ -74,9 +76,9 @@ std::optional<uint32_t> Win32FileSystem::GetAttributes(TextView path) {
 }
 
 std::optional<FolderId> Win32FileSystem::Identity(TextView path) {
-    const HANDLE h = CreateFileW(W(LongPath(path)), 0,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    const HANDLE h =
+        CreateFileW(W(LongPath(path)), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION info;
     const bool ok = GetFileInformationByHandle(h, &info);

@@ -7,7 +7,7 @@
 namespace tarnwick::win32 {
 
 class Win32FileSystem : public FileSystem {
-public:
+  public:
     ~Win32FileSystem() override { Close(); }
 
     TextView FindFirst(TextView folder, int32_t mask) override;
@@ -16,7 +16,7 @@ public:
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
 
-private:
+  private:
     void Close();
     bool Admitted() const;
     TextView Name() const;

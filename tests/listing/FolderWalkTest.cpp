@@ -12,7 +12,7 @@ const Text kSep(1, kSeparator);
 
 // The folder "Data" holding a.txt and Sub, which holds b.txt.
 class ListingLines : public WalkTest {
-protected:
+  protected:
     void SetUp() override {
         tree.File(u"Data/a.txt");
         tree.File(u"Data/Sub/b.txt");
@@ -22,7 +22,8 @@ protected:
 TEST_F(ListingLines, FullPathsInWalkOrder) {
     Set({.levels = 2});
     const auto lines = List(P(u"Data"));
-    EXPECT_THAT(lines, UnorderedElementsAreArray(Ps({u"Data/a.txt", u"Data/Sub", u"Data/Sub/b.txt"})));
+    EXPECT_THAT(lines,
+                UnorderedElementsAreArray(Ps({u"Data/a.txt", u"Data/Sub", u"Data/Sub/b.txt"})));
     ExpectDepthFirst(lines, P(u"Data"));
 }
 
@@ -36,8 +37,9 @@ TEST_F(ListingLines, TrailingSeparatorGivesTheSameLines) {
 TEST_F(ListingLines, BareNamesIndentFourSpacesPerLevel) {
     tree.File(u"Data/Sub/Deeper/c.txt");
     Set({.bare = true});
-    EXPECT_THAT(List(P(u"Data")), UnorderedElementsAreArray(std::vector<Text>{
-                                      u"a.txt", u"Sub", u"    b.txt", u"    Deeper", u"        c.txt"}));
+    EXPECT_THAT(List(P(u"Data")),
+                UnorderedElementsAreArray(std::vector<Text>{u"a.txt", u"Sub", u"    b.txt",
+                                                            u"    Deeper", u"        c.txt"}));
 }
 
 TEST_F(ListingLines, LevelsOneListsOnlyTheChosenFolderAndQueriesNothingForDescents) {
@@ -91,6 +93,24 @@ TEST_F(WalkTest, AFileTakenForAFolderGivesNothing) {
     EXPECT_EQ(pump.pumps, 0);
 }
 
+TEST_F(WalkTest, UnreadableFolderContributesNoLineAndNoPump) {
+    tree.File(u"top/locked/inside.txt");
+    tree.File(u"top/open/inside.txt");
+    files.unreadableFolders = {u"locked"};
+    Set({});
+    EXPECT_THAT(List(P(u"top")), UnorderedElementsAreArray(
+                                     Ps({u"top/locked", u"top/open", u"top/open/inside.txt"})));
+    EXPECT_EQ(pump.pumps, 3 + 3);  // top's and open's pumps only
+}
+
+TEST_F(WalkTest, EntryWhoseAttributesCannotBeReadIsMissingWithEverythingBelowIt) {
+    tree.File(u"top/hidden-from-us/inside.txt");
+    tree.File(u"top/fine.txt");
+    files.unreadableEntries = {u"hidden-from-us"};
+    Set({});
+    EXPECT_THAT(List(P(u"top")), ElementsAreArray(Ps({u"top/fine.txt"})));
+}
+
 TEST_F(WalkTest, EmptyPathListsTheRoot) {
     Set({.files = false, .levels = 1});
     const auto lines = List(u"");
@@ -110,8 +130,8 @@ TEST_F(WalkTest, HiddenFolderNeedsTheHiddenBitInTheMask) {
 
     box.Store().SetText(u"");
     Set({.hidden = true});
-    EXPECT_THAT(List(tree.Root()), UnorderedElementsAreArray(Ps({u"shown.txt", u".secret",
-                                                                  u".secret/inside.txt"})));
+    EXPECT_THAT(List(tree.Root()),
+                UnorderedElementsAreArray(Ps({u"shown.txt", u".secret", u".secret/inside.txt"})));
 }
 
 TEST_F(WalkTest, UnicodeNamesAreListedAndEntered) {
@@ -120,13 +140,13 @@ TEST_F(WalkTest, UnicodeNamesAreListedAndEntered) {
     tree.File(chinese + u"/" + astral + u"/说明.txt");
     Set({});
     EXPECT_THAT(List(tree.Root()),
-                UnorderedElementsAreArray(Ps({chinese, chinese + u"/" + astral,
-                                              chinese + u"/" + astral + u"/说明.txt"})));
+                UnorderedElementsAreArray(Ps(
+                    {chinese, chinese + u"/" + astral, chinese + u"/" + astral + u"/说明.txt"})));
 }
 
 // The chain a/b/c/d, one folder in each.
 class DepthDuringWalk : public WalkTest {
-protected:
+  protected:
     void SetUp() override { tree.Folder(u"a/b/c/d"); }
     // Runs `change` at the first pump inside folder a (after a's own line exists).
     void OnEnteringA(std::function<void()> change) {
@@ -154,7 +174,7 @@ TEST_F(DepthDuringWalk, RaisedLevelsLetLaterDescentsGoDeeper) {
 
 // Folder "a" holds three folders, each holding one more.
 class StopAndClose : public WalkTest {
-protected:
+  protected:
     void SetUp() override {
         for (TextView s : {u"a/s1/inner", u"a/s2/inner", u"a/s3/inner"}) tree.Folder(s);
         tree.Folder(u"z");
@@ -165,8 +185,8 @@ protected:
 TEST_F(StopAndClose, StopAtAPumpEndsThatFolderAndAncestorsFinishWithoutContents) {
     pump.onPump = [this](int) {  // stop inside whichever of s1..s3 comes first
         const auto lines = Lines();
-        if (!lines.empty() && lines.back().substr(lines.back().find_last_of(kSeparator) + 1)
-                                  .starts_with(u"s"))
+        if (!lines.empty() &&
+            lines.back().substr(lines.back().find_last_of(kSeparator) + 1).starts_with(u"s"))
             form.StopRequested = True;
     };
     const auto lines = List(tree.Root());
@@ -228,9 +248,9 @@ TEST_F(WalkTest, LinkBackToAnAncestorIsListedButNotEntered) {
     }
     Set({});
     const auto lines = List(P(u"top"));
-    EXPECT_THAT(lines, UnorderedElementsAreArray(Ps({u"top/a", u"top/a/file.txt", u"top/a/up",
-                                                      u"top/a/self", u"top/a/out",
-                                                      u"top/a/out/other.txt"})));
+    EXPECT_THAT(lines, UnorderedElementsAreArray(
+                           Ps({u"top/a", u"top/a/file.txt", u"top/a/up", u"top/a/self",
+                               u"top/a/out", u"top/a/out/other.txt"})));
 }
 
 // Natively the path of the deepest folder (over 6000 bytes) is more than one system call

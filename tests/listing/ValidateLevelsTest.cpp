@@ -7,8 +7,9 @@ namespace {
 
 TEST_F(WalkTest, ValidateLevelsBringsTheDepthIntoRange) {
     const std::pair<int32_t, int32_t> cases[] = {
-        {0, 1},         {-3, 1},         {1, 1},         {2, 2},          {32767, 32767},
-        {32768, 32767}, {40000, 32767},  {INT32_MAX, 32767}, {INT32_MIN, 1},
+        {0, 1},         {-3, 1},        {1, 1},         {2, 2},
+        {32767, 32767}, {32768, 32767}, {40000, 32767}, {INT32_MAX, 32767},
+        {INT32_MIN, 1},
     };
     for (auto [given, expected] : cases) {
         form.Levels = given;

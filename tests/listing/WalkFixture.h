@@ -12,7 +12,7 @@
 namespace tarnwick::testing {
 
 class WalkTest : public ::testing::Test {
-protected:
+  protected:
     struct Options {
         bool files = true;
         bool hidden = false;

@@ -12,12 +12,13 @@ using ::testing::UnorderedElementsAre;
 
 std::vector<Text> Enumerate(FileSystem& fs, const Text& folder, int32_t mask) {
     std::vector<Text> names;
-    for (TextView n = fs.FindFirst(folder, mask); !n.empty(); n = fs.FindNext()) names.emplace_back(n);
+    for (TextView n = fs.FindFirst(folder, mask); !n.empty(); n = fs.FindNext())
+        names.emplace_back(n);
     return names;
 }
 
 class FileSystemTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         tree.File(u"file.txt");
         tree.Folder(u"folder");
@@ -31,7 +32,8 @@ protected:
 };
 
 TEST_F(FileSystemTest, MaskSixteenGivesPlainFilesAndFoldersButNoHiddenEntry) {
-    EXPECT_THAT(Enumerate(*fs, Folder(), 16), UnorderedElementsAre(u".", u"..", u"file.txt", u"folder"));
+    EXPECT_THAT(Enumerate(*fs, Folder(), 16),
+                UnorderedElementsAre(u".", u"..", u"file.txt", u"folder"));
 }
 
 TEST_F(FileSystemTest, MaskEighteenGivesHiddenEntriesToo) {
@@ -40,7 +42,8 @@ TEST_F(FileSystemTest, MaskEighteenGivesHiddenEntriesToo) {
 }
 
 TEST_F(FileSystemTest, MaskWithoutTheFolderBitGivesNoFolder) {
-    EXPECT_THAT(Enumerate(*fs, Folder(), 0), UnorderedElementsAre(u"file.txt"));  // "." and ".." are folders
+    EXPECT_THAT(Enumerate(*fs, Folder(), 0),
+                UnorderedElementsAre(u"file.txt"));  // "." and ".." are folders
 }
 
 TEST_F(FileSystemTest, AnEnumerationThatCannotStartGivesNothing) {
@@ -52,7 +55,8 @@ TEST_F(FileSystemTest, StartingAnEnumerationAbandonsTheOneInProgress) {
     tree.File(u"folder/only.txt");
     ASSERT_FALSE(fs->FindFirst(Folder(), 16).empty());
     std::vector<Text> inner;
-    for (TextView n = fs->FindFirst(tree.Path(u"folder") + kSeparator, 16); !n.empty(); n = fs->FindNext())
+    for (TextView n = fs->FindFirst(tree.Path(u"folder") + kSeparator, 16); !n.empty();
+         n = fs->FindNext())
         inner.emplace_back(n);
     EXPECT_THAT(inner, UnorderedElementsAre(u".", u"..", u"only.txt"));
     EXPECT_TRUE(fs->FindNext().empty());

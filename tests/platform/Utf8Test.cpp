@@ -14,9 +14,17 @@ TEST(Utf8Names, ValidNamesConvertBothWays) {
 
 TEST(Utf8Names, EveryByteSequenceSurvivesTheRoundTrip) {
     const std::string cases[] = {
-        "\xff",           "a\x80z",          "\xc3",             "\xc3(",
-        "\xe2\x82",       "\xed\xa0\x80",    "\xc0\xaf",         "\xf4\x90\x80\x80",
-        "\xf0\x9f\x93",   "\xed\xb2\x80ok",  std::string("\x00x", 2),
+        "\xff",
+        "a\x80z",
+        "\xc3",
+        "\xc3(",
+        "\xe2\x82",
+        "\xed\xa0\x80",
+        "\xc0\xaf",
+        "\xf4\x90\x80\x80",
+        "\xf0\x9f\x93",
+        "\xed\xb2\x80ok",
+        std::string("\x00x", 2),
     };
     for (const std::string& bytes : cases) {
         EXPECT_EQ(ToBytes(ToUtf16(bytes)), bytes);

@@ -1,21 +1,29 @@
 #pragma once
-// The real file system, with a count of the queries the walk makes of it.
+// The real file system, with a count of the queries the walk makes of it, and failures
+// made to order for paths ending in a given name (unreadable folders, unreadable entries).
+#include <set>
+
 #include "platform/FileSystem.h"
 
 namespace tarnwick::testing {
 
 class CountingFileSystem : public FileSystem {
-public:
+  public:
     explicit CountingFileSystem(FileSystem& real) : real_(real) {}
 
     TextView FindFirst(TextView folder, int32_t mask) override {
         ++enumerations;
+        if (Fails(unreadableFolders, folder.substr(0, folder.size() - 1))) {
+            real_.FindFirst(u"", mask);  // abandons the enumeration in progress, as a start does
+            return {};
+        }
         return real_.FindFirst(folder, mask);
     }
     TextView FindNext() override { return real_.FindNext(); }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
         ++attributeQueries;
+        if (Fails(unreadableEntries, path)) return std::nullopt;
         return real_.GetAttributes(path);
     }
     std::optional<FolderId> Identity(TextView path) override {
@@ -26,8 +34,14 @@ public:
     int enumerations = 0;
     int attributeQueries = 0;
     int identityQueries = 0;
+    std::set<Text> unreadableFolders;
+    std::set<Text> unreadableEntries;
 
-private:
+  private:
+    static bool Fails(const std::set<Text>& names, TextView path) {
+        const size_t slash = path.find_last_of(kSeparator);
+        return names.contains(Text(slash == TextView::npos ? path : path.substr(slash + 1)));
+    }
     FileSystem& real_;
 };
 

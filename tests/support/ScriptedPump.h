@@ -9,7 +9,7 @@ namespace tarnwick::testing {
 struct ProgramEnded {};
 
 class ScriptedPump : public EventPump {
-public:
+  public:
     int DoEvents() override {
         ++pumps;
         if (onPump) onPump(pumps);

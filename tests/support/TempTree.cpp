@@ -26,9 +26,8 @@ fs::path UniqueFolder() {
     const auto pid = getpid();
 #endif
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    return fs::temp_directory_path() /
-           ("tarnwick-test-" + std::to_string(pid) + "-" + std::to_string(stamp) + "-" +
-            std::to_string(counter++));
+    return fs::temp_directory_path() / ("tarnwick-test-" + std::to_string(pid) + "-" +
+                                        std::to_string(stamp) + "-" + std::to_string(counter++));
 }
 
 void AddAttributes([[maybe_unused]] const fs::path& p, [[maybe_unused]] unsigned long bits) {
@@ -41,7 +40,9 @@ void AddAttributes([[maybe_unused]] const fs::path& p, [[maybe_unused]] unsigned
 
 }  // namespace
 
-TempTree::TempTree() : root_(UniqueFolder()) { fs::create_directories(root_); }
+TempTree::TempTree() : root_(UniqueFolder()) {
+    fs::create_directories(root_);
+}
 
 #ifdef _WIN32
 namespace {
@@ -69,7 +70,9 @@ void RemoveTree(const std::wstring& path) {
 
 }  // namespace
 
-TempTree::~TempTree() { RemoveTree(L"\\\\?\\" + root_.wstring()); }
+TempTree::~TempTree() {
+    RemoveTree(L"\\\\?\\" + root_.wstring());
+}
 #else
 TempTree::~TempTree() {
     std::error_code ec;
@@ -81,11 +84,17 @@ fs::path TempTree::FsPath(TextView relative) const {
     return root_ / fs::path(std::u16string(relative)).make_preferred();
 }
 
-Text TempTree::Root() const { return root_.u16string(); }
+Text TempTree::Root() const {
+    return root_.u16string();
+}
 
-Text TempTree::Path(TextView relative) const { return FsPath(relative).u16string(); }
+Text TempTree::Path(TextView relative) const {
+    return FsPath(relative).u16string();
+}
 
-void TempTree::Folder(TextView relative) { fs::create_directories(FsPath(relative)); }
+void TempTree::Folder(TextView relative) {
+    fs::create_directories(FsPath(relative));
+}
 
 void TempTree::File(TextView relative) {
     const fs::path p = FsPath(relative);
@@ -94,9 +103,13 @@ void TempTree::File(TextView relative) {
     ASSERT_TRUE(fs::exists(p));
 }
 
-void TempTree::Hide(TextView relative) { AddAttributes(FsPath(relative), 0x2); }
+void TempTree::Hide(TextView relative) {
+    AddAttributes(FsPath(relative), 0x2);
+}
 
-void TempTree::MarkSystem(TextView relative) { AddAttributes(FsPath(relative), 0x4); }
+void TempTree::MarkSystem(TextView relative) {
+    AddAttributes(FsPath(relative), 0x4);
+}
 
 #ifdef _WIN32
 namespace {
@@ -115,7 +128,8 @@ bool HostSymlink(const fs::path& target, const fs::path& link) {
     if (!toUnix) return false;
     char* t = toUnix(target.c_str());
     char* l = toUnix(link.c_str());
-    std::wstring cmd = L"/bin/ln -s \"" + fs::path(t).wstring() + L"\" \"" + fs::path(l).wstring() + L"\"";
+    std::wstring cmd =
+        L"/bin/ln -s \"" + fs::path(t).wstring() + L"\" \"" + fs::path(l).wstring() + L"\"";
     HeapFree(GetProcessHeap(), 0, t);
     HeapFree(GetProcessHeap(), 0, l);
     STARTUPINFOW si{};
@@ -200,11 +214,13 @@ std::string Narrow(TextView text) {
         } else if (c < 0x800) {
             out += {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
         } else if (c < 0x10000) {
-            out += {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
-                    static_cast<char>(0x80 | (c & 0x3F))};
+            out +=
+                {static_cast<char>(0xE0 | (c >> 12)), static_cast<char>(0x80 | ((c >> 6) & 0x3F)),
+                 static_cast<char>(0x80 | (c & 0x3F))};
         } else {
-            out += {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
-                    static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
+            out +=
+                {static_cast<char>(0xF0 | (c >> 18)), static_cast<char>(0x80 | ((c >> 12) & 0x3F)),
+                 static_cast<char>(0x80 | ((c >> 6) & 0x3F)), static_cast<char>(0x80 | (c & 0x3F))};
         }
     }
     return out;

@@ -9,25 +9,25 @@
 namespace tarnwick::testing {
 
 class TempTree {
-public:
+  public:
     TempTree();
     ~TempTree();
     TempTree(const TempTree&) = delete;
     TempTree& operator=(const TempTree&) = delete;
 
-    Text Root() const;               // without a final separator
+    Text Root() const;  // without a final separator
     Text Path(TextView relative) const;
     std::filesystem::path FsPath(TextView relative) const;
 
     void Folder(TextView relative);  // with any missing parents
     void File(TextView relative);
-    void Hide(TextView relative);    // Windows: the hidden attribute (a "." name hides it elsewhere)
-    void MarkSystem(TextView relative);  // Windows only
+    void Hide(TextView relative);  // Windows: the hidden attribute (a "." name hides it elsewhere)
+    void MarkSystem(TextView relative);                   // Windows only
     bool FolderLink(TextView relative, TextView target);  // false where links can't be made
     // `depth` nested folders all called `name`, the last holding the file `file`; at any length.
     void DeepChain(TextView name, int depth, TextView file);
 
-private:
+  private:
     std::filesystem::path root_;
 };
 
