@@ -10,12 +10,12 @@
 #include <string>
 
 #include "bench/bench_tree.h"
-#include "platform/memory/MemoryResultBox.h"
-#include "window/frmMain.h"
+#include "window/MemoryForm.h"
 
 #ifdef _WIN32
-#include <psapi.h>
 #include <windows.h>
+
+#include <psapi.h>  // needs windows.h first
 #else
 #include <sys/resource.h>
 
@@ -49,8 +49,9 @@ struct EngineRun {
 EngineRun RunEngine(const Text& root) {
     auto files = MakeFileSystem();
     CountingPump pump;
-    MemoryResultBox box;
-    frmMain form(*files, pump, box);
+    MemoryForm window(*files, pump);
+    frmMain& form = window.form;
+    MemoryResultView& box = window.txtResult;
     form.DirsOnly = False;  // files too, hidden entries too, full paths, every level
     form.DirAttr = 18;
     form.NoPath = False;

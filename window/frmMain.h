@@ -1,27 +1,87 @@
 #pragma once
-// The main window: it owns the listing settings and every operation of the program.
+// The main window: it owns the listing settings, its fifteen controls and every operation
+// of the program. The controls come from the platform (Win32, or in memory natively).
 #include "listing/ListingFields.h"
+#include "platform/Controls.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
-#include "platform/ResultBox.h"
 
 namespace tarnwick {
 
+// The controls in creation order, the window's own first, then the frame's.
+struct frmMainControls {
+    FormWindow& Me;
+    Button& Command1;
+    TextBox& txtPath;
+    Frame& frmSettings;
+    DirList& drDir;
+    DriveList& drDrive;
+    Label& lblPath;
+    Button& cmdSave;
+    Button& cmdDoIt;
+    ResultView& txtResult;
+    ScrollBar& VSLevel;
+    TextBox& txtLevel;
+    CheckBox& ChNoPath;
+    CheckBox& ChHidden;
+    CheckBox& ChFiles;
+    Label& lblLevels;
+};
+
+struct frmMainServices {
+    FileSystem& files;
+    EventPump& events;
+    Desktop& desktop;
+};
+
 class frmMain : public ListingFields {
   public:
-    frmMain(FileSystem& fileSystem, EventPump& eventPump, ResultBox& resultBox)
-        : files(fileSystem), events(eventPump), txtResult(resultBox) {}
+    // Connects the controls' notifications to the handlers.
+    frmMain(const frmMainControls& controls, const frmMainServices& services);
 
+    // Listing engine
     void ValidateLevels();
     void PushDir(TextView DirStr);
     bool TestPath(TextView PathName);
     void ListFile(Text Path, int32_t Layer);
 
+    // Event handlers
+    void Form_Load();
+    void Form_Resize();
+    void cmdDoIt_Click();
+    void Command1_Click();
+    void txtLevel_Change();
+    void txtLevel_KeyDown(int16_t& KeyCode, int16_t Shift);
+    void VSLevel_Change();
+    void VSLevel_Scroll();
+    void drDrive_Change();
+    void drDir_Change();
+    void txtPath_Change();
+
+    FormWindow& Me;
+    Button& Command1;
+    TextBox& txtPath;
+    Frame& frmSettings;
+    DirList& drDir;
+    DriveList& drDrive;
+    Label& lblPath;
+    Button& cmdSave;
+    Button& cmdDoIt;
+    ResultView& txtResult;
+    ScrollBar& VSLevel;
+    TextBox& txtLevel;
+    CheckBox& ChNoPath;
+    CheckBox& ChHidden;
+    CheckBox& ChFiles;
+    Label& lblLevels;
+
     FileSystem& files;
     EventPump& events;
-    ResultBox& txtResult;
+    Desktop& desktop;
 
   private:
+    Notify Untrapped(void (frmMain::*handler)());
+
     Text line_;  // PushDir's line, kept to save an allocation per line
 };
 

@@ -3,11 +3,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/memory/MemoryResultBox.h"
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
-#include "window/frmMain.h"
+#include "window/MemoryForm.h"
 
 namespace tarnwick::testing {
 
@@ -30,7 +29,7 @@ class WalkTest : public ::testing::Test {
         form.ListFile(Text(path), 1);
         return Lines();
     }
-    std::vector<Text> Lines() const { return SplitLines(box.Store().GetText()); }
+    std::vector<Text> Lines() { return SplitLines(box.Store().GetText()); }
     Text P(TextView relative) const { return tree.Path(relative); }
     std::vector<Text> Ps(std::initializer_list<TextView> relatives) const {
         std::vector<Text> out;
@@ -41,8 +40,9 @@ class WalkTest : public ::testing::Test {
     std::unique_ptr<FileSystem> real = MakeFileSystem();
     CountingFileSystem files{*real};
     ScriptedPump pump;
-    MemoryResultBox box;
-    frmMain form{files, pump, box};
+    MemoryForm window{files, pump};
+    frmMain& form = window.form;
+    MemoryResultView& box = window.txtResult;
     TempTree tree;
 };
 

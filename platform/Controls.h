@@ -1,0 +1,105 @@
+#pragma once
+// The controls of the main window as its handlers see them. Each has a Win32 and an
+// in-memory implementation; both raise their notifications synchronously, inside the
+// write that caused them, by calling the callback the window set.
+#include <cstdint>
+#include <functional>
+
+#include "platform/ResultBox.h"
+#include "platform/RunTimeError.h"
+#include "platform/Text.h"
+
+namespace tarnwick {
+
+using Notify = std::function<void()>;
+
+// Place and size in the unit of the control's container.
+struct Rect {
+    float left = 0, top = 0, width = 0, height = 0;
+};
+
+class Control {
+  public:
+    virtual ~Control() = default;
+    virtual Rect GetRect() const = 0;
+    virtual void Move(Rect r) = 0;
+};
+
+class TextBox : public Control {
+  public:
+    virtual Text GetText() const = 0;
+    virtual void SetText(TextView text) = 0;  // notifies every write, also of an unchanged text
+    Notify onChange;
+    std::function<void(int16_t& KeyCode, int16_t Shift)> onKeyDown;
+};
+
+class Button : public Control {
+  public:
+    virtual Text GetCaption() const = 0;
+    virtual void SetCaption(TextView caption) = 0;
+    Notify onClick;
+};
+
+class CheckBox : public Control {
+  public:
+    virtual int16_t GetValue() const = 0;  // 0 clear, 1 ticked, 2 grayed
+    virtual void SetValue(int16_t value) = 0;
+};
+
+class ScrollBar : public Control {
+  public:
+    virtual int16_t GetValue() const = 0;
+    virtual void SetValue(int16_t value) = 0;  // notifies only when the value changes
+    Notify onChange;
+    Notify onScroll;  // while the thumb is dragged
+};
+
+class DriveList : public Control {
+  public:
+    virtual Text GetDrive() const = 0;
+    // Selects the drive named by the text's first letter; notifies when the selection
+    // changes. Throws RunTimeError (68) for a letter that names no drive.
+    virtual void SetDrive(TextView drive) = 0;
+    Notify onChange;
+};
+
+class DirList : public Control {
+  public:
+    virtual Text GetPath() const = 0;
+    // Opens the folder (or, for a drive's text, that drive's current folder) and notifies.
+    // Throws RunTimeError (76, or the drive's own) for a text that names no reachable folder.
+    virtual void SetPath(TextView path) = 0;
+    Notify onChange;
+};
+
+class ResultView : public Control, public ResultBox {
+  public:
+    virtual Text GetText() const = 0;
+    virtual void SetText(TextView text) = 0;
+};
+
+class Label : public Control {};
+class Frame : public Control {};
+
+// The window itself: its title and its inner area, in pixels.
+class FormWindow {
+  public:
+    virtual ~FormWindow() = default;
+    virtual Text GetCaption() const = 0;
+    virtual void SetCaption(TextView caption) = 0;
+    virtual float ScaleWidth() const = 0;
+    virtual float ScaleHeight() const = 0;
+};
+
+// What the program asks of the desktop beyond its own window.
+class Desktop {
+  public:
+    virtual ~Desktop() = default;
+    // The error box: warning icon, one OK button; returns when the user has closed it.
+    virtual void ShowErrorBox(const RunTimeError& e) = 0;
+    // Starts a command line as a new process with a window show state; does not wait.
+    // Throws RunTimeError when it cannot be started.
+    virtual void Launch(TextView commandLine, int showState) = 0;
+};
+
+}  // namespace tarnwick

@@ -1,0 +1,54 @@
+#include "window/frmMain.h"
+
+namespace tarnwick {
+
+frmMain::frmMain(const frmMainControls& c, const frmMainServices& s)
+    : Me(c.Me),
+      Command1(c.Command1),
+      txtPath(c.txtPath),
+      frmSettings(c.frmSettings),
+      drDir(c.drDir),
+      drDrive(c.drDrive),
+      lblPath(c.lblPath),
+      cmdSave(c.cmdSave),
+      cmdDoIt(c.cmdDoIt),
+      txtResult(c.txtResult),
+      VSLevel(c.VSLevel),
+      txtLevel(c.txtLevel),
+      ChNoPath(c.ChNoPath),
+      ChHidden(c.ChHidden),
+      ChFiles(c.ChFiles),
+      lblLevels(c.lblLevels),
+      files(s.files),
+      events(s.events),
+      desktop(s.desktop) {
+    cmdDoIt.onClick = [this] { cmdDoIt_Click(); };  // traps its own errors
+    Command1.onClick = Untrapped(&frmMain::Command1_Click);
+    txtLevel.onChange = Untrapped(&frmMain::txtLevel_Change);
+    txtLevel.onKeyDown = [this](int16_t& KeyCode, int16_t Shift) {
+        try {
+            txtLevel_KeyDown(KeyCode, Shift);
+        } catch (const RunTimeError& e) {
+            desktop.ShowErrorBox(e);
+        }
+    };
+    VSLevel.onChange = Untrapped(&frmMain::VSLevel_Change);
+    VSLevel.onScroll = Untrapped(&frmMain::VSLevel_Scroll);
+    drDrive.onChange = [this] { drDrive_Change(); };
+    drDir.onChange = Untrapped(&frmMain::drDir_Change);
+    txtPath.onChange = [this] { txtPath_Change(); };
+}
+
+// A run-time error that reaches a handler without a trap of its own is shown in the
+// error box, and the program goes on.
+Notify frmMain::Untrapped(void (frmMain::*handler)()) {
+    return [this, handler] {
+        try {
+            (this->*handler)();
+        } catch (const RunTimeError& e) {
+            desktop.ShowErrorBox(e);
+        }
+    };
+}
+
+}  // namespace tarnwick
