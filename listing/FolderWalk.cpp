@@ -1,5 +1,6 @@
 // The folder walk: ListFile lists a folder's entries and descends into its sub-folders,
 // depth-first, in the order the file system gives them.
+#include <algorithm>
 #include <new>
 #include <vector>
 
@@ -8,10 +9,6 @@
 
 namespace tarnwick {
 namespace {
-
-bool IsDotOrDotDot(TextView name) {
-    return name == u"." || name == u"..";
-}
 
 bool HasFolderBit(std::optional<uint32_t> attributes) {
     return attributes && (*attributes & attr::Folder);
@@ -25,7 +22,8 @@ struct Activation {
     int32_t Layer;
     CollectedNames names;
     size_t index = 0;
-    std::optional<std::optional<FolderId>> identity;  // read only once a link is met
+    bool identityRead = false;  // the folder's identity is read only once a link is met
+    std::optional<FolderId> identity;
 };
 
 // The recursion of ListFile kept on the heap rather than the call stack, so that a walk
@@ -39,7 +37,7 @@ class Walk {
         Enter(Layer);
         while (!stack_.empty()) {
             if (stack_.back().index == stack_.back().names.Count()) {
-                stack_.pop_back();  // step 8
+                stack_.pop_back();  // the activation returns
                 continue;
             }
             ListNextEntry();
@@ -47,35 +45,36 @@ class Walk {
     }
 
   private:
-    // Steps 1 to 6: the enumeration phase. The activation goes on to its listing phase
-    // only when it collected something and no stop was asked for.
+    // The enumeration phase: the activation goes on to its listing phase only when it
+    // collected something and no stop was asked for.
     void Enter(int32_t Layer) {
         if (path_.empty() || path_.back() != kSeparator) path_ += kSeparator;
         Activation a(path_.size(), Layer);
-        if (!Collect(a)) return;
-        stack_.push_back(std::move(a));
+        const bool listing = Collect(a);
+        files_.EndFind();  // a stop can leave the enumeration unfinished
+        path_.resize(a.pathLength);
+        if (listing) stack_.push_back(std::move(a));
     }
 
     bool Collect(Activation& a) {
-        const size_t folder = a.pathLength;
         for (TextView name = files_.FindFirst(path_, form_.DirAttr); !name.empty();
              name = files_.FindNext()) {
             if (IsDotOrDotDot(name)) {
                 if (PumpAndCheckStop()) return false;
                 continue;
             }
-            path_.resize(folder);
+            path_.resize(a.pathLength);
             path_ += name;  // the entry's full path
             if (!form_.TestPath(path_)) continue;
             if (form_.DirsOnly && !HasFolderBit(files_.GetAttributes(path_))) continue;
             a.names.Add(name, files_.EnumeratedAttributes());
         }
-        path_.resize(folder);
         if (a.names.Count() == 0) return false;
         return !PumpAndCheckStop();
     }
 
-    // Step 7 for the activation on top: one line, then the descent.
+    // The listing phase, one entry at a time for the activation on top: its line, then
+    // the descent.
     void ListNextEntry() {
         Activation& a = stack_.back();
         const CollectedNames::Entry entry = a.names[a.index++];
@@ -83,7 +82,7 @@ class Walk {
         path_.resize(a.pathLength);
         path_ += entry.name;
         if (form_.NoPath) {
-            line_.assign(static_cast<size_t>(Layer) * 4 - 4, u' ');
+            line_.assign(static_cast<size_t>(std::max(Layer - 1, 0)) * 4, u' ');
             line_ += entry.name;
             form_.PushDir(line_);
         } else {
@@ -97,18 +96,38 @@ class Walk {
     bool IsFolderToEnter(const CollectedNames::Entry& entry) {
         const auto attributes = entry.attributes ? entry.attributes : files_.GetAttributes(path_);
         if (attributes && !(*attributes & attr::Folder)) return false;
-        return !(attributes && (*attributes & attr::Link) && LeadsToAncestor());
+        return !(attributes && (*attributes & attr::Link) && LeadsBack());
     }
 
-    // A link back to the folder itself or one of its ancestors is listed but not entered.
-    bool LeadsToAncestor() {
+    // A link to the folder itself, to a folder the walk is in, or to a folder above the
+    // one the walk started in, is listed but not entered.
+    bool LeadsBack() {
         const auto target = files_.Identity(path_);
         if (!target) return false;
         for (Activation& a : stack_) {
-            if (!a.identity) a.identity = files_.Identity(TextView(path_).substr(0, a.pathLength));
-            if (*a.identity == target) return true;
+            if (!a.identityRead) {
+                a.identity = files_.Identity(TextView(path_).substr(0, a.pathLength));
+                a.identityRead = true;
+            }
+            if (a.identity == target) return true;
         }
-        return false;
+        if (!startAncestorsRead_) ReadStartAncestors();
+        return std::find(startAncestors_.begin(), startAncestors_.end(), *target) !=
+               startAncestors_.end();
+    }
+
+    void ReadStartAncestors() {
+        startAncestorsRead_ = true;
+        Text folder = path_.substr(0, stack_.front().pathLength);
+        std::optional<FolderId> below = files_.Identity(folder);
+        for (int up = 0; up < 32767 && below; ++up) {
+            folder += u"..";
+            folder += kSeparator;
+            const auto id = files_.Identity(folder);
+            if (!id || id == below) break;  // the root is its own parent
+            startAncestors_.push_back(*id);
+            below = id;
+        }
     }
 
     bool PumpAndCheckStop() {
@@ -121,12 +140,18 @@ class Walk {
     Text path_;
     Text line_;
     std::vector<Activation> stack_;
+    bool startAncestorsRead_ = false;
+    std::vector<FolderId> startAncestors_;
 };
 
 }  // namespace
 
 void frmMain::ListFile(Text Path, int32_t Layer) {
-    Walk(*this).Run(std::move(Path), Layer);
+    try {
+        Walk(*this).Run(std::move(Path), Layer);
+    } catch (const std::bad_alloc&) {
+        // Out of memory: the walk ends with the lines it has listed.
+    }
 }
 
 bool frmMain::TestPath(TextView PathName) {

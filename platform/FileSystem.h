@@ -28,12 +28,18 @@ struct FolderId {
 // (and stands for any failure as well).
 class FileSystem {
   public:
+    FileSystem() = default;
+    FileSystem(const FileSystem&) = delete;
+    FileSystem& operator=(const FileSystem&) = delete;
     virtual ~FileSystem() = default;
 
     // First entry of `folder` (ending in the separator) whose hidden, system and folder
     // bits are all within `mask`. Gives "." and ".." too, except in a drive root.
     virtual TextView FindFirst(TextView folder, int32_t mask) = 0;
     virtual TextView FindNext() = 0;
+
+    // Releases the enumeration in progress (a walk that stops leaves no folder open).
+    virtual void EndFind() = 0;
 
     // The attributes that the enumeration returned with its last name, when it did.
     virtual std::optional<uint32_t> EnumeratedAttributes() = 0;
@@ -45,6 +51,10 @@ class FileSystem {
     // The folder that `path` leads to, following links.
     virtual std::optional<FolderId> Identity(TextView path) = 0;
 };
+
+inline bool IsDotOrDotDot(TextView name) {
+    return name == u"." || name == u"..";
+}
 
 // The real file system of the platform the program is built for.
 std::unique_ptr<FileSystem> MakeFileSystem();

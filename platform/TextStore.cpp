@@ -67,14 +67,27 @@ TextStore::Place TextStore::Locate(size_t pos) const {
 }
 
 void TextStore::Append(TextView text) {
-    while (!text.empty()) {
-        if (blocks_.empty() || blocks_.back().size == kBlockSize) blocks_.push_back(NewBlock());
+    // The blocks it takes are allocated before anything changes.
+    const size_t room = blocks_.empty() ? 0 : kBlockSize - blocks_.back().size;
+    const size_t extra =
+        text.size() > room ? (text.size() - room + kBlockSize - 1) / kBlockSize : 0;
+    std::vector<Block> fresh(extra);
+    for (Block& b : fresh) b = NewBlock();
+    blocks_.reserve(blocks_.size() + extra);
+
+    length_ += text.size();
+    if (room > 0) {
         Block& last = blocks_.back();
-        const size_t n = std::min(text.size(), kBlockSize - last.size);
+        const size_t n = std::min(text.size(), room);
         std::memcpy(last.data.get() + last.size, text.data(), n * sizeof(char16_t));
         last.size += n;
-        length_ += n;
         text.remove_prefix(n);
+    }
+    for (Block& b : fresh) {
+        b.size = std::min(text.size(), kBlockSize);
+        std::memcpy(b.data.get(), text.data(), b.size * sizeof(char16_t));
+        text.remove_prefix(b.size);
+        blocks_.push_back(std::move(b));
     }
 }
 

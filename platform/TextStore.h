@@ -1,6 +1,7 @@
 #pragma once
 // The text of a multi-line box held in fixed blocks, so that appending a line costs the
 // same however long the text is, and growing it never copies what is already there.
+#include <algorithm>
 #include <cstddef>
 #include <memory>
 #include <vector>

@@ -80,6 +80,7 @@ TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask) {
     Close();
     folder_.assign(folder);
     mask_ = mask;
+    root_ = folder == u"/";
     scratch_.clear();
     AppendBytes(folder, scratch_);
     const int fd = OpenPath(scratch_, O_RDONLY | O_DIRECTORY);
@@ -97,6 +98,7 @@ TextView PosixFileSystem::FindNext() {
         const dirent* e = readdir(dir_);  // a read error ends the enumeration like its end
         if (!e) break;
         if (HiddenBit(e->d_name) && !(mask_ & attr::Hidden)) continue;
+        if (root_ && IsDots(e->d_name)) continue;
         entry_.assign(e->d_name);
         type_ = e->d_type;
         attributes_.reset();

@@ -15,6 +15,7 @@ class PosixFileSystem : public FileSystem {
 
     TextView FindFirst(TextView folder, int32_t mask) override;
     TextView FindNext() override;
+    void EndFind() override { Close(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
@@ -25,6 +26,7 @@ class PosixFileSystem : public FileSystem {
 
     DIR* dir_ = nullptr;
     int32_t mask_ = 0;
+    bool root_ = false;  // the root gives no "." and "..", as a drive root doesn't
     Text folder_;        // the folder being enumerated, as the walk gave it
     std::string entry_;  // the last name given, as bytes
     unsigned char type_ = DT_UNKNOWN;

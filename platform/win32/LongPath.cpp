@@ -13,7 +13,11 @@ constexpr TextView kLongPrefix = u"\\\\?\\";
 }  // namespace
 
 Text LongPath(TextView path) {
-    if (path.size() < kClassicLimit || path.starts_with(kLongPrefix)) return Text(path);
+    if (path.starts_with(kLongPrefix)) return Text(path);
+    const bool absolute =
+        (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') || path.starts_with(u"\\\\");
+    if (absolute && path.size() < kClassicLimit) return Text(path);
+    // A relative path is judged by the length of its full form.
     const Text typed(path);
     const DWORD needed = GetFullPathNameW(W(typed), 0, nullptr, nullptr);
     if (needed == 0) return typed;
@@ -21,6 +25,8 @@ Text LongPath(TextView path) {
     const DWORD length = GetFullPathNameW(W(typed), needed, full.data(), nullptr);
     if (length == 0 || length >= needed) return typed;
     const TextView f = FromW(full.data(), length);
+    if (f.size() < kClassicLimit) return typed;
+    if (f.starts_with(u"\\\\.\\")) return Text(kLongPrefix).append(f.substr(4));  // a device path
     if (f.starts_with(u"\\\\")) return Text(u"\\\\?\\UNC\\").append(f.substr(2));
     return Text(kLongPrefix).append(f);
 }

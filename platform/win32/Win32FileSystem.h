@@ -12,6 +12,7 @@ class Win32FileSystem : public FileSystem {
 
     TextView FindFirst(TextView folder, int32_t mask) override;
     TextView FindNext() override;
+    void EndFind() override { Close(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;

@@ -109,6 +109,22 @@ TEST_F(WalkTest, DotNamesAreHidden) {
     EXPECT_THAT(List(tree.Root()), ElementsAreArray(Ps({u"a.b"})));
 }
 
+size_t OpenDescriptors() {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                             std::filesystem::directory_iterator{}));
+}
+
+TEST_F(WalkTest, AStoppedWalkLeavesNoFolderOpen) {
+    tree.Folder(u"a/b/c");
+    Set({});
+    const size_t before = OpenDescriptors();
+    pump.onPump = [this](int) {
+        if (Lines().size() == 2) form.StopRequested = True;  // at "." of b
+    };
+    List(tree.Root());
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+
 TEST_F(WalkTest, ABrokenLinkIsListedAsAnEntry) {
     ASSERT_EQ(symlink("/nonexistent-target", tree.FsPath(u"dangling").c_str()), 0);
     Set({});

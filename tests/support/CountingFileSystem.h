@@ -14,12 +14,13 @@ class CountingFileSystem : public FileSystem {
     TextView FindFirst(TextView folder, int32_t mask) override {
         ++enumerations;
         if (Fails(unreadableFolders, folder.substr(0, folder.size() - 1))) {
-            real_.FindFirst(u"", mask);  // abandons the enumeration in progress, as a start does
+            real_.EndFind();  // abandons the enumeration in progress, as a start does
             return {};
         }
         return real_.FindFirst(folder, mask);
     }
     TextView FindNext() override { return real_.FindNext(); }
+    void EndFind() override { real_.EndFind(); }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
         ++attributeQueries;
