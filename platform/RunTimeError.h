@@ -14,10 +14,14 @@ struct RunTimeError {
 
 namespace error {
 inline constexpr int32_t Overflow = 6;
+inline constexpr int32_t OutOfMemory = 7;
 inline constexpr int32_t DeviceIo = 57;
 inline constexpr int32_t DiskFull = 61;
 inline constexpr int32_t DeviceUnavailable = 68;
 inline constexpr int32_t PermissionDenied = 70;
+inline constexpr int32_t DiskNotReady = 71;
+inline constexpr int32_t FileNotFound = 53;
+inline constexpr int32_t InvalidPropertyValue = 380;
 inline constexpr int32_t PathFileAccess = 75;
 inline constexpr int32_t PathNotFound = 76;
 }  // namespace error

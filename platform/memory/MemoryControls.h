@@ -17,7 +17,7 @@ class MemoryControl : public Base {
   public:
     Rect GetRect() const override { return rect_; }
     void Move(Rect r) override {
-        if (r.width < 0 || r.height < 0) throw MakeError(380);
+        if (r.width < 0 || r.height < 0) throw MakeError(error::InvalidPropertyValue);
         rect_ = r;
     }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/Win32FormWindow.h"
+
 namespace tarnwick::win32 {
 namespace {
 
@@ -26,8 +28,7 @@ int Win32EventPump::DoEvents() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-        if (top && IsDialogMessageW(top, &msg)) continue;
+        if (Win32FormWindow::TranslateNavigation(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

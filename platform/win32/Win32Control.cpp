@@ -1,0 +1,48 @@
+#include "platform/win32/Win32Control.h"
+
+#include "platform/win32/Wide.h"
+
+namespace tarnwick::win32 {
+
+NotificationTarget* TargetOf(HWND control) {
+    return reinterpret_cast<NotificationTarget*>(GetWindowLongPtrW(control, GWLP_USERDATA));
+}
+
+void AttachTarget(HWND control, NotificationTarget* target) {
+    SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(target));
+}
+
+// The desktop's message font: the user interface font of the system, Chinese included.
+HFONT InterfaceFont() {
+    static const HFONT font = [] {
+        NONCLIENTMETRICSW m{};
+        m.cbSize = sizeof m;
+        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+        return CreateFontIndirectW(&m.lfMessageFont);
+    }();
+    return font;
+}
+
+HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
+                 float unit, DWORD exStyle) {
+    auto px = [unit](float v) { return static_cast<int>(v / unit + 0.5f); };
+    const Text caption(text);
+    HWND hwnd = CreateWindowExW(exStyle, windowClass, W(caption),
+                                style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, px(r.left),
+                                px(r.top), px(r.width), px(r.height), parent, nullptr,
+                                GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
+    // A new child goes to the top of its siblings; ours go below the ones made before, so
+    // that where two overlap, the earlier one lies on top.
+    SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    return hwnd;
+}
+
+Text WindowText(HWND hwnd) {
+    const int n = GetWindowTextLengthW(hwnd);
+    std::wstring s(static_cast<size_t>(n) + 1, L'\0');
+    const int got = GetWindowTextW(hwnd, s.data(), n + 1);
+    return Text(FromW(s.data(), static_cast<size_t>(got)));
+}
+
+}  // namespace tarnwick::win32

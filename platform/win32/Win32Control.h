@@ -1,0 +1,56 @@
+#pragma once
+// The base of the thin wrappers over the Win32 controls. A wrapper owns nothing but its
+// HWND's place: it keeps the place it was given in its container's unit (pixels, or
+// twips inside the frame) and hears the notifications its parent routes to it.
+#include <windows.h>
+
+#include "platform/Controls.h"
+
+namespace tarnwick::win32 {
+
+// What a parent window forwards to the control that sent a notification.
+class NotificationTarget {
+  public:
+    virtual ~NotificationTarget() = default;
+    virtual void OnCommand(int /*code*/) {}
+    virtual void OnScroll(int /*code*/) {}
+};
+
+// The target attached to a control's window, or none.
+NotificationTarget* TargetOf(HWND control);
+void AttachTarget(HWND control, NotificationTarget* target);
+
+// Creates a child window; `unit` is 1 for pixels, 15 for twips.
+HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
+                 float unit, DWORD exStyle = 0);
+
+template <class Base>
+class Win32Control : public Base, public NotificationTarget {
+  public:
+    Win32Control(HWND hwnd, Rect r, float unit) : hwnd_(hwnd), rect_(r), unit_(unit) {
+        AttachTarget(hwnd, this);
+    }
+    Win32Control(const Win32Control&) = delete;
+    Win32Control& operator=(const Win32Control&) = delete;
+
+    HWND Handle() const { return hwnd_; }
+    Rect GetRect() const override { return rect_; }
+    void Move(Rect r) override {
+        if (r.width < 0 || r.height < 0) throw MakeError(error::InvalidPropertyValue);
+        rect_ = r;
+        MoveWindow(hwnd_, Px(r.left), Px(r.top), Px(r.width), Px(r.height), TRUE);
+    }
+
+  protected:
+    int Px(float v) const { return static_cast<int>(v / unit_ + (v >= 0 ? 0.5f : -0.5f)); }
+    HWND hwnd_;
+
+  private:
+    Rect rect_;
+    float unit_;
+};
+
+Text WindowText(HWND hwnd);
+HFONT InterfaceFont();
+
+}  // namespace tarnwick::win32

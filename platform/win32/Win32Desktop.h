@@ -1,0 +1,19 @@
+#pragma once
+#include <windows.h>
+
+#include "platform/Controls.h"
+
+namespace tarnwick::win32 {
+
+// The error box (a message box owned by the main window) and the program launcher.
+class Win32Desktop : public Desktop {
+  public:
+    explicit Win32Desktop(HWND owner) : owner_(owner) {}
+    void ShowErrorBox(const RunTimeError& e) override;
+    void Launch(TextView commandLine, int showState) override;
+
+  private:
+    HWND owner_;
+};
+
+}  // namespace tarnwick::win32

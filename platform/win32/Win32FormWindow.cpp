@@ -1,0 +1,153 @@
+#include "platform/win32/Win32FormWindow.h"
+
+#include <algorithm>
+
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32Control.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+constexpr wchar_t kClass[] = L"TarnwickMain";
+constexpr int kIconResource = 1;
+
+void RegisterMainClass() {
+    static const ATOM atom = [] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = DefWindowProcW;  // replaced per window once its object exists
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconResource));
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClass;
+        return RegisterClassExW(&wc);
+    }();
+    (void)atom;
+}
+
+Win32FormWindow* WindowOf(HWND hwnd) {
+    return reinterpret_cast<Win32FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+}
+
+bool CanTakeFocus(HWND h) {
+    return IsWindowVisible(h) && IsWindowEnabled(h) && (GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP);
+}
+
+}  // namespace
+
+Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight) {
+    RegisterMainClass();
+    constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+    RECT r{0, 0, innerWidth, innerHeight};
+    AdjustWindowRectEx(&r, style, FALSE, WS_EX_CONTROLPARENT);
+    const Text t(title);
+    hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClass, W(t), style, CW_USEDEFAULT, CW_USEDEFAULT,
+                            r.right - r.left, r.bottom - r.top, nullptr, nullptr,
+                            GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+}
+
+Win32FormWindow::~Win32FormWindow() {
+    if (IsWindow(hwnd_)) {
+        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
+        DestroyWindow(hwnd_);
+    }
+}
+
+Text Win32FormWindow::GetCaption() const {
+    return WindowText(hwnd_);
+}
+
+void Win32FormWindow::SetCaption(TextView caption) {
+    const Text c(caption);
+    SetWindowTextW(hwnd_, W(c));
+}
+
+float Win32FormWindow::ScaleWidth() const {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    return static_cast<float>(r.right);
+}
+
+float Win32FormWindow::ScaleHeight() const {
+    RECT r;
+    GetClientRect(hwnd_, &r);
+    return static_cast<float>(r.bottom);
+}
+
+LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    Win32FormWindow* self = WindowOf(hwnd);
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    return self->Handle(msg, wp, lp);
+}
+
+LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_COMMAND:
+            if (lp) {
+                if (NotificationTarget* t = TargetOf(reinterpret_cast<HWND>(lp)))
+                    t->OnCommand(HIWORD(wp));
+            }
+            return 0;
+        case WM_VSCROLL:
+            if (lp) {
+                if (NotificationTarget* t = TargetOf(reinterpret_cast<HWND>(lp)))
+                    t->OnScroll(LOWORD(wp));
+            }
+            return 0;
+        case WM_SIZE:
+            if (onResize) onResize();
+            return 0;
+        case WM_ACTIVATE:  // remember and give back the focus, as a dialog does
+            if (LOWORD(wp) == WA_INACTIVE) {
+                lastFocus_ = GetFocus();
+            } else if (lastFocus_ && IsWindow(lastFocus_)) {
+                SetFocus(lastFocus_);
+                return 0;
+            }
+            break;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(hwnd_, msg, wp, lp);
+}
+
+void Win32FormWindow::MoveFocus(bool backwards) {
+    if (tabOrder_.empty()) return;
+    const HWND focus = GetFocus();
+    auto it = std::find_if(tabOrder_.begin(), tabOrder_.end(),
+                           [focus](HWND h) { return h == focus || IsChild(h, focus); });
+    const size_t n = tabOrder_.size();
+    size_t i = it == tabOrder_.end() ? (backwards ? 0 : n - 1)
+                                     : static_cast<size_t>(it - tabOrder_.begin());
+    for (size_t step = 0; step < n; ++step) {
+        i = backwards ? (i + n - 1) % n : (i + 1) % n;
+        if (CanTakeFocus(tabOrder_[i])) {
+            SetFocus(tabOrder_[i]);
+            if (GetWindowLongW(tabOrder_[i], GWL_STYLE) & ES_MULTILINE) return;
+            SendMessageW(tabOrder_[i], EM_SETSEL, 0, -1);  // edit boxes select their text
+            return;
+        }
+    }
+}
+
+bool Win32FormWindow::TranslateNavigation(MSG& msg) {
+    if (!msg.hwnd) return false;
+    const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
+    wchar_t cls[32];
+    if (!root || !GetClassNameW(root, cls, 32) || wcscmp(cls, kClass) != 0) {
+        return root && IsDialogMessageW(root, &msg);
+    }
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
+        if (Win32FormWindow* self = WindowOf(root)) {
+            self->MoveFocus(GetKeyState(VK_SHIFT) < 0);
+            return true;
+        }
+    }
+    return IsDialogMessageW(root, &msg);
+}
+
+}  // namespace tarnwick::win32

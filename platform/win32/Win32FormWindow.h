@@ -1,0 +1,41 @@
+#pragma once
+// The main window: a sizable top-level window whose inner area is measured in pixels. It
+// routes its controls' notifications to their wrappers, reports size changes, and moves
+// the focus with Tab in the order it is given.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/Controls.h"
+
+namespace tarnwick::win32 {
+
+class Win32FormWindow : public FormWindow {
+  public:
+    Win32FormWindow(TextView title, int innerWidth, int innerHeight);
+    ~Win32FormWindow() override;
+    HWND Handle() const { return hwnd_; }
+
+    Text GetCaption() const override;
+    void SetCaption(TextView caption) override;
+    float ScaleWidth() const override;
+    float ScaleHeight() const override;
+
+    void SetTabOrder(std::vector<HWND> order) { tabOrder_ = std::move(order); }
+    Notify onResize;
+
+    // Keyboard navigation for a message of this thread: Tab and Shift+Tab in the tab
+    // order, access keys and the rest as in a dialog. True when the message was used.
+    static bool TranslateNavigation(MSG& msg);
+
+  private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    void MoveFocus(bool backwards);
+
+    HWND hwnd_ = nullptr;
+    HWND lastFocus_ = nullptr;
+    std::vector<HWND> tabOrder_;
+};
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,32 @@
+#pragma once
+// A single-line edit box. Every write notifies once, also of an unchanged text; each
+// change the user makes notifies; key presses reach onKeyDown before the box handles them.
+#include "platform/win32/Win32Control.h"
+
+namespace tarnwick::win32 {
+
+class Win32TextBox : public Win32Control<TextBox> {
+  public:
+    Win32TextBox(HWND parent, TextView text, Rect r, float unit);
+    Text GetText() const override { return WindowText(hwnd_); }
+    void SetText(TextView text) override;
+    void OnCommand(int code) override;
+
+  private:
+    static LRESULT CALLBACK KeyProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    bool writing_ = false;
+};
+
+class Win32ScrollBar : public Win32Control<ScrollBar> {
+  public:
+    Win32ScrollBar(HWND parent, Rect r, float unit, int16_t max, int16_t value, int16_t small,
+                   int16_t large);
+    int16_t GetValue() const override;
+    void SetValue(int16_t value) override;
+    void OnScroll(int code) override;
+
+  private:
+    int16_t max_, small_, large_;
+};
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,49 @@
+#include "window/win32/Win32Form.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr float kPixels = 1, kTwips = design::kTwipsPerPixel;
+
+}  // namespace
+
+Win32Form::Win32Form(FileSystem& files, EventPump& events)
+    : Me(design::kTitle, static_cast<int>(design::kInnerWidth),
+         static_cast<int>(design::kInnerHeight)),
+      Command1(Me.Handle(), design::Command1Caption, design::Command1, kPixels),
+      txtPath(Me.Handle(), u"", design::txtPath, kPixels),
+      frmSettings(Me.Handle(), design::frmSettingsCaption, design::frmSettings),
+      drDir(Me.Handle(), design::drDir),
+      drDrive(Me.Handle(), design::drDrive),
+      lblPath(Me.Handle(), design::lblPathCaption, design::lblPath, kPixels),
+      cmdSave(frmSettings.Handle(), design::cmdSaveCaption, design::cmdSave, kTwips),
+      cmdDoIt(frmSettings.Handle(), design::cmdDoItCaption, design::cmdDoIt, kTwips),
+      txtResult(frmSettings.Handle(), design::txtResult, kTwips),
+      VSLevel(frmSettings.Handle(), design::VSLevel, kTwips, design::VSLevelMax,
+              design::VSLevelValue, design::VSLevelSmallChange, design::VSLevelLargeChange),
+      txtLevel(frmSettings.Handle(), design::txtLevelText, design::txtLevel, kTwips),
+      ChNoPath(frmSettings.Handle(), design::ChNoPathCaption, design::ChNoPath, kTwips),
+      ChHidden(frmSettings.Handle(), design::ChHiddenCaption, design::ChHidden, kTwips),
+      ChFiles(frmSettings.Handle(), design::ChFilesCaption, design::ChFiles, kTwips),
+      lblLevels(frmSettings.Handle(), design::lblLevelsCaption, design::lblLevels, kTwips),
+      desktop(Me.Handle()),
+      form(frmMainControls{Me, Command1, txtPath, frmSettings, drDir, drDrive, lblPath, cmdSave,
+                           cmdDoIt, txtResult, VSLevel, txtLevel, ChNoPath, ChHidden, ChFiles,
+                           lblLevels},
+           frmMainServices{files, events, desktop}) {
+    frmSettings.PutBoxBehindChildren();
+    ChNoPath.SetValue(1);
+    Me.SetTabOrder({drDrive.Handle(), drDir.Handle(), ChFiles.Handle(), ChHidden.Handle(),
+                    ChNoPath.Handle(), txtLevel.Handle(), VSLevel.Handle(), txtResult.Handle(),
+                    cmdDoIt.Handle(), cmdSave.Handle(), txtPath.Handle(), Command1.Handle()});
+    Me.onResize = [this] { form.Form_Resize(); };  // handles all of its own errors
+}
+
+void Win32Form::Show(int showCommand) {
+    form.Form_Load();
+    ShowWindow(Me.Handle(), showCommand);
+    UpdateWindow(Me.Handle());
+    SetFocus(drDrive.Handle());
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,41 @@
+#pragma once
+// frmMain over the real Win32 controls, created in the design-time state and in the
+// stacking order of the design: the window's own controls, then the frame's.
+#include "platform/win32/Win32Button.h"
+#include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32FormWindow.h"
+#include "platform/win32/Win32Lists.h"
+#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32TextBox.h"
+#include "window/Design.h"
+#include "window/frmMain.h"
+
+namespace tarnwick {
+
+struct Win32Form {
+    Win32Form(FileSystem& files, EventPump& events);
+
+    win32::Win32FormWindow Me;
+    win32::Win32Button Command1;
+    win32::Win32TextBox txtPath;
+    win32::Win32Frame frmSettings;
+    win32::Win32DirList drDir;
+    win32::Win32DriveList drDrive;
+    win32::Win32Label lblPath;
+    win32::Win32Button cmdSave;
+    win32::Win32Button cmdDoIt;
+    win32::Win32ResultView txtResult;
+    win32::Win32ScrollBar VSLevel;
+    win32::Win32TextBox txtLevel;
+    win32::Win32CheckBox ChNoPath;
+    win32::Win32CheckBox ChHidden;
+    win32::Win32CheckBox ChFiles;
+    win32::Win32Label lblLevels;
+    win32::Win32Desktop desktop;
+    frmMain form;
+
+    // Runs start-up and shows the window with the focus on the drive list.
+    void Show(int showCommand);
+};
+
+}  // namespace tarnwick
