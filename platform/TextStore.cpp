@@ -24,18 +24,10 @@ size_t TextStore::Count(char16_t c) const {
 }
 
 void TextStore::SetText(TextView text) {
-    std::vector<Block> old;
-    old.swap(blocks_);
-    length_ = 0;
-    anchor_ = caret_ = 0;
-    try {
-        Append(text);
-    } catch (...) {
-        blocks_.swap(old);
-        length_ = 0;
-        for (const Block& b : blocks_) length_ += b.size;
-        throw;
-    }
+    TextStore fresh;
+    fresh.ReplaceSelection(text);  // if this fails, the old text stays
+    fresh.Select(0, 0);
+    *this = std::move(fresh);
 }
 
 void TextStore::Select(size_t anchor, size_t caret) {
@@ -46,10 +38,74 @@ void TextStore::Select(size_t anchor, size_t caret) {
 void TextStore::ReplaceSelection(TextView text) {
     const size_t start = SelStart();
     const size_t end = SelEnd();
+    const size_t firstLine = LineOf(start);
+    // With room for every new line start reserved, the index grows without allocating.
+    const size_t needed =
+        lineStarts_.size() + static_cast<size_t>(std::count(text.begin(), text.end(), u'\n'));
+    if (needed > lineStarts_.capacity())
+        lineStarts_.reserve(std::max(needed, 2 * lineStarts_.capacity()));
     // Insert first: if that fails for want of memory, the selected text is still there.
     Insert(end, text);
     Erase(start, end - start);
     anchor_ = caret_ = start + text.size();
+    IndexLinesFrom(firstLine);
+}
+
+// Renumbers the line starts after `line`, whose own start is unchanged; an append only
+// reads what was added to the last line.
+void TextStore::IndexLinesFrom(size_t line) {
+    lineStarts_.resize(line + 1);
+    size_t pos = lineStarts_[line];
+    char16_t previous = 0;
+    if (pos < length_) {
+        const Place p = Locate(pos);
+        for (size_t b = p.block; b < blocks_.size(); ++b) {
+            const Block& block = blocks_[b];
+            for (size_t i = b == p.block ? p.offset : 0; i < block.size; ++i, ++pos) {
+                const char16_t c = block.data[i];
+                if (c == u'\n') {
+                    const size_t length = pos - lineStarts_.back() - (previous == u'\r' ? 1 : 0);
+                    longestLine_ = std::max(longestLine_, length);
+                    lineStarts_.push_back(pos + 1);
+                }
+                previous = c;
+            }
+        }
+    }
+    longestLine_ = std::max(longestLine_, length_ - lineStarts_.back());
+}
+
+char16_t TextStore::At(size_t pos) const {
+    const Place p = Locate(pos);
+    return blocks_[p.block].data[p.offset];
+}
+
+size_t TextStore::LineLength(size_t line) const {
+    const size_t start = lineStarts_[line];
+    size_t end = line + 1 < lineStarts_.size() ? lineStarts_[line + 1] - 1 : length_;  // at the LF
+    if (end > start && line + 1 < lineStarts_.size() && At(end - 1) == u'\r') --end;
+    return end - start;
+}
+
+size_t TextStore::LineOf(size_t pos) const {
+    return static_cast<size_t>(std::upper_bound(lineStarts_.begin(), lineStarts_.end(), pos) -
+                               lineStarts_.begin()) -
+           1;
+}
+
+Text TextStore::Substr(size_t pos, size_t count) const {
+    Text out;
+    if (pos >= length_) return out;
+    count = std::min(count, length_ - pos);
+    out.reserve(count);
+    Place p = Locate(pos);
+    while (out.size() < count) {
+        const Block& b = blocks_[p.block];
+        const size_t n = std::min(count - out.size(), b.size - p.offset);
+        out.append(b.data.get() + p.offset, n);
+        p = {p.block + 1, 0};
+    }
+    return out;
 }
 
 // The block holding `pos`; the end of the text is the end of the last block.

@@ -66,12 +66,62 @@ TEST(TextStore, InsertionsAndDeletionsAcrossManyBlocksMatchAPlainString) {
     EXPECT_EQ(t.GetText(), model);
 }
 
+// The line index after any edit matches the lines of the text.
+void ExpectLinesOf(const TextStore& t) {
+    const Text text = t.GetText();
+    std::vector<size_t> starts{0};
+    for (size_t i = 0; i < text.size(); ++i)
+        if (text[i] == u'\n') starts.push_back(i + 1);
+    ASSERT_EQ(t.LineCount(), starts.size());
+    for (size_t l = 0; l < starts.size(); ++l) {
+        ASSERT_EQ(t.LineStart(l), starts[l]) << l;
+        size_t end = l + 1 < starts.size() ? starts[l + 1] - 1 : text.size();
+        if (l + 1 < starts.size() && end > starts[l] && text[end - 1] == u'\r') --end;
+        ASSERT_EQ(t.LineLength(l), end - starts[l]) << l;
+        ASSERT_EQ(t.LineOf(starts[l]), l);
+    }
+}
+
+TEST(TextStoreLines, IndexFollowsAppendsInsertionsAndDeletions) {
+    TextStore t;
+    ExpectLinesOf(t);
+    t.ReplaceSelection(u"one\r\ntwo\r\n");
+    ExpectLinesOf(t);
+    EXPECT_EQ(t.LineCount(), 3u);  // an empty line after the last CR LF
+    t.Select(5, 5);
+    t.ReplaceSelection(u"mid\r\n");
+    ExpectLinesOf(t);
+    t.Select(2, 12);  // across lines
+    t.ReplaceSelection(u"X");
+    ExpectLinesOf(t);
+    EXPECT_EQ(t.Substr(0, 6), u"onXo\r\n");
+    t.SetText(u"a\r\nbb\r\nccc");
+    ExpectLinesOf(t);
+    EXPECT_EQ(t.LongestLine(), 3u);
+    EXPECT_EQ(t.LineOf(t.Length()), 2u);
+}
+
+TEST(TextStoreLines, IndexStaysExactAcrossBlocks) {
+    TextStore t;
+    uint32_t seed = 7;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 300; ++round) {
+        Text piece;
+        for (size_t n = next() % 3000; n > 0; --n) piece += (next() % 40 == 0) ? u'\n' : u'x';
+        const size_t a = next() % (t.Length() + 1);
+        t.Select(a, next() % 3 ? a : next() % (t.Length() + 1));
+        t.ReplaceSelection(piece);
+    }
+    ExpectLinesOf(t);
+}
+
 TEST(TextStore, AMillionLinesAppendInOrder) {
     TextStore t;
     for (int i = 0; i < 1000000; ++i) t.ReplaceSelection(u"C:\\folder\\name\r\n");
     EXPECT_EQ(t.Length(), 16u * 1000000u);
-    const Text text = t.GetText();
-    EXPECT_EQ(text.substr(text.size() - 16), u"C:\\folder\\name\r\n");
+    EXPECT_EQ(t.Substr(t.Length() - 16, 16), u"C:\\folder\\name\r\n");
+    EXPECT_EQ(t.LineCount(), 1000001u);
+    EXPECT_EQ(t.LineStart(999999), 16u * 999999u);
 }
 
 }  // namespace
