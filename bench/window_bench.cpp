@@ -8,6 +8,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -72,17 +73,25 @@ int Main(int argc, wchar_t** argv) {
     app.txtPath.SetText(root);
     events.DoEvents();
 
+    // Both walks read a warm tree: the reference first, then the window, then the
+    // reference again, the better of its two times counting.
+    const std::wstring folder = std::wstring(root.begin(), root.end()) + L"\\";
     auto start = Clock::now();
+    size_t bare = BareWalk(folder);
+    double reference = Seconds(start);
+
+    start = Clock::now();
     SendMessageW(startButton, BM_CLICK, 0, 0);
     const double window = Seconds(start);
     const Text text = app.txtResult.GetText();
     const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), u'\n'));
 
     start = Clock::now();
-    const size_t bare = BareWalk(std::wstring(root.begin(), root.end()) + L"\\");
-    const double reference = Seconds(start);
+    bare = BareWalk(folder);
+    reference = std::min(reference, Seconds(start));
 
-    std::printf("entries made: %zu; lines in the window: %zu; bare walk found %zu\n", made, lines, bare);
+    std::printf("entries made: %zu; lines in the window: %zu; bare walk found %zu\n", made, lines,
+                bare);
     std::printf("window listing: %.3f s; bare FindFirstFileExW walk: %.3f s; ratio %.2f\n", window,
                 reference, window / reference);
 
@@ -100,4 +109,6 @@ int Main(int argc, wchar_t** argv) {
 }  // namespace
 }  // namespace tarnwick::bench
 
-int wmain(int argc, wchar_t** argv) { return tarnwick::bench::Main(argc, argv); }
+int wmain(int argc, wchar_t** argv) {
+    return tarnwick::bench::Main(argc, argv);
+}

@@ -5,22 +5,6 @@
 #include "platform/win32/Win32FormWindow.h"
 
 namespace tarnwick::win32 {
-namespace {
-
-BOOL CALLBACK CountOwnWindow(HWND hwnd, LPARAM counter) {
-    const auto instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(hwnd, GWLP_HINSTANCE));
-    if (instance == GetModuleHandleW(nullptr)) ++*reinterpret_cast<int*>(counter);
-    return TRUE;
-}
-
-}  // namespace
-
-int OpenWindowCount() {
-    int count = 0;
-    EnumThreadWindows(GetCurrentThreadId(), CountOwnWindow, reinterpret_cast<LPARAM>(&count));
-    return count;
-}
-
 int Win32EventPump::DoEvents() {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -32,7 +16,7 @@ int Win32EventPump::DoEvents() {
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return OpenWindowCount();
+    return Win32FormWindow::OpenCount();
 }
 
 void Win32EventPump::End() {

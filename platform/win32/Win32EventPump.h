@@ -10,7 +10,4 @@ class Win32EventPump : public EventPump {
     [[noreturn]] void End() override;
 };
 
-// The program's own top-level windows on this thread (system helper windows not counted).
-int OpenWindowCount();
-
 }  // namespace tarnwick::win32

@@ -47,13 +47,12 @@ Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight
                             GetModuleHandleW(nullptr), nullptr);
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    if (hwnd_) ++openCount_;
 }
 
 Win32FormWindow::~Win32FormWindow() {
-    if (IsWindow(hwnd_)) {
-        SetWindowLongPtrW(hwnd_, GWLP_USERDATA, 0);
-        DestroyWindow(hwnd_);
-    }
+    destroyedByOwner_ = true;
+    if (hwnd_) DestroyWindow(hwnd_);
 }
 
 Text Win32FormWindow::GetCaption() const {
@@ -109,8 +108,15 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             }
             break;
         case WM_DESTROY:
-            PostQuitMessage(0);
+            if (!destroyedByOwner_) PostQuitMessage(0);  // closing the window ends the program
             return 0;
+        case WM_NCDESTROY: {
+            const HWND hwnd = hwnd_;
+            --openCount_;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            hwnd_ = nullptr;
+            return DefWindowProcW(hwnd, msg, wp, lp);
+        }
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }

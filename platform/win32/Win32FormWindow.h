@@ -28,6 +28,9 @@ class Win32FormWindow : public FormWindow {
     // order, access keys and the rest as in a dialog. True when the message was used.
     static bool TranslateNavigation(MSG& msg);
 
+    // The program's main windows still open (a closed one counts no more once destroyed).
+    static int OpenCount() { return openCount_; }
+
   private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
@@ -35,7 +38,9 @@ class Win32FormWindow : public FormWindow {
 
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;
+    bool destroyedByOwner_ = false;
     std::vector<HWND> tabOrder_;
+    static inline int openCount_ = 0;
 };
 
 }  // namespace tarnwick::win32

@@ -1,5 +1,10 @@
 #pragma once
-// The result box: a multi-line edit box with both scroll bars, no wrapping, no text limit.
+// The result box: a read-only multi-line text view with both scroll bars and no wrapping.
+// The text lives in a TextStore, so a line costs the same however long the listing is;
+// only the visible lines are measured and painted, and the screen catches up with the
+// text when the window next handles its messages. It answers the edit box messages that
+// other programs use to read a text box (WM_GETTEXT, EM_GETSEL, EM_REPLACESEL...).
+#include "platform/TextStore.h"
 #include "platform/win32/Win32Control.h"
 
 namespace tarnwick::win32 {
@@ -7,9 +12,41 @@ namespace tarnwick::win32 {
 class Win32ResultView : public Win32Control<ResultView> {
   public:
     Win32ResultView(HWND parent, Rect r, float unit);
-    Text GetText() const override { return WindowText(hwnd_); }
+    Text GetText() const override { return text_.GetText(); }
     void SetText(TextView text) override;
     bool SetSelText(TextView text) override;
+    const TextStore& Store() const { return text_; }
+
+  private:
+    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+
+    void TextChanged();
+    void Refresh();
+    void Paint();
+    void PaintLine(HDC dc, size_t line, int y);
+    void UpdateScrollBars();
+    void ScrollTo(long long topLine, int xOffset);
+    void ShowCaret();
+    void MoveCaret(size_t pos, bool extend);
+    void EnsureCaretVisible();
+    void OnKey(WPARAM key);
+    void HandleScroll(int bar, int code);
+    void SelectWordAt(size_t pos);
+    void Copy() const;
+
+    size_t HitTest(int x, int y) const;
+    int XOf(size_t pos) const;  // from the start of its line, in pixels
+    int VisibleLines() const;
+    int ClientWidth() const;
+
+    TextStore text_;
+    long long topLine_ = 0;
+    int xOffset_ = 0;
+    int lineHeight_ = 16;
+    int charWidth_ = 8;
+    bool refreshPosted_ = false;
+    bool selecting_ = false;
 };
 
 }  // namespace tarnwick::win32

@@ -4,38 +4,31 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/Win32FormWindow.h"
+
 namespace tarnwick::win32 {
 namespace {
-
-HWND MakeWindow() {
-    static const ATOM atom = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = DefWindowProcW;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"TarnwickPumpTest";
-        return RegisterClassW(&wc);
-    }();
-    return CreateWindowW(MAKEINTATOM(atom), L"t", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr,
-                         nullptr, GetModuleHandleW(nullptr), nullptr);
-}
 
 TEST(Win32EventPump, CountsTheProgramsOpenWindows) {
     Win32EventPump pump;
     const int before = pump.DoEvents();
-    HWND w = MakeWindow();
-    ASSERT_NE(w, nullptr);
-    EXPECT_EQ(pump.DoEvents(), before + 1);
-    DestroyWindow(w);
+    {
+        Win32FormWindow w(u"t", 100, 100);
+        EXPECT_EQ(pump.DoEvents(), before + 1);
+    }
     EXPECT_EQ(pump.DoEvents(), before);
 }
 
 TEST(Win32EventPump, AClosedWindowIsNoLongerCounted) {
     Win32EventPump pump;
-    HWND w = MakeWindow();
+    Win32FormWindow w(u"t", 100, 100);
     const int open = pump.DoEvents();
-    PostMessageW(w, WM_CLOSE, 0, 0);  // the default handling destroys the window
+    const HWND hwnd = w.Handle();
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);  // the default handling destroys the window
     EXPECT_EQ(pump.DoEvents(), open - 1);
-    EXPECT_FALSE(IsWindow(w));
+    EXPECT_FALSE(IsWindow(hwnd));
+    MSG quit;  // and asks the program to end
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 TEST(Win32EventPump, LeavesTheQuitMessageForTheMainLoop) {
