@@ -13,7 +13,7 @@ class NotificationTarget {
   public:
     virtual ~NotificationTarget() = default;
     virtual void OnCommand(int /*code*/) {}
-    virtual void OnScroll(int /*code*/) {}
+    virtual void OnScroll(int /*code*/, int /*position*/) {}
 };
 
 // The target attached to a control's window, or none.

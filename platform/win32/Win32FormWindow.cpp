@@ -93,7 +93,7 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_VSCROLL:
             if (lp) {
                 if (NotificationTarget* t = TargetOf(reinterpret_cast<HWND>(lp)))
-                    t->OnScroll(LOWORD(wp));
+                    t->OnScroll(LOWORD(wp), HIWORD(wp));
             }
             return 0;
         case WM_SIZE:

@@ -61,8 +61,9 @@ void Win32ScrollBar::SetValue(int16_t value) {
 }
 
 // The user's arrows, trough clicks and thumb; the value stays within 0 to max.
-void Win32ScrollBar::OnScroll(int code) {
-    SCROLLINFO si{sizeof si, SIF_TRACKPOS | SIF_POS, 0, 0, 0, 0, 0};
+// The thumb's position comes with the message: 16 bits are enough for this bar's range.
+void Win32ScrollBar::OnScroll(int code, int position) {
+    SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, 0, 0};
     GetScrollInfo(hwnd_, SB_CTL, &si);
     auto clamp = [this](int v) { return static_cast<int16_t>(std::clamp(v, 0, int{max_})); };
     switch (code) {
@@ -79,11 +80,11 @@ void Win32ScrollBar::OnScroll(int code) {
         case SB_BOTTOM:
             return SetValue(max_);
         case SB_THUMBTRACK:
-            SetScrollPos(hwnd_, SB_CTL, clamp(si.nTrackPos), TRUE);
+            SetScrollPos(hwnd_, SB_CTL, clamp(position), TRUE);
             if (onScroll) onScroll();
             return;
         case SB_THUMBPOSITION:
-            SetScrollPos(hwnd_, SB_CTL, clamp(si.nTrackPos), TRUE);
+            SetScrollPos(hwnd_, SB_CTL, clamp(position), TRUE);
             if (onChange) onChange();
             return;
     }

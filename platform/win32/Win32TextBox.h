@@ -23,7 +23,7 @@ class Win32ScrollBar : public Win32Control<ScrollBar> {
                    int16_t large);
     int16_t GetValue() const override;
     void SetValue(int16_t value) override;
-    void OnScroll(int code) override;
+    void OnScroll(int code, int position) override;
 
   private:
     int16_t max_, small_, large_;

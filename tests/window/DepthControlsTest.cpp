@@ -1,17 +1,17 @@
-#include "tests/window/FormFixture.h"
+#include "tests/window/WindowFixture.h"
 
 namespace tarnwick::testing {
 namespace {
 
-constexpr int16_t kUp = 38, kDown = 40, kPageUp = 33, kPageDown = 34, kShift = 1;
+constexpr int16_t kUp = 38, kDown = 40, kPageUp = 33, kPageDown = 34;
 
-class DepthTest : public FormTest {
+class DepthTest : public WindowTest {
   protected:
-    void Type(TextView text) { w.txtLevel.SetText(text); }  // a paste: one change
+    void Type(TextView text) { w->Paste(form.txtLevel, text); }
     void ExpectDepth(int32_t levels) {
         EXPECT_EQ(form.Levels, levels);
-        EXPECT_EQ(w.txtLevel.GetText(), Digits(levels));
-        EXPECT_EQ(w.VSLevel.GetValue(), 32767 - levels);
+        EXPECT_EQ(form.txtLevel.GetText(), Digits(levels));
+        EXPECT_EQ(form.VSLevel.GetValue(), 32767 - levels);
         EXPECT_EQ(form.SkipChange, False);
     }
 };
@@ -30,7 +30,7 @@ TEST_F(DepthTest, TextsAboveTheLimitGiveTheLimit) {
     ExpectDepth(32767);
     Type(std::u16string(60, u'9'));  // beyond the 32-bit range: clamped, never a failure
     ExpectDepth(32767);
-    EXPECT_TRUE(w.desktop.errorBoxes.empty());
+    EXPECT_TRUE(w->Desktop().errorBoxes.empty());
 }
 
 TEST_F(DepthTest, RoundingAndLeadingNumbers) {
@@ -45,8 +45,8 @@ TEST_F(DepthTest, RoundingAndLeadingNumbers) {
 }
 
 TEST_F(DepthTest, TypingCharacterByCharacterRewritesTheCanonicalText) {
-    w.txtLevel.SetText(u"");  // shows "1" at once
-    w.txtLevel.Type(u"25");   // typed after it: "12", then "125"
+    Type(u"");                      // shows "1" at once
+    w->Type(form.txtLevel, u"25");  // typed after it: "12", then "125"
     ExpectDepth(125);
 }
 
@@ -60,42 +60,42 @@ TEST_F(DepthTest, ArrowAndPageKeys) {
                  {u"7", kDown, 6}};
     for (auto c : cases) {
         Type(c.from);
-        w.txtLevel.PressKey(c.key);
+        w->PressKey(form.txtLevel, c.key);
         ExpectDepth(c.levels);
     }
 }
 
 TEST_F(DepthTest, ShiftMakesNoDifferenceAndOtherKeysDoNothing) {
     Type(u"7");
-    w.txtLevel.PressKey(kUp, kShift);
+    w->PressKey(form.txtLevel, kUp, true);
     ExpectDepth(8);
     for (int16_t key : {int16_t{37}, int16_t{39}, int16_t{36}, int16_t{35}, int16_t{48},
                         int16_t{65}}) {  // Left, Right, Home, End, 0, A
-        w.txtLevel.PressKey(key);
+        w->PressKey(form.txtLevel, key);
         ExpectDepth(8);
     }
 }
 
 TEST_F(DepthTest, ScrollBarArrowsTroughAndDrag) {
-    w.VSLevel.LineUp();
+    w->Scroll(form.VSLevel, ScrollAction::LineUp);
     ExpectDepth(2);
-    w.VSLevel.LineDown();
+    w->Scroll(form.VSLevel, ScrollAction::LineDown);
     ExpectDepth(1);
-    w.VSLevel.LineDown();  // already at the bottom
+    w->Scroll(form.VSLevel, ScrollAction::LineDown);  // already at the bottom
     ExpectDepth(1);
-    w.VSLevel.PageUp();
+    w->Scroll(form.VSLevel, ScrollAction::PageUp);
     ExpectDepth(11);
-    w.VSLevel.PageDown();
+    w->Scroll(form.VSLevel, ScrollAction::PageDown);
     ExpectDepth(1);
     std::vector<Text> during;
-    w.VSLevel.onScroll = [&, scroll = w.VSLevel.onScroll] {
+    form.VSLevel.onScroll = [&, scroll = form.VSLevel.onScroll] {
         scroll();
-        during.push_back(w.txtLevel.GetText());
+        during.push_back(form.txtLevel.GetText());
     };
-    w.VSLevel.Drag({30000, 100, 0});
+    w->Drag(form.VSLevel, {30000, 100, 0});
     EXPECT_EQ(during, (std::vector<Text>{u"2767", u"32667", u"32767"}));
     ExpectDepth(32767);
-    w.VSLevel.Drag({32766});
+    w->Drag(form.VSLevel, {32766});
     ExpectDepth(1);
 }
 

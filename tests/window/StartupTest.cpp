@@ -1,53 +1,56 @@
-#include "tests/window/FormFixture.h"
+#include "tests/window/WindowFixture.h"
 
 namespace tarnwick::testing {
 namespace {
 
-TEST_F(FormTest, StartUpState) {
-    EXPECT_EQ(w.Me.GetCaption(), u"Tarnwick");
-    EXPECT_EQ(w.Me.ScaleWidth(), 593);
-    EXPECT_EQ(w.Me.ScaleHeight(), 437);
+TEST_F(WindowTest, StartUpState) {
+    EXPECT_EQ(form.Me.GetCaption(), u"Tarnwick");
+    EXPECT_EQ(w->Inner().width, 593);
+    EXPECT_EQ(w->Inner().height, 437);
     EXPECT_EQ(form.Levels, 1);
-    EXPECT_EQ(w.txtLevel.GetText(), u"1");
-    EXPECT_EQ(w.VSLevel.GetValue(), 32766);  // thumb at the bottom
-    EXPECT_EQ(w.ChNoPath.GetValue(), 1);
-    EXPECT_EQ(w.ChFiles.GetValue(), 0);
-    EXPECT_EQ(w.ChHidden.GetValue(), 0);
-    EXPECT_EQ(w.cmdDoIt.GetCaption(), u"开始(&B)");
-    EXPECT_EQ(w.cmdSave.GetCaption(), u"保存(&S)");
-    EXPECT_EQ(w.txtResult.GetText(), u"");
+    EXPECT_EQ(form.txtLevel.GetText(), u"1");
+    EXPECT_EQ(form.VSLevel.GetValue(), 32766);  // thumb at the bottom
+    EXPECT_EQ(form.ChNoPath.GetValue(), 1);
+    EXPECT_EQ(form.ChFiles.GetValue(), 0);
+    EXPECT_EQ(form.ChHidden.GetValue(), 0);
+    EXPECT_EQ(form.cmdDoIt.GetCaption(), u"开始(&B)");
+    EXPECT_EQ(form.cmdSave.GetCaption(), u"保存(&S)");
+    EXPECT_EQ(form.txtResult.GetText(), u"");
     EXPECT_EQ(form.SkipChange, False);
-    EXPECT_TRUE(w.desktop.errorBoxes.empty());
+    EXPECT_TRUE(w->Desktop().errorBoxes.empty());
 }
 
-TEST_F(FormTest, StartUpCopiesTheCurrentFolderIntoThePathBox) {
-    EXPECT_EQ(w.txtPath.GetText(), u"C:\\Work");
-    EXPECT_EQ(w.drDrive.GetDrive(), u"c:");
+TEST_F(WindowTest, StartUpCopiesTheFolderListsFolderIntoThePathBox) {
+    EXPECT_FALSE(form.drDir.GetPath().empty());
+    EXPECT_EQ(form.txtPath.GetText(), form.drDir.GetPath());
 }
 
-TEST_F(FormTest, StartUpLayoutIsTheWorkedExample) {
+TEST_F(WindowTest, StartUpLayoutIsTheWorkedExample) {
     auto expect = [](Rect r, Rect e) {
         EXPECT_FLOAT_EQ(r.left, e.left);
         EXPECT_FLOAT_EQ(r.top, e.top);
         EXPECT_FLOAT_EQ(r.width, e.width);
         EXPECT_FLOAT_EQ(r.height, e.height);
     };
-    expect(w.drDir.GetRect(), {8, 72, 193, 357});
-    expect(w.frmSettings.GetRect(), {208, 8, 377, 421});
-    expect(w.txtResult.GetRect(), {120, 1440, 5415, 4755});
-    expect(w.cmdDoIt.GetRect(), {2880, 600, 2655, 375});
-    expect(w.cmdSave.GetRect(), {2880, 960, 2655, 375});
-    expect(w.Command1.GetRect(), {16, 408, 537, 25});
+    expect(form.drDir.GetRect(), {8, 72, 193, 357});
+    expect(form.frmSettings.GetRect(), {208, 8, 377, 421});
+    expect(form.txtResult.GetRect(), {120, 1440, 5415, 4755});
+    expect(form.cmdDoIt.GetRect(), {2880, 600, 2655, 375});
+    expect(form.cmdSave.GetRect(), {2880, 960, 2655, 375});
+    expect(form.Command1.GetRect(), {16, 408, 537, 25});
 }
 
-TEST_F(FormTest, LinkButtonStartsExplorerMinimisedEachPress) {
-    w.Command1.Click();
-    w.Command1.Click();
-    ASSERT_EQ(w.desktop.launches.size(), 2u);
-    EXPECT_TRUE(w.desktop.launches[0].first.starts_with(u"explorer "));
-    EXPECT_EQ(w.desktop.launches[0].second, 2);
+TEST_F(WindowTest, LinkButtonStartsExplorerMinimisedEachPress) {
+    const Text path = form.txtPath.GetText();
+    w->Click(form.Command1);
+    w->Click(form.Command1);
+    const auto& launches = w->Desktop().launches;
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_TRUE(launches[0].first.starts_with(u"explorer "));
+    EXPECT_EQ(launches[0].second, 2);
+    EXPECT_EQ(launches[1], launches[0]);
     EXPECT_EQ(form.Levels, 1);  // the program keeps its state
-    EXPECT_EQ(w.txtPath.GetText(), u"C:\\Work");
+    EXPECT_EQ(form.txtPath.GetText(), path);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@ constexpr float kPixels = 1, kTwips = design::kTwipsPerPixel;
 
 }  // namespace
 
-Win32Form::Win32Form(FileSystem& files, EventPump& events)
+Win32Form::Win32Form(FileSystem& files, EventPump& events, Desktop* desktopOverride)
     : Me(design::kTitle, static_cast<int>(design::kInnerWidth),
          static_cast<int>(design::kInnerHeight)),
       Command1(Me.Handle(), design::Command1Caption, design::Command1, kPixels),
@@ -26,7 +26,8 @@ Win32Form::Win32Form(FileSystem& files, EventPump& events)
       ChHidden(frmSettings.Handle(), design::ChHiddenCaption, design::ChHidden, kTwips),
       ChFiles(frmSettings.Handle(), design::ChFilesCaption, design::ChFiles, kTwips),
       lblLevels(frmSettings.Handle(), design::lblLevelsCaption, design::lblLevels, kTwips),
-      desktop(Me.Handle()),
+      systemDesktop(Me.Handle()),
+      desktop(desktopOverride ? *desktopOverride : systemDesktop),
       form(frmMainControls{Me, Command1, txtPath, frmSettings, drDir, drDrive, lblPath, cmdSave,
                            cmdDoIt, txtResult, VSLevel, txtLevel, ChNoPath, ChHidden, ChFiles,
                            lblLevels},

@@ -13,7 +13,8 @@
 namespace tarnwick {
 
 struct Win32Form {
-    Win32Form(FileSystem& files, EventPump& events);
+    // `desktop` stands in for the system's error box and launcher when given (tests).
+    Win32Form(FileSystem& files, EventPump& events, Desktop* desktop = nullptr);
 
     win32::Win32FormWindow Me;
     win32::Win32Button Command1;
@@ -31,7 +32,8 @@ struct Win32Form {
     win32::Win32CheckBox ChHidden;
     win32::Win32CheckBox ChFiles;
     win32::Win32Label lblLevels;
-    win32::Win32Desktop desktop;
+    win32::Win32Desktop systemDesktop;
+    Desktop& desktop;
     frmMain form;
 
     // Runs start-up and shows the window with the focus on the drive list.

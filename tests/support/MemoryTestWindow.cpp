@@ -1,0 +1,54 @@
+#include "tests/support/TestWindow.h"
+#include "window/MemoryForm.h"
+
+namespace tarnwick::testing {
+namespace {
+
+class MemoryTestWindow : public TestWindow {
+  public:
+    MemoryTestWindow(FileSystem& files, EventPump& events) : window_(files, events) {
+        // Start-up as in the program: the current folder is open in the folder list.
+        window_.drDir.exists = [](TextView) { return true; };
+        window_.drDir.Open(u"C:\\Work");
+        window_.form.Form_Load();
+    }
+    frmMain& Form() override { return window_.form; }
+    MemoryDesktop& Desktop() override { return window_.desktop; }
+
+    void Click(Button& b) override { dynamic_cast<MemoryButton&>(b).Click(); }
+    void Paste(TextBox& box, TextView text) override { box.SetText(text); }
+    void Type(TextBox& box, TextView text) override {
+        dynamic_cast<MemoryTextBox&>(box).Type(text);
+    }
+    void PressKey(TextBox& box, int16_t key, bool shift) override {
+        dynamic_cast<MemoryTextBox&>(box).PressKey(key, shift ? 1 : 0);
+    }
+    void Scroll(ScrollBar& bar, ScrollAction action) override {
+        auto& b = dynamic_cast<MemoryScrollBar&>(bar);
+        switch (action) {
+            case ScrollAction::LineUp:
+                return b.LineUp();
+            case ScrollAction::LineDown:
+                return b.LineDown();
+            case ScrollAction::PageUp:
+                return b.PageUp();
+            case ScrollAction::PageDown:
+                return b.PageDown();
+        }
+    }
+    void Drag(ScrollBar& bar, const std::vector<int16_t>& positions) override {
+        dynamic_cast<MemoryScrollBar&>(bar).Drag(positions);
+    }
+    Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
+
+  private:
+    MemoryForm window_;
+};
+
+}  // namespace
+
+std::unique_ptr<TestWindow> StartTestWindow(FileSystem& files, EventPump& events) {
+    return std::make_unique<MemoryTestWindow>(files, events);
+}
+
+}  // namespace tarnwick::testing

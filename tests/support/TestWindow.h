@@ -1,0 +1,34 @@
+#pragma once
+// The main window as the handler tests drive it: over in-memory controls natively, over
+// the real Win32 window under Wine. The tests act as the user through this class only.
+#include <memory>
+#include <vector>
+
+#include "platform/memory/MemoryControls.h"
+#include "window/frmMain.h"
+
+namespace tarnwick::testing {
+
+enum class ScrollAction { LineUp, LineDown, PageUp, PageDown };
+
+class TestWindow {
+  public:
+    virtual ~TestWindow() = default;
+
+    virtual frmMain& Form() = 0;
+    // Error boxes and launches, recorded rather than shown.
+    virtual MemoryDesktop& Desktop() = 0;
+
+    virtual void Click(Button& button) = 0;
+    virtual void Paste(TextBox& box, TextView text) = 0;  // the whole text at once
+    virtual void Type(TextBox& box, TextView text) = 0;   // one character at a time, at the end
+    virtual void PressKey(TextBox& box, int16_t key, bool shift = false) = 0;
+    virtual void Scroll(ScrollBar& bar, ScrollAction action) = 0;
+    virtual void Drag(ScrollBar& bar, const std::vector<int16_t>& positions) = 0;
+    virtual Rect Inner() = 0;  // the window's inner area, in pixels
+};
+
+// Built and started (Form_Load run) as the program starts it.
+std::unique_ptr<TestWindow> StartTestWindow(FileSystem& files, EventPump& events);
+
+}  // namespace tarnwick::testing

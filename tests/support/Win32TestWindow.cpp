@@ -1,0 +1,82 @@
+// The real window, driven with the messages that a user's mouse and keyboard produce.
+#include <windows.h>
+
+#include "tests/support/TestWindow.h"
+#include "window/win32/Win32Form.h"
+
+namespace tarnwick::testing {
+namespace {
+
+template <class Wrapper, class Interface>
+HWND HandleOf(Interface& control) {
+    return dynamic_cast<Wrapper&>(control).Handle();
+}
+
+class Win32TestWindow : public TestWindow {
+  public:
+    Win32TestWindow(FileSystem& files, EventPump& events) : window_(files, events, &desktop_) {
+        window_.Show(SW_HIDE);
+    }
+    ~Win32TestWindow() override {
+        MSG m;  // leave no message of this window for the next test
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    }
+    frmMain& Form() override { return window_.form; }
+    MemoryDesktop& Desktop() override { return desktop_; }
+
+    void Click(Button& b) override {
+        SendMessageW(HandleOf<win32::Win32Button>(b), BM_CLICK, 0, 0);
+    }
+    void Paste(TextBox& box, TextView text) override {
+        const HWND h = HandleOf<win32::Win32TextBox>(box);
+        const std::wstring t(text.begin(), text.end());
+        SendMessageW(h, EM_SETSEL, 0, -1);
+        SendMessageW(h, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
+    }
+    void Type(TextBox& box, TextView text) override {
+        const HWND h = HandleOf<win32::Win32TextBox>(box);
+        for (char16_t c : text) {
+            SendMessageW(h, EM_SETSEL, 0x7FFFFFFF, 0x7FFFFFFF);  // at the end
+            SendMessageW(h, WM_CHAR, c, 1);
+        }
+    }
+    void PressKey(TextBox& box, int16_t key, bool shift) override {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        const BYTE saved = keys[VK_SHIFT];
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        SendMessageW(HandleOf<win32::Win32TextBox>(box), WM_KEYDOWN, static_cast<WPARAM>(key), 1);
+        keys[VK_SHIFT] = saved;
+        SetKeyboardState(keys);
+    }
+    void Scroll(ScrollBar& bar, ScrollAction action) override {
+        static constexpr int kCodes[] = {SB_LINEUP, SB_LINEDOWN, SB_PAGEUP, SB_PAGEDOWN};
+        SendScroll(bar, kCodes[static_cast<int>(action)], 0);
+    }
+    void Drag(ScrollBar& bar, const std::vector<int16_t>& positions) override {
+        for (int16_t p : positions) SendScroll(bar, SB_THUMBTRACK, p);
+        SendScroll(bar, SB_THUMBPOSITION, positions.back());
+        SendScroll(bar, SB_ENDSCROLL, 0);
+    }
+    Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
+
+  private:
+    // As the bar itself sends it: to its parent, the frame, which passes it on.
+    void SendScroll(ScrollBar& bar, int code, int position) {
+        const HWND h = HandleOf<win32::Win32ScrollBar>(bar);
+        SendMessageW(GetParent(h), WM_VSCROLL, MAKEWPARAM(code, position),
+                     reinterpret_cast<LPARAM>(h));
+    }
+
+    MemoryDesktop desktop_;
+    Win32Form window_;
+};
+
+}  // namespace
+
+std::unique_ptr<TestWindow> StartTestWindow(FileSystem& files, EventPump& events) {
+    return std::make_unique<Win32TestWindow>(files, events);
+}
+
+}  // namespace tarnwick::testing

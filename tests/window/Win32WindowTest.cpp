@@ -1,0 +1,177 @@
+// What only the real window shows: focus, keyboard navigation and access keys, the
+// result view's messages and clipboard, the error box.
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/memory/MemoryControls.h"
+#include "platform/win32/Win32Desktop.h"
+#include "platform/win32/Win32EventPump.h"
+#include "tests/support/TempTree.h"
+#include "window/win32/Win32Form.h"
+
+namespace tarnwick::testing {
+namespace {
+
+class RealWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        app.Show(SW_SHOWNORMAL);
+        SetForegroundWindow(app.Me.Handle());
+        SetFocus(app.drDrive.Handle());
+        events.DoEvents();
+    }
+    // A key as the keyboard delivers it to the focused control, then the pump.
+    void Key(WPARAM key, bool alt = false) {
+        const HWND target = GetFocus();
+        const LPARAM altBit = alt ? (1 << 29) : 0;
+        PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | altBit);
+        PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, 1 | altBit | (3u << 30));
+        events.DoEvents();
+    }
+    void SetPath(TextView path) {
+        app.form.SkipChange = True;  // the path box alone
+        app.txtPath.SetText(path);
+    }
+
+    std::unique_ptr<FileSystem> files = MakeFileSystem();
+    win32::Win32EventPump events;
+    MemoryDesktop desktop;
+    Win32Form app{*files, events, &desktop};
+};
+
+TEST_F(RealWindowTest, FocusStartsOnTheDriveListAndTabWalksTheTabOrder) {
+    EXPECT_EQ(GetFocus(), app.drDrive.Handle());
+    // The spin bar is no tab stop of its own: the depth box's arrow keys step it.
+    const HWND order[] = {app.drDir.Handle(),    app.ChFiles.Handle(),  app.ChHidden.Handle(),
+                          app.ChNoPath.Handle(), app.txtLevel.Handle(), app.txtResult.Handle(),
+                          app.cmdDoIt.Handle(),  app.cmdSave.Handle(),  app.txtPath.Handle(),
+                          app.Command1.Handle(), app.drDrive.Handle()};
+    for (size_t step = 0; step < std::size(order); ++step) {
+        Key(VK_TAB);
+        EXPECT_EQ(GetFocus(), order[step]) << "after Tab " << step + 1;
+    }
+    Key(VK_TAB);  // and Shift+Tab goes back
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    Key(VK_TAB);
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(GetFocus(), app.drDrive.Handle());
+}
+
+TEST_F(RealWindowTest, AltBStartsARunFromAnyControl) {
+    TempTree tree;
+    tree.Folder(u"a");
+    SetPath(tree.Root());
+    SetFocus(app.txtLevel.Handle());
+    Key('B', true);
+    EXPECT_EQ(app.cmdDoIt.GetCaption(), u"开始列举(&B)");
+    EXPECT_EQ(app.txtResult.GetText(), u"a\r\n");
+}
+
+TEST_F(RealWindowTest, AltXStopsARunningListing) {
+    TempTree tree;
+    for (TextView f : {u"a/x", u"b/x", u"c/x"}) tree.Folder(f);
+    SetPath(tree.Root());
+    app.txtLevel.SetText(u"5");
+    app.ChNoPath.SetValue(0);
+    // Alt+X waits in the queue: the first pump of the walk handles it.
+    PostMessageW(app.cmdDoIt.Handle(), WM_SYSKEYDOWN, 'X', 1 | (1 << 29));
+    SendMessageW(app.cmdDoIt.Handle(), BM_CLICK, 0, 0);
+    EXPECT_EQ(app.form.StopRequested, True);
+    EXPECT_EQ(app.cmdDoIt.GetCaption(), u"开始列举(&B)");
+    EXPECT_EQ(app.txtResult.GetText(), u"");  // stopped at the root's first pump
+}
+
+TEST_F(RealWindowTest, ResultViewAnswersTheEditBoxMessages) {
+    const HWND view = app.txtResult.Handle();
+    SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"one\r\ntwo\r\n"));
+    EXPECT_EQ(SendMessageW(view, WM_GETTEXTLENGTH, 0, 0), 10);
+    EXPECT_EQ(SendMessageW(view, EM_GETLINECOUNT, 0, 0), 3);
+    SendMessageW(view, EM_SETSEL, 5, 8);
+    DWORD from = 0, to = 0;
+    SendMessageW(view, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 5u);
+    EXPECT_EQ(to, 8u);
+    SendMessageW(view, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L"2"));
+    wchar_t buffer[32];
+    EXPECT_EQ(SendMessageW(view, WM_GETTEXT, 32, reinterpret_cast<LPARAM>(buffer)), 8);
+    EXPECT_STREQ(buffer, L"one\r\n2\r\n");
+    EXPECT_EQ(SendMessageW(view, WM_GETTEXT, 4, reinterpret_cast<LPARAM>(buffer)), 3);
+    EXPECT_STREQ(buffer, L"one");
+}
+
+TEST_F(RealWindowTest, CtrlAAndCtrlCCopyTheListing) {
+    app.txtResult.SetText(u"C:\\a\r\n文件夹\r\n");
+    SetFocus(app.txtResult.Handle());
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(app.txtResult.Handle(), WM_KEYDOWN, 'A', 1);
+    SendMessageW(app.txtResult.Handle(), WM_KEYDOWN, 'C', 1);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    const HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    ASSERT_NE(data, nullptr);
+    EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"C:\\a\r\n文件夹\r\n");
+    GlobalUnlock(data);
+    CloseClipboard();
+}
+
+TEST_F(RealWindowTest, ListingLinesGoInAtTheCaretTheUserSet) {
+    TempTree tree;
+    tree.Folder(u"a/b");
+    SetPath(tree.Root());
+    app.txtLevel.SetText(u"2");
+    app.txtResult.SetText(u"");
+    app.form.Levels = 2;
+    // The user clicks at the start of the box while the walk is inside folder a.
+    struct Pump : EventPump {
+        Win32Form* app;
+        int DoEvents() override {
+            if (app->txtResult.GetText() == u"a\r\n")
+                SendMessageW(app->txtResult.Handle(), EM_SETSEL, 0, 0);
+            return 1;
+        }
+        [[noreturn]] void End() override { std::abort(); }
+    } pump;
+    pump.app = &app;
+    frmMain form(
+        frmMainControls{app.Me, app.Command1, app.txtPath, app.frmSettings, app.drDir, app.drDrive,
+                        app.lblPath, app.cmdSave, app.cmdDoIt, app.txtResult, app.VSLevel,
+                        app.txtLevel, app.ChNoPath, app.ChHidden, app.ChFiles, app.lblLevels},
+        frmMainServices{*files, pump, desktop});
+    form.Levels = 2;
+    form.cmdDoIt_Click();
+    EXPECT_EQ(app.txtResult.GetText(), u"    b\r\na\r\n");
+}
+
+// The error box is a real message box: found by its title, read, and closed.
+TEST(ErrorBox, ShowsTheDescriptionUnderTheNumberedTitle) {
+    static Text seenText;
+    static bool found;
+    found = false;
+    SetTimer(nullptr, 0, 200, [](HWND, UINT, UINT_PTR id, DWORD) {
+        const HWND box = FindWindowW(nullptr, L"VB运行时错误：76");
+        if (!box) return;
+        KillTimer(nullptr, id);
+        found = true;
+        wchar_t text[64] = {};
+        GetDlgItemTextW(box, 0xFFFF, text, 64);  // the message's static control
+        seenText = Text(reinterpret_cast<const char16_t*>(text));
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    win32::Win32Desktop desktop(nullptr);
+    desktop.ShowErrorBox(MakeError(76));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(seenText, u"路径未找到");
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
