@@ -158,5 +158,24 @@ TEST_F(FormTest, AnErrorAfterTheRunStartedEndsTheRun) {
     EXPECT_EQ(other.cmdDoIt.GetCaption(), u"开始列举(&B)");
 }
 
+// A handler without a trap of its own that meets a run-time error shows the error box,
+// and the program goes on.
+TEST_F(FormTest, AnUntrappedErrorShowsTheErrorBoxAndTheProgramGoesOn) {
+    struct NoLauncher : MemoryDesktop {
+        void Launch(TextView, int) override { throw MakeError(error::FileNotFound); }
+    } desktop;
+    MemoryForm other(*files, pump);
+    frmMain form2(frmMainControls{other.Me, other.Command1, other.txtPath, other.frmSettings,
+                                  other.drDir, other.drDrive, other.lblPath, other.cmdSave,
+                                  other.cmdDoIt, other.txtResult, other.VSLevel, other.txtLevel,
+                                  other.ChNoPath, other.ChHidden, other.ChFiles, other.lblLevels},
+                  frmMainServices{*files, pump, desktop});
+    other.Command1.Click();
+    ASSERT_EQ(desktop.errorBoxes.size(), 1u);
+    EXPECT_EQ(desktop.errorBoxes[0].number, 53);
+    other.txtLevel.SetText(u"9");  // still answering
+    EXPECT_EQ(form2.Levels, 9);
+}
+
 }  // namespace
 }  // namespace tarnwick::testing
