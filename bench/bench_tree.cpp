@@ -75,6 +75,28 @@ void RemoveTree(const Text& root) {
     fs::remove_all(fs::path(root), ec);
 }
 
+#ifdef _WIN32
+size_t BareWalk(const std::wstring& folder) {
+    WIN32_FIND_DATAW d;
+    const HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &d,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    size_t n = 0;
+    std::vector<std::wstring> folders;
+    do {
+        const bool dots = d.cFileName[0] == L'.' &&
+                          (d.cFileName[1] == 0 || (d.cFileName[1] == L'.' && d.cFileName[2] == 0));
+        if (dots) continue;
+        ++n;
+        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+            folders.push_back(folder + d.cFileName + L"\\");
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+    for (const auto& f : folders) n += BareWalk(f);
+    return n;
+}
+#endif
+
 Text TempRoot() {
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
     return (fs::temp_directory_path() / ("tarnwick-bench-" + std::to_string(stamp))).u16string();

@@ -65,26 +65,6 @@ EngineRun RunEngine(const Text& root) {
 #ifdef _WIN32
 const char* kReference = "bare FindFirstFileExW walk";
 
-size_t BareWalk(const std::wstring& folder) {
-    WIN32_FIND_DATAW d;
-    const HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &d,
-                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    size_t n = 0;
-    std::vector<std::wstring> folders;
-    do {
-        if (d.cFileName[0] == L'.' &&
-            (d.cFileName[1] == 0 || (d.cFileName[1] == L'.' && d.cFileName[2] == 0)))
-            continue;
-        ++n;
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.push_back(folder + d.cFileName + L"\\");
-    } while (FindNextFileW(h, &d));
-    FindClose(h);
-    for (const auto& f : folders) n += BareWalk(f);
-    return n;
-}
-
 double RunReference(const Text& root, size_t& entries) {
     const auto start = Clock::now();
     entries = BareWalk(std::wstring(root.begin(), root.end()) + L"\\");

@@ -27,26 +27,6 @@ double Seconds(Clock::time_point from) {
     return std::chrono::duration<double>(Clock::now() - from).count();
 }
 
-size_t BareWalk(const std::wstring& folder) {
-    WIN32_FIND_DATAW d;
-    const HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &d,
-                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-    if (h == INVALID_HANDLE_VALUE) return 0;
-    size_t n = 0;
-    std::vector<std::wstring> folders;
-    do {
-        if (d.cFileName[0] == L'.' &&
-            (d.cFileName[1] == 0 || (d.cFileName[1] == L'.' && d.cFileName[2] == 0)))
-            continue;
-        ++n;
-        if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.push_back(folder + d.cFileName + L"\\");
-    } while (FindNextFileW(h, &d));
-    FindClose(h);
-    for (const auto& f : folders) n += BareWalk(f);
-    return n;
-}
-
 Clock::time_point stopClickedAt;
 HWND startButton;
 

@@ -3,25 +3,7 @@
 namespace tarnwick {
 
 frmMain::frmMain(const frmMainControls& c, const frmMainServices& s)
-    : Me(c.Me),
-      Command1(c.Command1),
-      txtPath(c.txtPath),
-      frmSettings(c.frmSettings),
-      drDir(c.drDir),
-      drDrive(c.drDrive),
-      lblPath(c.lblPath),
-      cmdSave(c.cmdSave),
-      cmdDoIt(c.cmdDoIt),
-      txtResult(c.txtResult),
-      VSLevel(c.VSLevel),
-      txtLevel(c.txtLevel),
-      ChNoPath(c.ChNoPath),
-      ChHidden(c.ChHidden),
-      ChFiles(c.ChFiles),
-      lblLevels(c.lblLevels),
-      files(s.files),
-      events(s.events),
-      desktop(s.desktop) {
+    : frmMainControls(c), files(s.files), events(s.events), desktop(s.desktop) {
     cmdDoIt.onClick = [this] { cmdDoIt_Click(); };  // traps its own errors
     Command1.onClick = Untrapped(&frmMain::Command1_Click);
     txtLevel.onChange = Untrapped(&frmMain::txtLevel_Change);

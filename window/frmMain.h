@@ -34,7 +34,7 @@ struct frmMainServices {
     Desktop& desktop;
 };
 
-class frmMain : public ListingFields {
+class frmMain : public ListingFields, public frmMainControls {
   public:
     // Connects the controls' notifications to the handlers.
     frmMain(const frmMainControls& controls, const frmMainServices& services);
@@ -57,23 +57,6 @@ class frmMain : public ListingFields {
     void drDrive_Change();
     void drDir_Change();
     void txtPath_Change();
-
-    FormWindow& Me;
-    Button& Command1;
-    TextBox& txtPath;
-    Frame& frmSettings;
-    DirList& drDir;
-    DriveList& drDrive;
-    Label& lblPath;
-    Button& cmdSave;
-    Button& cmdDoIt;
-    ResultView& txtResult;
-    ScrollBar& VSLevel;
-    TextBox& txtLevel;
-    CheckBox& ChNoPath;
-    CheckBox& ChHidden;
-    CheckBox& ChFiles;
-    Label& lblLevels;
 
     FileSystem& files;
     EventPump& events;
