@@ -5,6 +5,11 @@
 
 namespace tarnwick {
 
+// Room for `count` blocks, grown geometrically so the table is seldom copied.
+void TextStore::Reserve(size_t count) {
+    if (count > blocks_.capacity()) blocks_.reserve(std::max(count, 2 * blocks_.capacity()));
+}
+
 TextStore::Block TextStore::NewBlock() {
     return Block{std::make_unique_for_overwrite<char16_t[]>(kBlockSize), 0};
 }
@@ -129,7 +134,7 @@ void TextStore::Append(TextView text) {
         text.size() > room ? (text.size() - room + kBlockSize - 1) / kBlockSize : 0;
     std::vector<Block> fresh(extra);
     for (Block& b : fresh) b = NewBlock();
-    blocks_.reserve(blocks_.size() + extra);
+    Reserve(blocks_.size() + extra);
 
     length_ += text.size();
     if (room > 0) {
@@ -174,7 +179,7 @@ void TextStore::Insert(size_t pos, TextView text) {
         std::memcpy(b.data.get(), moved.data() + from, b.size * sizeof(char16_t));
         fresh.push_back(std::move(b));
     }
-    blocks_.reserve(blocks_.size() + fresh.size());
+    Reserve(blocks_.size() + fresh.size());
 
     Block& target = blocks_[at.block];  // the reserve may have moved it
     std::memcpy(target.data.get() + at.offset, moved.data(), room * sizeof(char16_t));

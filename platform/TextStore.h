@@ -55,6 +55,7 @@ class TextStore {
     void Append(TextView text);
     void Erase(size_t pos, size_t count);
     static Block NewBlock();
+    void Reserve(size_t count);
     void IndexLinesFrom(size_t line);
     char16_t At(size_t pos) const;
 

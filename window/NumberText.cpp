@@ -29,8 +29,8 @@ double RadixValue(const std::string& s, size_t from, int radix) {
     }
     const int width = radix == 16 ? 4 : 6;  // digits that fill 16 bits
     if (digits <= static_cast<size_t>(width) && bits <= 0xFFFF) return static_cast<int16_t>(bits);
-    if (bits <= 0xFFFFFFFFu) return static_cast<int32_t>(bits);
-    return value;
+    if (digits <= 8 && bits <= 0xFFFFFFFFu) return static_cast<int32_t>(bits);
+    return value;  // longer runs: their magnitude (the 64-bit sum may have wrapped)
 }
 
 }  // namespace

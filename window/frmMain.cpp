@@ -4,7 +4,7 @@ namespace tarnwick {
 
 frmMain::frmMain(const frmMainControls& c, const frmMainServices& s)
     : frmMainControls(c), files(s.files), events(s.events), desktop(s.desktop) {
-    cmdDoIt.onClick = [this] { cmdDoIt_Click(); };  // traps its own errors
+    cmdDoIt.onClick = Untrapped(&frmMain::cmdDoIt_Click);
     Command1.onClick = Untrapped(&frmMain::Command1_Click);
     txtLevel.onChange = Untrapped(&frmMain::txtLevel_Change);
     txtLevel.onKeyDown = [this](int16_t& KeyCode, int16_t Shift) {
@@ -16,9 +16,9 @@ frmMain::frmMain(const frmMainControls& c, const frmMainServices& s)
     };
     VSLevel.onChange = Untrapped(&frmMain::VSLevel_Change);
     VSLevel.onScroll = Untrapped(&frmMain::VSLevel_Scroll);
-    drDrive.onChange = [this] { drDrive_Change(); };
+    drDrive.onChange = Untrapped(&frmMain::drDrive_Change);  // traps its own; guards the rest
     drDir.onChange = Untrapped(&frmMain::drDir_Change);
-    txtPath.onChange = [this] { txtPath_Change(); };
+    txtPath.onChange = Untrapped(&frmMain::txtPath_Change);  // its error path calls drDir_Change
 }
 
 // A run-time error that reaches a handler without a trap of its own is shown in the

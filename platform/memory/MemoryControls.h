@@ -82,11 +82,12 @@ class MemoryScrollBar : public MemoryControl<ScrollBar> {
     void PageUp() { Step(-largeChange); }
     void PageDown() { Step(largeChange); }
     void Drag(std::vector<int16_t> positions) {
+        const int16_t start = value_;
         for (int16_t p : positions) {
             value_ = p;
             if (onScroll) onScroll();
         }
-        if (onChange) onChange();
+        if (value_ != start && onChange) onChange();  // a change only if the thumb moved
     }
 
   private:

@@ -30,6 +30,9 @@ class Win32Control : public Base, public NotificationTarget {
     Win32Control(HWND hwnd, Rect r, float unit) : hwnd_(hwnd), rect_(r), unit_(unit) {
         AttachTarget(hwnd, this);
     }
+    ~Win32Control() override {
+        if (IsWindow(hwnd_)) AttachTarget(hwnd_, nullptr);
+    }
     Win32Control(const Win32Control&) = delete;
     Win32Control& operator=(const Win32Control&) = delete;
 

@@ -50,7 +50,7 @@ Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight
     if (hwnd_) ++openCount_;
 }
 
-Win32FormWindow::~Win32FormWindow() {
+void Win32FormWindow::Destroy() {
     destroyedByOwner_ = true;
     if (hwnd_) DestroyWindow(hwnd_);
 }
@@ -79,7 +79,11 @@ float Win32FormWindow::ScaleHeight() const {
 LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     Win32FormWindow* self = WindowOf(hwnd);
     if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    return self->Handle(msg, wp, lp);
+    try {  // no exception may cross into the system's code
+        return self->Handle(msg, wp, lp);
+    } catch (...) {
+        return 0;
+    }
 }
 
 LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
@@ -133,8 +137,11 @@ void Win32FormWindow::MoveFocus(bool backwards) {
         i = backwards ? (i + n - 1) % n : (i + 1) % n;
         if (CanTakeFocus(tabOrder_[i])) {
             SetFocus(tabOrder_[i]);
-            if (GetWindowLongW(tabOrder_[i], GWL_STYLE) & ES_MULTILINE) return;
-            SendMessageW(tabOrder_[i], EM_SETSEL, 0, -1);  // edit boxes select their text
+            // Single-line edit boxes select their text, as in a dialog.
+            const auto code = SendMessageW(tabOrder_[i], WM_GETDLGCODE, 0, 0);
+            if ((code & DLGC_HASSETSEL) &&
+                !(GetWindowLongW(tabOrder_[i], GWL_STYLE) & ES_MULTILINE))
+                SendMessageW(tabOrder_[i], EM_SETSEL, 0, -1);
             return;
         }
     }

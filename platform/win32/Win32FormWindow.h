@@ -13,8 +13,11 @@ namespace tarnwick::win32 {
 class Win32FormWindow : public FormWindow {
   public:
     Win32FormWindow(TextView title, int innerWidth, int innerHeight);
-    ~Win32FormWindow() override;
+    ~Win32FormWindow() override { Destroy(); }
     HWND Handle() const { return hwnd_; }
+    // Destroys the window (and its controls) without ending the program; the owner calls
+    // it before the controls' wrappers go, so no late notification finds them gone.
+    void Destroy();
 
     Text GetCaption() const override;
     void SetCaption(TextView caption) override;

@@ -15,17 +15,18 @@ char16_t Lower(char16_t c) {
 }
 
 Text CurrentFolder() {
-    wchar_t buffer[MAX_PATH * 4];
-    const DWORD n = GetCurrentDirectoryW(MAX_PATH * 4, buffer);
-    return Text(FromW(buffer, n));
+    std::wstring buffer(GetCurrentDirectoryW(0, nullptr), L'\0');
+    const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
+    return n < buffer.size() ? Text(FromW(buffer.data(), n)) : Text();
 }
 
 // The full form of a folder's path, without a final separator except at a root.
 Text FullPath(TextView path) {
     const Text typed(path);
-    wchar_t buffer[32768];
-    const DWORD n = GetFullPathNameW(W(typed), 32768, buffer, nullptr);
-    Text full(FromW(buffer, n));
+    std::wstring buffer(GetFullPathNameW(W(typed), 0, nullptr, nullptr), L'\0');
+    const DWORD n =
+        GetFullPathNameW(W(typed), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    Text full = n < buffer.size() ? Text(FromW(buffer.data(), n)) : typed;
     if (full.size() > 3 && full.back() == u'\\') full.pop_back();
     return full;
 }

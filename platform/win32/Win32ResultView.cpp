@@ -297,9 +297,11 @@ void Win32ResultView::OnKey(WPARAM key) {
         return pos;
     };
     switch (key) {
-        case VK_LEFT:
-            return MoveCaret(caret > 0 ? caret - (caret >= 2 && caret == lineStart ? 2 : 1) : 0,
-                             shift);
+        case VK_LEFT:  // from a line's start to the end of the line before, whatever its ending
+            if (caret == lineStart)
+                return MoveCaret(
+                    line > 0 ? text_.LineStart(line - 1) + text_.LineLength(line - 1) : 0, shift);
+            return MoveCaret(caret - 1, shift);
         case VK_RIGHT:
             return MoveCaret(caret == lineEnd && line < lastLine ? text_.LineStart(line + 1)
                                                                  : std::min(caret + 1, lineEnd),
@@ -371,7 +373,12 @@ void Win32ResultView::HandleScroll(int bar, int code) {
 
 LRESULT CALLBACK Win32ResultView::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<Win32ResultView*>(GetWindowLongPtrW(hwnd, 0));
-    return self ? self->OnMessage(msg, wp, lp) : DefWindowProcW(hwnd, msg, wp, lp);
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    try {  // no exception may cross into the system's code
+        return self->OnMessage(msg, wp, lp);
+    } catch (...) {
+        return 0;
+    }
 }
 
 LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
@@ -394,9 +401,13 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_HSCROLL:
             HandleScroll(SB_HORZ, LOWORD(wp));
             return 0;
-        case WM_MOUSEWHEEL:
-            ScrollTo(topLine_ - GET_WHEEL_DELTA_WPARAM(wp) / WHEEL_DELTA * kWheelLines, xOffset_);
+        case WM_MOUSEWHEEL: {  // fine-grained wheels send parts of a notch
+            wheel_ += GET_WHEEL_DELTA_WPARAM(wp);
+            const int lines = wheel_ * kWheelLines / WHEEL_DELTA;
+            wheel_ -= lines * WHEEL_DELTA / kWheelLines;
+            if (lines != 0) ScrollTo(topLine_ - lines, xOffset_);
             return 0;
+        }
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_SETFOCUS:
@@ -416,7 +427,11 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         }
         case WM_MOUSEMOVE:
-            if (selecting_) MoveCaret(HitTest(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)), true);
+            if (selecting_ && (wp & MK_LBUTTON))
+                MoveCaret(HitTest(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)), true);
+            return 0;
+        case WM_CAPTURECHANGED:  // an error box or another window took the mouse
+            selecting_ = false;
             return 0;
         case WM_LBUTTONUP:
             selecting_ = false;

@@ -12,6 +12,9 @@ namespace tarnwick::win32 {
 class Win32ResultView : public Win32Control<ResultView> {
   public:
     Win32ResultView(HWND parent, Rect r, float unit);
+    ~Win32ResultView() override {
+        if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
+    }
     Text GetText() const override { return text_.GetText(); }
     void SetText(TextView text) override;
     bool SetSelText(TextView text) override;
@@ -47,6 +50,7 @@ class Win32ResultView : public Win32Control<ResultView> {
     int charWidth_ = 8;
     bool refreshPosted_ = false;
     bool selecting_ = false;
+    int wheel_ = 0;
 };
 
 }  // namespace tarnwick::win32

@@ -80,13 +80,18 @@ void Win32ScrollBar::OnScroll(int code, int position) {
         case SB_BOTTOM:
             return SetValue(max_);
         case SB_THUMBTRACK:
+            if (!dragging_) dragStart_ = GetValue();
+            dragging_ = true;
             SetScrollPos(hwnd_, SB_CTL, clamp(position), TRUE);
             if (onScroll) onScroll();
             return;
-        case SB_THUMBPOSITION:
+        case SB_THUMBPOSITION: {  // the end of a drag: a change only if the value moved
+            const int16_t start = dragging_ ? dragStart_ : GetValue();
+            dragging_ = false;
             SetScrollPos(hwnd_, SB_CTL, clamp(position), TRUE);
-            if (onChange) onChange();
+            if (GetValue() != start && onChange) onChange();
             return;
+        }
     }
 }
 

@@ -27,6 +27,8 @@ class Win32ScrollBar : public Win32Control<ScrollBar> {
 
   private:
     int16_t max_, small_, large_;
+    bool dragging_ = false;
+    int16_t dragStart_ = 0;
 };
 
 }  // namespace tarnwick::win32

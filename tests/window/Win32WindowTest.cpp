@@ -152,6 +152,49 @@ TEST_F(RealWindowTest, ListingLinesGoInAtTheCaretTheUserSet) {
     EXPECT_EQ(app.txtResult.GetText(), u"    b\r\na\r\n");
 }
 
+TEST_F(RealWindowTest, TabbingIntoTheListingKeepsItsSelection) {
+    app.txtResult.SetText(u"one\r\ntwo\r\n");
+    SendMessageW(app.txtResult.Handle(), EM_SETSEL, 1, 2);
+    SetFocus(app.txtLevel.Handle());
+    Key(VK_TAB);
+    ASSERT_EQ(GetFocus(), app.txtResult.Handle());
+    DWORD from = 0, to = 0;
+    SendMessageW(app.txtResult.Handle(), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                 reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 1u);
+    EXPECT_EQ(to, 2u);
+}
+
+TEST_F(RealWindowTest, CaretKeysInTheListing) {
+    const HWND view = app.txtResult.Handle();
+    app.txtResult.SetText(u"ab\ncd\r\nef");  // a bare LF as well as CR LF
+    auto caret = [&] {
+        DWORD from = 0, to = 0;
+        SendMessageW(view, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                     reinterpret_cast<LPARAM>(&to));
+        return std::pair<DWORD, DWORD>(from, to);
+    };
+    SendMessageW(view, EM_SETSEL, 3, 3);  // the start of "cd"
+    SendMessageW(view, WM_KEYDOWN, VK_LEFT, 1);
+    EXPECT_EQ(caret(), std::make_pair(2ul, 2ul));  // after "ab"
+    SendMessageW(view, WM_KEYDOWN, VK_RIGHT, 1);
+    EXPECT_EQ(caret(), std::make_pair(3ul, 3ul));
+    SendMessageW(view, WM_KEYDOWN, VK_END, 1);
+    EXPECT_EQ(caret(), std::make_pair(5ul, 5ul));  // before the CR LF
+    SendMessageW(view, WM_KEYDOWN, VK_RIGHT, 1);
+    EXPECT_EQ(caret(), std::make_pair(7ul, 7ul));  // over the CR LF at once
+    SendMessageW(view, WM_KEYDOWN, VK_HOME, 1);
+    EXPECT_EQ(caret(), std::make_pair(7ul, 7ul));
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_SHIFT] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(view, WM_KEYDOWN, VK_UP, 1);  // Shift+Up selects back to the line above
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(caret(), std::make_pair(3ul, 7ul));
+}
+
 // The error box is a real message box: found by its title, read, and closed.
 TEST(ErrorBox, ShowsTheDescriptionUnderTheNumberedTitle) {
     static Text seenText;

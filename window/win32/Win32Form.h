@@ -15,6 +15,7 @@ namespace tarnwick {
 struct Win32Form {
     // `desktop` stands in for the system's error box and launcher when given (tests).
     Win32Form(FileSystem& files, EventPump& events, Desktop* desktop = nullptr);
+    ~Win32Form() { Me.Destroy(); }
 
     win32::Win32FormWindow Me;
     win32::Win32Button Command1;
