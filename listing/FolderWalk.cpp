@@ -10,6 +10,9 @@
 namespace tarnwick {
 namespace {
 
+constexpr int64_t kPumpIntervalMs = 100;
+constexpr size_t kEntriesPerClockCheck = 256;  // reading the clock for every entry costs too much
+
 bool HasFolderBit(std::optional<uint32_t> attributes) {
     return attributes && (*attributes & attr::Folder);
 }
@@ -30,7 +33,7 @@ struct Activation {
 // as deep as the file system allows fits whatever the thread's stack size.
 class Walk {
   public:
-    explicit Walk(frmMain& form) : form_(form), files_(form.files) {}
+    explicit Walk(frmMain& form) : form_(form), files_(form.files), lastPump_(form.clock()) {}
 
     void Run(Text Path, int32_t Layer) {
         path_ = std::move(Path);
@@ -57,11 +60,19 @@ class Walk {
     }
 
     bool Collect(Activation& a) {
+        size_t uncheckedEntries = 0;
         for (TextView name = files_.FindFirst(path_, form_.DirAttr); !name.empty();
              name = files_.FindNext()) {
             if (IsDotOrDotDot(name)) {
                 if (PumpAndCheckStop()) return false;
                 continue;
+            }
+            // In a folder of very many entries the window still answers: once a pump is
+            // due, one more runs here, with the same effect as the pump at ".".
+            if (++uncheckedEntries == kEntriesPerClockCheck) {
+                uncheckedEntries = 0;
+                if (form_.clock() - lastPump_ >= kPumpIntervalMs && PumpAndCheckStop())
+                    return false;
             }
             path_.resize(a.pathLength);
             path_ += name;  // the entry's full path
@@ -132,6 +143,7 @@ class Walk {
 
     bool PumpAndCheckStop() {
         if (form_.events.DoEvents() == 0) form_.events.End();
+        lastPump_ = form_.clock();
         return form_.StopRequested != False;
     }
 
@@ -140,6 +152,7 @@ class Walk {
     Text path_;
     Text line_;
     std::vector<Activation> stack_;
+    int64_t lastPump_;
     bool startAncestorsRead_ = false;
     std::vector<FolderId> startAncestors_;
 };

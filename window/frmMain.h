@@ -1,6 +1,9 @@
 #pragma once
 // The main window: it owns the listing settings, its fifteen controls and every operation
 // of the program. The controls come from the platform (Win32, or in memory natively).
+#include <chrono>
+#include <functional>
+
 #include "listing/ListingFields.h"
 #include "platform/Controls.h"
 #include "platform/EventPump.h"
@@ -61,6 +64,13 @@ class frmMain : public ListingFields, public frmMainControls {
     FileSystem& files;
     EventPump& events;
     Desktop& desktop;
+    std::function<int64_t()> clock = SteadyMilliseconds;  // for the walk's timed pumps
+
+    static int64_t SteadyMilliseconds() {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    }
 
   private:
     Notify Untrapped(void (frmMain::*handler)());

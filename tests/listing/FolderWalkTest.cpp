@@ -253,6 +253,49 @@ TEST_F(WalkTest, LinkBackToAnAncestorIsListedButNotEntered) {
                                u"top/a/out", u"top/a/out/other.txt"})));
 }
 
+// A folder of 1000 files, read by a walk whose clock moves a second at every reading:
+// every 256 entries a pump is due.
+class LargeFolder : public WalkTest {
+  protected:
+    void SetUp() override {
+        for (int i = 0; i < 1000; ++i) tree.File(u"big/f" + Digits(i));
+        form.clock = [this] { return now_ += 1000; };
+        Set({});
+    }
+    static Text Digits(int i) {
+        const std::string s = std::to_string(i);
+        return Text(s.begin(), s.end());
+    }
+    int64_t now_ = 0;
+};
+
+TEST_F(LargeFolder, PumpsWhileReadingAFolderOfManyEntries) {
+    EXPECT_EQ(List(P(u"big")).size(), 1000u);
+    EXPECT_EQ(pump.pumps, 2 + 3 + 1);  // ".", "..", after 256, 512 and 768 entries, the end
+}
+
+TEST_F(LargeFolder, NoExtraPumpWhileTheClockStands) {
+    form.clock = [] { return int64_t{0}; };
+    EXPECT_EQ(List(P(u"big")).size(), 1000u);
+    EXPECT_EQ(pump.pumps, 3);
+}
+
+TEST_F(LargeFolder, AStopAtAnExtraPumpListsNothingOfTheFolder) {
+    pump.onPump = [this](int n) {
+        if (n == 3) form.StopRequested = True;
+    };
+    EXPECT_THAT(List(P(u"big")), IsEmpty());
+    EXPECT_EQ(pump.pumps, 3);
+}
+
+TEST_F(LargeFolder, ClosingAtAnExtraPumpEndsTheProgram) {
+    pump.onPump = [this](int n) {
+        if (n == 3) pump.windows = 0;
+    };
+    EXPECT_THROW(form.ListFile(P(u"big"), 1), ProgramEnded);
+    EXPECT_THAT(Lines(), IsEmpty());
+}
+
 // Natively the path of the deepest folder (over 6000 bytes) is more than one system call
 // takes; under Wine it stays within the 4096 bytes of the host's paths.
 TEST_F(WalkTest, LinkToAFolderAboveTheStartIsListedButNotEntered) {
