@@ -40,9 +40,23 @@ class MemoryTestWindow : public TestWindow {
         dynamic_cast<MemoryScrollBar&>(bar).Drag(positions);
     }
     Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
+    // The window's size notification runs Form_Resize, as the real one does.
+    void Resize(int innerWidth, int innerHeight) override {
+        window_.Me.width = static_cast<float>(innerWidth);
+        window_.Me.height = static_cast<float>(innerHeight);
+        window_.form.Form_Resize();
+    }
+    void Minimize() override {
+        restored_ = Inner();
+        Resize(0, 0);  // a minimised window has no inner area
+    }
+    void Restore() override {
+        Resize(static_cast<int>(restored_.width), static_cast<int>(restored_.height));
+    }
 
   private:
     MemoryForm window_;
+    Rect restored_;
 };
 
 }  // namespace

@@ -26,6 +26,10 @@ class TestWindow {
     virtual void Scroll(ScrollBar& bar, ScrollAction action) = 0;
     virtual void Drag(ScrollBar& bar, const std::vector<int16_t>& positions) = 0;
     virtual Rect Inner() = 0;  // the window's inner area, in pixels
+    // The user resizes the window to this inner size, minimises it, restores it.
+    virtual void Resize(int innerWidth, int innerHeight) = 0;
+    virtual void Minimize() = 0;
+    virtual void Restore() = 0;
 };
 
 // Built and started (Form_Load run) as the program starts it.

@@ -60,6 +60,16 @@ class Win32TestWindow : public TestWindow {
         SendScroll(bar, SB_ENDSCROLL, 0);
     }
     Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
+    void Resize(int innerWidth, int innerHeight) override {
+        const HWND h = window_.Me.Handle();
+        RECT r{0, 0, innerWidth, innerHeight};
+        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
+                           static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
+        SetWindowPos(h, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    void Minimize() override { ShowWindow(window_.Me.Handle(), SW_SHOWMINNOACTIVE); }
+    void Restore() override { ShowWindow(window_.Me.Handle(), SW_SHOWNOACTIVATE); }
 
   private:
     // As the bar itself sends it: to its parent, the frame, which passes it on.
