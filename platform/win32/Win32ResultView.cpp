@@ -87,6 +87,7 @@ void Win32ResultView::SetText(TextView text) {
     }
     topLine_ = 0;
     xOffset_ = 0;
+    measuredWidest_ = 0;
     TextChanged();
 }
 
@@ -142,8 +143,12 @@ void Win32ResultView::UpdateScrollBars() {
                  static_cast<int>(topLine_),
                  0};
     SetScrollInfo(hwnd_, SB_VERT, &v, TRUE);
+    // The longest line is known in characters; its width is estimated, and corrected by
+    // what painting has measured.
     const long long widest =
-        static_cast<long long>(text_.LongestLine()) * charWidth_ * 3 / 2 + kLeftMargin * 2;
+        std::max<long long>(static_cast<long long>(text_.LongestLine()) * charWidth_ * 3 / 2,
+                            measuredWidest_) +
+        kLeftMargin * 2;
     const int width = static_cast<int>(std::min<long long>(widest, INT32_MAX / 2));
     xOffset_ = std::clamp(xOffset_, 0, std::max(0, width - ClientWidth()));
     SCROLLINFO h{sizeof h,
@@ -177,6 +182,10 @@ void Win32ResultView::Paint() {
         PaintLine(dc, static_cast<size_t>(line), static_cast<int>((line - topLine_) * lineHeight_));
     SelectObject(dc, oldFont);
     EndPaint(hwnd_, &ps);
+    if (rangeStale_) {  // a line wider than estimated: let the scroll bar reach its end
+        rangeStale_ = false;
+        UpdateScrollBars();
+    }
 }
 
 // A line in up to three pieces: before, inside and after the selection.
@@ -201,6 +210,11 @@ void Win32ResultView::PaintLine(HDC dc, size_t line, int y) {
     piece(0, selFrom, false);
     piece(selFrom, selTo, true);
     piece(selTo, content.size(), false);
+    const int width = x + xOffset_ - kLeftMargin;
+    if (width > measuredWidest_) {
+        measuredWidest_ = width;
+        rangeStale_ = true;
+    }
 }
 
 int Win32ResultView::XOf(size_t pos) const {

@@ -51,6 +51,8 @@ class Win32ResultView : public Win32Control<ResultView> {
     bool refreshPosted_ = false;
     bool selecting_ = false;
     int wheel_ = 0;
+    int measuredWidest_ = 0;
+    bool rangeStale_ = false;
 };
 
 }  // namespace tarnwick::win32
