@@ -4,6 +4,7 @@
 // write that caused them, by calling the callback the window set.
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 #include "platform/ResultBox.h"
 #include "platform/RunTimeError.h"
@@ -91,6 +92,15 @@ class FormWindow {
     virtual float ScaleHeight() const = 0;
 };
 
+// What the save dialog is asked for. The file name field opens empty.
+struct SaveRequest {
+    Text filter;  // description and pattern pairs, each part followed by a NUL, then one more
+    TextView title;
+    TextView defaultExtension;
+    uint32_t flags;
+    uint32_t fileBufferSize;  // characters, the NUL included
+};
+
 // What the program asks of the desktop beyond its own window.
 class Desktop {
   public:
@@ -100,6 +110,12 @@ class Desktop {
     // Starts a command line as a new process with a window show state; does not wait.
     // Throws RunTimeError when it cannot be started.
     virtual void Launch(TextView commandLine, int showState) = 0;
+
+    // The save dialog, modal to the main window: the chosen path, or nothing when no file
+    // was chosen; then SaveDialogError tells a cancel (0) from a failure (its code).
+    virtual std::optional<Text> ShowSaveDialog(const SaveRequest& request) = 0;
+    virtual uint32_t SaveDialogError() = 0;
+    virtual void Beep() = 0;
 };
 
 }  // namespace tarnwick

@@ -50,6 +50,11 @@ class FileSystem {
 
     // The folder that `path` leads to, following links.
     virtual std::optional<FolderId> Identity(TextView path) = 0;
+
+    // Creates or replaces the file at `path` with `bytes`. The old file is replaced only
+    // once the new one is complete: a failure leaves it as it was and nothing beside it.
+    // Throws RunTimeError.
+    virtual void WriteReplacing(TextView path, std::string_view bytes) = 0;
 };
 
 inline bool IsDotOrDotDot(TextView name) {

@@ -6,6 +6,7 @@ frmMain::frmMain(const frmMainControls& c, const frmMainServices& s)
     : frmMainControls(c), files(s.files), events(s.events), desktop(s.desktop) {
     cmdDoIt.onClick = Untrapped(&frmMain::cmdDoIt_Click);
     Command1.onClick = Untrapped(&frmMain::Command1_Click);
+    cmdSave.onClick = Untrapped(&frmMain::cmdSave_Click);
     txtLevel.onChange = Untrapped(&frmMain::txtLevel_Change);
     txtLevel.onKeyDown = [this](int16_t& KeyCode, int16_t Shift) {
         try {

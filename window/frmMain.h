@@ -53,6 +53,7 @@ class frmMain : public ListingFields, public frmMainControls {
     void Form_Resize();
     void cmdDoIt_Click();
     void Command1_Click();
+    void cmdSave_Click();
     void txtLevel_Change();
     void txtLevel_KeyDown(int16_t& KeyCode, int16_t Shift);
     void VSLevel_Change();

@@ -5,8 +5,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 
+#include "platform/RunTimeError.h"
 #include "platform/native/Utf8.h"
 
 namespace tarnwick {
@@ -158,6 +160,53 @@ std::optional<FolderId> PosixFileSystem::Identity(TextView path) {
     struct stat st;
     if (!StatPath(ToBytes(path), true, st)) return std::nullopt;
     return FolderId{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino)};
+}
+
+namespace {
+
+RunTimeError WriteError(int code) {
+    switch (code) {
+        case ENOENT:
+        case ENOTDIR:
+        case ENAMETOOLONG:
+            return MakeError(error::PathNotFound);
+        case ENOSPC:
+        case EDQUOT:
+            return MakeError(error::DiskFull);
+        case EIO:
+            return MakeError(error::DeviceIo);
+        case EBUSY:
+        case ETXTBSY:
+            return MakeError(error::PermissionDenied);
+        default:
+            return MakeError(error::PathFileAccess);
+    }
+}
+
+}  // namespace
+
+// Written beside the target under another name, then renamed over it.
+void PosixFileSystem::WriteReplacing(TextView path, std::string_view bytes) {
+    const std::string target = ToBytes(path);
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)))
+        throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
+    std::string temp = target + ".tarnwick-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd == -1) throw WriteError(errno);
+    int failure = 0;
+    for (size_t done = 0; done < bytes.size() && !failure;) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno != EINTR) failure = errno;
+        if (n > 0) done += static_cast<size_t>(n);
+    }
+    if (fchmod(fd, 0644) != 0 && !failure) failure = errno;
+    if (close(fd) != 0 && !failure) failure = errno;
+    if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
+    if (failure) {
+        unlink(temp.c_str());
+        throw WriteError(failure);
+    }
 }
 
 }  // namespace native

@@ -1,5 +1,8 @@
 #include "platform/win32/Win32Desktop.h"
 
+#include <commdlg.h>
+
+#include <algorithm>
 #include <string>
 
 #include "platform/win32/Wide.h"
@@ -25,6 +28,59 @@ void Win32Desktop::Launch(TextView commandLine, int showState) {
     }
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);  // not waited for
+}
+
+namespace {
+
+std::string Ansi(TextView text) {
+    if (text.empty()) return {};
+    const auto* w = reinterpret_cast<const wchar_t*>(text.data());
+    const int n = static_cast<int>(text.size());
+    std::string out(
+        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, w, n, nullptr, 0, nullptr, nullptr)),
+        '\0');
+    WideCharToMultiByte(CP_ACP, 0, w, n, out.data(), static_cast<int>(out.size()), nullptr,
+                        nullptr);
+    return out;
+}
+
+Text FromAnsi(const char* s) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
+    std::wstring w(static_cast<size_t>(std::max(n, 1)), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
+    return Text(FromW(w.c_str()));
+}
+
+}  // namespace
+
+// The request in its ANSI form. Its size is that of the record without the members that
+// later systems appended: 76 bytes on 32-bit Windows, and the same layout's size here.
+std::optional<Text> Win32Desktop::ShowSaveDialog(const SaveRequest& request) {
+    const std::string filter = Ansi(request.filter);
+    const std::string title = Ansi(request.title);
+    const std::string extension = Ansi(request.defaultExtension);
+    std::string file(request.fileBufferSize, '\0');
+    OPENFILENAMEA ofn{};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    ofn.hwndOwner = owner_;
+    ofn.hInstance = GetModuleHandleW(nullptr);
+    ofn.lpstrFilter = filter.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = file.data();
+    ofn.nMaxFile = request.fileBufferSize;
+    ofn.lpstrTitle = title.c_str();
+    ofn.Flags = request.flags;
+    ofn.lpstrDefExt = extension.c_str();
+    if (!GetSaveFileNameA(&ofn)) return std::nullopt;
+    return FromAnsi(file.c_str());
+}
+
+uint32_t Win32Desktop::SaveDialogError() {
+    return CommDlgExtendedError();
+}
+
+void Win32Desktop::Beep() {
+    MessageBeep(MB_OK);
 }
 
 }  // namespace tarnwick::win32

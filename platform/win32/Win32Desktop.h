@@ -11,6 +11,9 @@ class Win32Desktop : public Desktop {
     explicit Win32Desktop(HWND owner) : owner_(owner) {}
     void ShowErrorBox(const RunTimeError& e) override;
     void Launch(TextView commandLine, int showState) override;
+    std::optional<Text> ShowSaveDialog(const SaveRequest& request) override;
+    uint32_t SaveDialogError() override;
+    void Beep() override;
 
   private:
     HWND owner_;

@@ -1,5 +1,9 @@
 #include "platform/win32/Win32FileSystem.h"
 
+#include <algorithm>
+#include <string>
+
+#include "platform/RunTimeError.h"
 #include "platform/win32/LongPath.h"
 #include "platform/win32/Wide.h"
 
@@ -86,6 +90,64 @@ std::optional<FolderId> Win32FileSystem::Identity(TextView path) {
     if (!ok) return std::nullopt;
     return FolderId{info.dwVolumeSerialNumber,
                     (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+namespace {
+
+RunTimeError WriteError(DWORD code) {
+    switch (code) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_FILENAME_EXCED_RANGE:
+            return MakeError(error::PathNotFound);
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return MakeError(error::DiskFull);
+        case ERROR_NOT_READY:
+            return MakeError(error::DiskNotReady);
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return MakeError(error::PermissionDenied);
+        case ERROR_CRC:
+        case ERROR_IO_DEVICE:
+            return MakeError(error::DeviceIo);
+        default:
+            return MakeError(error::PathFileAccess);
+    }
+}
+
+}  // namespace
+
+// Written beside the target under another name, then moved over it.
+void Win32FileSystem::WriteReplacing(TextView path, std::string_view bytes) {
+    const Text target = LongPath(path);
+    const DWORD existing = GetFileAttributesW(W(target));
+    if (existing != INVALID_FILE_ATTRIBUTES &&
+        (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+        throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
+    static unsigned serial = 0;
+    const std::string suffix =
+        ".tarnwick-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
+    const Text temp = target + Text(suffix.begin(), suffix.end());
+    const HANDLE h =
+        CreateFileW(W(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) throw WriteError(GetLastError());
+    DWORD failure = 0;
+    for (size_t done = 0; done < bytes.size() && !failure;) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+        DWORD written = 0;
+        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) failure = GetLastError();
+        done += written;
+    }
+    if (!CloseHandle(h) && !failure) failure = GetLastError();
+    if (!failure && !MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING))
+        failure = GetLastError();
+    if (failure) {
+        DeleteFileW(W(temp));
+        throw WriteError(failure);
+    }
 }
 
 }  // namespace win32

@@ -27,6 +27,9 @@ class CountingFileSystem : public FileSystem {
         if (Fails(unreadableEntries, path)) return std::nullopt;
         return real_.GetAttributes(path);
     }
+    void WriteReplacing(TextView path, std::string_view bytes) override {
+        real_.WriteReplacing(path, bytes);
+    }
     std::optional<FolderId> Identity(TextView path) override {
         ++identityQueries;
         return real_.Identity(path);

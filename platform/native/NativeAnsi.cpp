@@ -1,0 +1,29 @@
+// Natively the program stands in for a Chinese Windows: its ANSI code page is 936 (GBK).
+#include <iconv.h>
+
+#include "platform/Ansi.h"
+#include "platform/native/Utf8.h"
+
+namespace tarnwick {
+
+std::optional<std::string> ToAnsiExactly(TextView text) {
+    const iconv_t cd = iconv_open("CP936", "UTF-16LE");
+    if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
+    std::string out(text.size() * 2 + 16, '\0');
+    auto* in = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
+    size_t inLeft = text.size() * 2;
+    char* o = out.data();
+    size_t outLeft = out.size();
+    // Without //TRANSLIT, a character the code page lacks stops the conversion.
+    const size_t r = iconv(cd, &in, &inLeft, &o, &outLeft);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1) || inLeft != 0) return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string ToUtf8(TextView text) {
+    return native::ToBytes(text);
+}
+
+}  // namespace tarnwick

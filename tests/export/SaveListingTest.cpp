@@ -1,0 +1,128 @@
+// Saving the listing, with the save dialog played back and the real file system.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/window/WindowFixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using ::testing::ElementsAre;
+
+class SaveTest : public WindowTest {
+  protected:
+    std::string Read(TextView relative) {
+        std::ifstream in(tree.FsPath(relative), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    void Write(TextView relative, const std::string& bytes) {
+        std::ofstream(tree.FsPath(relative), std::ios::binary) << bytes;
+    }
+    void Save(TextView relative) {
+        w->Desktop().answers = {tree.Path(relative)};
+        w->Click(form.cmdSave);
+    }
+    std::vector<std::string> FolderContents() {
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(tree.FsPath(u"")))
+            names.push_back(e.path().filename().string());
+        return names;
+    }
+    TempTree tree;
+};
+
+TEST_F(SaveTest, TheRequestAndTheTitleWhileTheDialogIsOpen) {
+    Text title;
+    w->Desktop().whileDialogOpen = [&] { title = form.Me.GetCaption(); };
+    w->Click(form.cmdSave);
+    EXPECT_EQ(title, u"正在保存文件");
+    ASSERT_EQ(w->Desktop().requests.size(), 1u);
+    const SaveRequest& r = w->Desktop().requests[0];
+    EXPECT_EQ(r.filter, Text(u"文本文档(TXT)\0*.TXT\0所有文件\0*.*\0\0", 26));
+    EXPECT_EQ(r.title, u"保存文件清单");
+    EXPECT_EQ(r.defaultExtension, u"TXT");
+    EXPECT_EQ(r.flags, 0x008A0004u);
+    EXPECT_EQ(r.fileBufferSize, 260u);
+}
+
+TEST_F(SaveTest, TheListingIsSavedInTheAnsiCodePageAsItStands) {
+    form.txtResult.SetText(u"C:\\数据\\a.txt\r\nSub\r\n");
+    Save(u"list.TXT");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。");
+    // Code page 936: two bytes a Chinese character; no byte-order mark, no extra line end.
+    EXPECT_EQ(Read(u"list.TXT"), "C:\\\xca\xfd\xbe\xdd\\a.txt\r\nSub\r\n");
+    EXPECT_EQ(form.txtResult.GetText(), u"C:\\数据\\a.txt\r\nSub\r\n");  // unchanged
+}
+
+TEST_F(SaveTest, AnEmptyListingEmptiesAnExistingFileWithoutAQuestion) {
+    Write(u"old.txt", "previous contents");
+    Save(u"old.txt");
+    EXPECT_EQ(Read(u"old.txt"), "");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。");
+    EXPECT_TRUE(w->Desktop().errorBoxes.empty());
+}
+
+TEST_F(SaveTest, ATextTheCodePageCannotHoldIsSavedAsUtf8) {
+    form.txtResult.SetText(u"\U0001F4C1 照片\r\n");
+    Save(u"u.txt");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。（UTF-8）");
+    EXPECT_EQ(Read(u"u.txt"), "\xEF\xBB\xBF\xF0\x9F\x93\x81 \xE7\x85\xA7\xE7\x89\x87\r\n");
+}
+
+TEST_F(SaveTest, CancellingTouchesNothing) {
+    form.Me.SetCaption(u"保存成功。");
+    w->Click(form.cmdSave);  // no answer: the user cancelled
+    EXPECT_EQ(form.Me.GetCaption(), u"Tarnwick");
+    EXPECT_EQ(w->Desktop().beeps, 0);
+    EXPECT_TRUE(FolderContents().empty());
+}
+
+TEST_F(SaveTest, ADialogFailureBeepsAndShowsItsCode) {
+    w->Desktop().dialogError = 12291;  // the chosen path does not fit the buffer
+    w->Click(form.cmdSave);
+    EXPECT_EQ(w->Desktop().beeps, 1);
+    EXPECT_EQ(form.Me.GetCaption(), u"未保存。CommDlgExtendedError=12291");
+    EXPECT_TRUE(w->Desktop().errorBoxes.empty());
+}
+
+TEST_F(SaveTest, AReadOnlyFileIsNeitherReplacedNorDamaged) {
+    Write(u"ro.txt", "keep me");
+    std::filesystem::permissions(tree.FsPath(u"ro.txt"), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    form.txtResult.SetText(u"new\r\n");
+    Save(u"ro.txt");
+    ASSERT_EQ(w->Desktop().errorBoxes.size(), 1u);
+    const RunTimeError& e = w->Desktop().errorBoxes[0];
+    EXPECT_EQ(form.Me.GetCaption(), u"保存失败。" + e.description);
+    EXPECT_EQ(Read(u"ro.txt"), "keep me");
+    EXPECT_THAT(FolderContents(), ElementsAre("ro.txt"));  // no half-written file beside it
+    std::filesystem::permissions(tree.FsPath(u"ro.txt"), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+}
+
+TEST_F(SaveTest, AMissingFolderIsAPathNotFound) {
+    Save(u"nowhere/list.txt");
+    ASSERT_EQ(w->Desktop().errorBoxes.size(), 1u);
+    EXPECT_EQ(w->Desktop().errorBoxes[0].number, 76);
+    EXPECT_EQ(form.Me.GetCaption(), u"保存失败。路径未找到");
+}
+
+TEST_F(SaveTest, ASaveDuringAWalkHoldsTheLinesSoFar) {
+    TempTree listed;
+    listed.Folder(u"a/b");
+    form.SkipChange = True;
+    form.txtPath.SetText(listed.Root());
+    form.ChNoPath.SetValue(1);
+    w->Paste(form.txtLevel, u"5");
+    pump.onPump = [&](int) {
+        if (form.txtResult.GetText() == u"a\r\n" && w->Desktop().requests.empty())
+            Save(u"during.txt");
+    };
+    w->Click(form.cmdDoIt);
+    EXPECT_EQ(Read(u"during.txt"), "a\r\n");
+    EXPECT_EQ(form.txtResult.GetText(), u"a\r\n    b\r\n");
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
