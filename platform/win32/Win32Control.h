@@ -53,6 +53,19 @@ class Win32Control : public Base, public NotificationTarget {
     float unit_;
 };
 
+// Runs a window object's message handler, or the default one while the window has no
+// object; no C++ exception may cross into the system's code.
+template <class T>
+LRESULT Dispatch(T* self, LRESULT (T::*handler)(UINT, WPARAM, LPARAM), HWND hwnd, UINT msg,
+                 WPARAM wp, LPARAM lp) {
+    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
+    try {
+        return (self->*handler)(msg, wp, lp);
+    } catch (...) {
+        return 0;
+    }
+}
+
 Text WindowText(HWND hwnd);
 HFONT InterfaceFont();
 

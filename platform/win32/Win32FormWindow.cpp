@@ -77,13 +77,7 @@ float Win32FormWindow::ScaleHeight() const {
 }
 
 LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    Win32FormWindow* self = WindowOf(hwnd);
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {  // no exception may cross into the system's code
-        return self->Handle(msg, wp, lp);
-    } catch (...) {
-        return 0;
-    }
+    return Dispatch(WindowOf(hwnd), &Win32FormWindow::Handle, hwnd, msg, wp, lp);
 }
 
 LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {

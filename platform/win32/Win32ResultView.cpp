@@ -387,12 +387,7 @@ void Win32ResultView::HandleScroll(int bar, int code) {
 
 LRESULT CALLBACK Win32ResultView::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     auto* self = reinterpret_cast<Win32ResultView*>(GetWindowLongPtrW(hwnd, 0));
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {  // no exception may cross into the system's code
-        return self->OnMessage(msg, wp, lp);
-    } catch (...) {
-        return 0;
-    }
+    return Dispatch(self, &Win32ResultView::OnMessage, hwnd, msg, wp, lp);
 }
 
 LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
