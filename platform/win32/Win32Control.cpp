@@ -25,7 +25,7 @@ HFONT InterfaceFont() {
 
 HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
                  float unit, DWORD exStyle) {
-    auto px = [unit](float v) { return static_cast<int>(v / unit + 0.5f); };
+    auto px = [unit](float v) { return ToPixels(v, unit); };
     const Text caption(text);
     HWND hwnd = CreateWindowExW(exStyle, windowClass, W(caption),
                                 style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, px(r.left),

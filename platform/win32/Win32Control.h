@@ -20,6 +20,11 @@ class NotificationTarget {
 NotificationTarget* TargetOf(HWND control);
 void AttachTarget(HWND control, NotificationTarget* target);
 
+// A place or size in the container's unit (1 for pixels, 15 for twips) as whole pixels.
+inline int ToPixels(float v, float unit) {
+    return static_cast<int>(v / unit + (v >= 0 ? 0.5f : -0.5f));
+}
+
 // Creates a child window; `unit` is 1 for pixels, 15 for twips.
 HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
                  float unit, DWORD exStyle = 0);
@@ -45,7 +50,7 @@ class Win32Control : public Base, public NotificationTarget {
     }
 
   protected:
-    int Px(float v) const { return static_cast<int>(v / unit_ + (v >= 0 ? 0.5f : -0.5f)); }
+    int Px(float v) const { return ToPixels(v, unit_); }
     HWND hwnd_;
 
   private:

@@ -14,13 +14,7 @@ std::unique_ptr<FileSystem> MakeFileSystem() {
 }
 
 namespace win32 {
-namespace {
-
-bool IsDots(const wchar_t* name) {
-    return name[0] == L'.' && (name[1] == 0 || (name[1] == L'.' && name[2] == 0));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 void Win32FileSystem::Close() {
     if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
@@ -35,7 +29,7 @@ TextView Win32FileSystem::Name() const {
 bool Win32FileSystem::Admitted() const {
     constexpr DWORD kFiltered = attr::Hidden | attr::System | attr::Folder;
     if (data_.dwFileAttributes & kFiltered & ~static_cast<DWORD>(mask_)) return false;
-    return !(root_ && IsDots(data_.cFileName));
+    return !(root_ && IsDotOrDotDot(Name()));
 }
 
 TextView Win32FileSystem::FindFirst(TextView folder, int32_t mask) {
