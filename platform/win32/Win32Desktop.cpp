@@ -1,5 +1,6 @@
 #include "platform/win32/Win32Desktop.h"
 
+#include <cderr.h>
 #include <commdlg.h>
 
 #include <algorithm>
@@ -59,7 +60,9 @@ std::optional<Text> Win32Desktop::ShowSaveDialog(const SaveRequest& request) {
     const std::string filter = Ansi(request.filter);
     const std::string title = Ansi(request.title);
     const std::string extension = Ansi(request.defaultExtension);
-    std::string file(request.fileBufferSize, '\0');
+    // No initial name; the rest is not NUL, so that a path cut off at the buffer's end shows.
+    std::string file(request.fileBufferSize, '\x01');
+    file[0] = '\0';
     OPENFILENAMEA ofn{};
     ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     ofn.hwndOwner = owner_;
@@ -71,12 +74,19 @@ std::optional<Text> Win32Desktop::ShowSaveDialog(const SaveRequest& request) {
     ofn.lpstrTitle = title.c_str();
     ofn.Flags = request.flags;
     ofn.lpstrDefExt = extension.c_str();
+    cutOffError_ = 0;
     if (!GetSaveFileNameA(&ofn)) return std::nullopt;
+    // Wine's ANSI dialog reports success for a path that fits the buffer in characters but
+    // not in bytes, and leaves it cut off with no error of its own.
+    if (file.find('\0') == std::string::npos) {
+        cutOffError_ = FNERR_BUFFERTOOSMALL;
+        return std::nullopt;
+    }
     return FromAnsi(file.c_str());
 }
 
 uint32_t Win32Desktop::SaveDialogError() {
-    return CommDlgExtendedError();
+    return cutOffError_ ? cutOffError_ : CommDlgExtendedError();
 }
 
 void Win32Desktop::Beep() {

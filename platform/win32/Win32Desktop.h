@@ -17,6 +17,7 @@ class Win32Desktop : public Desktop {
 
   private:
     HWND owner_;
+    uint32_t cutOffError_ = 0;  // a path the dialog cut off, reported as its failure
 };
 
 }  // namespace tarnwick::win32

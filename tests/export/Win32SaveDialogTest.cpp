@@ -1,68 +1,232 @@
 // The real save dialog under Wine: found by its caption, given a name, and pressed.
 #include <windows.h>
 
+#include <cderr.h>
 #include <commdlg.h>
 #include <dlgs.h>
 
+#include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/win32/Wide.h"
 #include "platform/win32/Win32Desktop.h"
 #include "tests/support/TempTree.h"
 
 namespace tarnwick::testing {
 namespace {
 
+using win32::W;
+
+constexpr DWORD kGiveUpMs = 10000;
+
 // What the "user" does once the dialog shows: type a name (or nothing) and press a button.
+// Any message box of its own that the dialog raises is answered; a dialog still open after
+// kGiveUpMs is cancelled, so that no test waits for ever.
 struct DialogScript {
-    std::wstring name;
+    Text name;
     int button = IDOK;
-    bool seen = false;
+    DWORD started = 0;
+    HWND dialog = nullptr;
+    bool timedOut = false;
+    std::vector<HWND> answered;
+    std::string boxes;  // the caption and text of each box answered, for failure messages
 };
 DialogScript script;
 
-void CALLBACK ActOnDialog(HWND, UINT, UINT_PTR id, DWORD) {
-    const HWND dialog = FindWindowW(L"#32770", L"保存文件清单");
-    if (!dialog || !IsWindowVisible(dialog)) return;
-    KillTimer(nullptr, id);
-    script.seen = true;
-    if (!script.name.empty()) {
-        // The name field: a combo box in the explorer-style dialog, an edit box in others.
-        if (!SetDlgItemTextW(dialog, cmb13, script.name.c_str()))
-            SetDlgItemTextW(dialog, edt1, script.name.c_str());
-    }
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(script.button, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, script.button)));
+// This thread's own windows only: another test program may have the same dialog open.
+HWND FindOwnWindow(const wchar_t* caption) {
+    struct Search {
+        const wchar_t* caption;
+        HWND found;
+    } search{caption, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND w, LPARAM p) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(p);
+            wchar_t text[64] = {};
+            GetWindowTextW(w, text, 64);
+            if (!IsWindowVisible(w) || std::wcscmp(text, s->caption) != 0) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
 }
 
-std::optional<Text> RunDialog(const std::wstring& name, int button) {
-    script = {name, button, false};
-    SetTimer(nullptr, 0, 100, ActOnDialog);
+BOOL CALLBACK AnswerBox(HWND box, LPARAM) {
+    wchar_t kind[16] = {};
+    GetClassNameW(box, kind, 16);
+    if (box == script.dialog || std::wcscmp(kind, L"#32770") != 0 || !IsWindowVisible(box))
+        return TRUE;
+    if (std::find(script.answered.begin(), script.answered.end(), box) == script.answered.end()) {
+        script.answered.push_back(box);
+        wchar_t caption[128] = {}, text[512] = {};
+        GetWindowTextW(box, caption, 128);
+        GetDlgItemTextW(box, 0xFFFF, text, 512);  // a message box's text control
+        script.boxes +=
+            " [" + Narrow(win32::FromW(caption)) + ": " + Narrow(win32::FromW(text)) + "]";
+    }
+    for (const int id : {IDOK, IDYES, IDCANCEL}) {
+        if (const HWND b = GetDlgItem(box, id)) {
+            PostMessageW(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(b));
+            break;
+        }
+    }
+    return TRUE;
+}
+
+void Press(HWND dialog, int button) {
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, button)));
+}
+
+void CALLBACK ActOnDialog(HWND, UINT, UINT_PTR, DWORD) {
+    if (!script.dialog) {
+        const HWND dialog = FindOwnWindow(L"保存文件清单");
+        if (!dialog) return;
+        script.dialog = dialog;
+        if (!script.name.empty()) {
+            // The name field: a combo box in the explorer-style dialog, an edit box in others.
+            if (!SetDlgItemTextW(dialog, cmb13, W(script.name)))
+                SetDlgItemTextW(dialog, edt1, W(script.name));
+        }
+        Press(dialog, script.button);
+        return;
+    }
+    EnumThreadWindows(GetCurrentThreadId(), AnswerBox, 0);
+    if (!script.timedOut && GetTickCount() - script.started > kGiveUpMs) {
+        script.timedOut = true;
+        Press(script.dialog, IDCANCEL);
+    }
+}
+
+struct Outcome {
+    std::optional<Text> path;
+    uint32_t error;  // what the program is told when no path came back
+};
+
+Outcome RunDialog(const Text& name, int button) {
+    script = DialogScript{};
+    script.name = name;
+    script.button = button;
+    script.started = GetTickCount();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 100, ActOnDialog);
     win32::Win32Desktop desktop(nullptr);
     const char16_t filter[] = u"文本文档(TXT)\0*.TXT\0所有文件\0*.*\0";
-    return desktop.ShowSaveDialog(
+    Outcome out;
+    out.path = desktop.ShowSaveDialog(
         SaveRequest{Text(filter, std::size(filter)), u"保存文件清单", u"TXT", 0x008A0004, 260});
+    out.error = desktop.SaveDialogError();
+    KillTimer(nullptr, timer);
+    return out;
+}
+
+// The dialog was shown and closed by the script's button, not by the time limit.
+::testing::AssertionResult Answered() {
+    if (!script.dialog) return ::testing::AssertionFailure() << "the dialog never showed";
+    if (script.timedOut)
+        return ::testing::AssertionFailure()
+               << "the dialog was still open after 10 s;" << script.boxes;
+    return ::testing::AssertionSuccess();
+}
+
+size_t AnsiBytes(const Text& text) {
+    return static_cast<size_t>(
+               WideCharToMultiByte(CP_ACP, 0, W(text), -1, nullptr, 0, nullptr, nullptr)) -
+           1;
+}
+
+std::string Shown(const std::optional<Text>& path) {
+    return path ? Narrow(*path) : "(none)";
 }
 
 TEST(SaveDialog, ANameWithoutExtensionGetsTxt) {
     TempTree tree;
-    const auto path = RunDialog(tree.FsPath(u"listing").wstring(), IDOK);
-    ASSERT_TRUE(script.seen);
-    ASSERT_TRUE(path.has_value()) << CommDlgExtendedError();
+    const auto out = RunDialog(tree.Path(u"listing"), IDOK);
+    ASSERT_TRUE(Answered());
+    ASSERT_TRUE(out.path.has_value()) << out.error << script.boxes;
     // The default extension; Wine writes it in lower case.
-    EXPECT_EQ(CompareStringOrdinal(reinterpret_cast<const wchar_t*>(path->c_str()), -1,
-                                   tree.FsPath(u"listing.TXT").c_str(), -1, TRUE),
+    EXPECT_EQ(CompareStringOrdinal(W(*out.path), -1, tree.FsPath(u"listing.TXT").c_str(), -1, TRUE),
               CSTR_EQUAL);
 }
 
 TEST(SaveDialog, CancelGivesNoFileAndNoError) {
-    const auto path = RunDialog(L"", IDCANCEL);
-    ASSERT_TRUE(script.seen);
-    EXPECT_FALSE(path.has_value());
-    EXPECT_EQ(CommDlgExtendedError(), 0u);
+    const auto out = RunDialog(u"", IDCANCEL);
+    ASSERT_TRUE(Answered());
+    EXPECT_FALSE(out.path.has_value());
+    EXPECT_EQ(out.error, 0u);
+}
+
+// A full path of `length` characters in the tree's folder: a run of "a", then `ending`.
+Text PathOfLength(const TempTree& tree, size_t length, TextView ending) {
+    Text path = tree.Root() + u"\\";
+    path += Text(length - path.size() - ending.size(), u'a');
+    return path + Text(ending);
+}
+
+// The buffer holds 259 characters and the NUL. Wine's dialog overruns a MAX_PATH buffer of
+// its own, and crashes, on full paths a few characters longer, so the cases stay at the edge.
+TEST(SaveDialog, AFullPathLongerThanTheBufferGivesNoPathButBufferTooSmall) {
+    TempTree tree;
+    {
+        SCOPED_TRACE("259 characters: the longest that fits comes back whole");
+        const Text name = PathOfLength(tree, 259, u".TXT");
+        const auto out = RunDialog(name, IDOK);
+        ASSERT_TRUE(Answered());
+        ASSERT_TRUE(out.path.has_value()) << out.error << script.boxes;
+        EXPECT_EQ(Narrow(*out.path), Narrow(name));
+    }
+    struct TooLong {
+        const char* what;
+        Text name;
+    };
+    for (const auto& c : {TooLong{"260 characters", PathOfLength(tree, 260, u".TXT")},
+                          TooLong{"256 characters, 260 with the extension the dialog adds",
+                                  PathOfLength(tree, 256, u"")}}) {
+        SCOPED_TRACE(c.what);
+        const auto out = RunDialog(c.name, IDOK);
+        ASSERT_TRUE(Answered());
+        EXPECT_FALSE(out.path.has_value()) << Shown(out.path);
+        EXPECT_EQ(out.error, static_cast<uint32_t>(FNERR_BUFFERTOOSMALL)) << script.boxes;
+    }
+}
+
+// The buffer is in the ANSI code page, where each Chinese character takes two bytes: a path
+// of fewer than 260 characters can still not fit. Wine then reports success and leaves the
+// path cut off at the end of the buffer, either right after a character or one byte short of
+// the buffer's end, when the next character no longer fits.
+TEST(SaveDialog, APathTooLongInTheCodePageGivesNoPathButBufferTooSmall) {
+    if (GetACP() != 936) GTEST_SKIP() << "needs the Chinese ANSI code page";
+    for (const bool cutInsideACharacter : {false, true}) {
+        SCOPED_TRACE(cutInsideACharacter ? "the buffer ends inside a character"
+                                         : "the buffer ends between two characters");
+        TempTree tree;
+        // Two existing folders of 80 characters; the buffer ends inside the second. The
+        // first, ASCII folder sets the parity of the bytes before it.
+        const Text chinese(80, u'长');
+        Text pad = u"p";
+        const auto secondStarts = [&] { return AnsiBytes(tree.Path(pad + u"/" + chinese + u"/")); };
+        if (((260 - secondStarts()) % 2 == 1) != cutInsideACharacter) pad = u"pq";
+        const Text folder = pad + u"/" + chinese + u"/" + chinese;
+        tree.Folder(folder);
+        const Text name = tree.Path(folder + u"/清单.TXT");
+        ASSERT_LT(name.size(), 260u);
+        ASSERT_LT(secondStarts(), 260u);
+        ASSERT_GT(AnsiBytes(name), 260u);
+        ASSERT_EQ((260 - secondStarts()) % 2 == 1, cutInsideACharacter);
+
+        const auto out = RunDialog(name, IDOK);
+        ASSERT_TRUE(Answered());
+        EXPECT_FALSE(out.path.has_value()) << Shown(out.path);
+        EXPECT_EQ(out.error, static_cast<uint32_t>(FNERR_BUFFERTOOSMALL)) << script.boxes;
+    }
 }
 
 }  // namespace
