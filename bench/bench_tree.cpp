@@ -70,6 +70,12 @@ size_t BuildTree(const Text& root, size_t entries) {
     return Build(fs::path(root), entries, serial);
 }
 
+size_t BuildFlat(const Text& root, size_t entries) {
+    fs::create_directories(fs::path(root));
+    for (size_t i = 0; i < entries; ++i) MakeFile(fs::path(root) / fs::path(Name(i, false)));
+    return entries;
+}
+
 void RemoveTree(const Text& root) {
     std::error_code ec;
     fs::remove_all(fs::path(root), ec);

@@ -10,6 +10,8 @@ namespace tarnwick::bench {
 // Makes about `entries` folders and files under `root` (which must not exist yet);
 // gives the number made.
 size_t BuildTree(const Text& root, size_t entries);
+// Makes one folder of `entries` files, the case where a folder's own enumeration is long.
+size_t BuildFlat(const Text& root, size_t entries);
 void RemoveTree(const Text& root);
 
 // A fresh folder name in the system's temporary folder.

@@ -1,20 +1,27 @@
-// Lists a real folder of about 10,000 entries into the visible window under Wine, through
-// a click on the start button, and times it against a bare FindFirstFileExW walk of the
-// same folder in the same run. Then starts the listing again and clicks the start button
-// from a timer while it runs, to show that the window answers a stop.
+// Lists trees into the visible window under Wine, through a click on the start button, and
+// times each listing against a bare FindFirstFileExW walk of the same tree in the same run.
+// Then, on the last tree: stop clicks at several points of a run, and the save of the
+// listing.
 //
-//   window_bench [entries]      (default 10000)
+//   window_bench [--stop FOLDER] ENTRIES|FOLDER...  (default: 10,000 entries, built here)
+//
+// A number builds a tree of that many entries here; a folder is a tree built beforehand
+// (bench/run builds them natively, which is many times faster than through Wine). The stop
+// clicks go to the --stop folder (bench/run gives one folder of 10^5 files, where a click
+// must be answered in the middle of a single enumeration), else to the last tree.
 #include <windows.h>
 
-#include <commctrl.h>
+#include <psapi.h>  // needs windows.h first
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "bench/bench_tree.h"
+#include "platform/memory/MemoryControls.h"
 #include "platform/win32/Win32EventPump.h"
 #include "window/win32/Win32Form.h"
 
@@ -23,67 +30,156 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
+double Seconds(Clock::time_point from, Clock::time_point to = Clock::now()) {
+    return std::chrono::duration<double>(to - from).count();
 }
 
-Clock::time_point stopClickedAt;
-HWND startButton;
-
-void CALLBACK ClickStop(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    stopClickedAt = Clock::now();
-    PostMessageW(startButton, BM_CLICK, 0, 0);
+double Megabytes(size_t bytes) {
+    return static_cast<double>(bytes) / 1048576.0;
 }
+
+double PeakMegabytes() {
+    PROCESS_MEMORY_COUNTERS c{};
+    GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
+    return Megabytes(c.PeakWorkingSetSize);
+}
+
+struct Tree {
+    Text root;
+    bool built = false;  // here, so removed at the end
+};
+
+class Bench {
+  public:
+    Bench() : app_(*files_, events_, &desktop_) {
+        app_.Show(SW_SHOWNORMAL);
+        app_.ChFiles.SetValue(1);
+        app_.ChNoPath.SetValue(0);
+        app_.txtLevel.SetText(u"32767");
+        events_.DoEvents();
+        baseline_ = PeakMegabytes();
+        std::printf("window open, before any listing: peak working set %.1f MB\n", baseline_);
+    }
+
+    // Best of three listings against best of three bare walks, taken in turn on a warm tree.
+    void Measure(const Text& root) {
+        const std::wstring folder = std::wstring(root.begin(), root.end()) + L"\\";
+        const size_t entries = BareWalk(folder);  // warms the tree
+        double window = 1e9, bare = 1e9;
+        size_t lines = 0;
+        for (int round = 0; round < 3; ++round) {
+            window = std::min(window, List(root));
+            lines = LineCount();
+            auto start = Clock::now();
+            BareWalk(folder);
+            bare = std::min(bare, Seconds(start));
+        }
+        const double text = Megabytes(TextLength() * 2);
+        std::printf("%zu entries; %zu lines in the window%s\n", entries, lines,
+                    lines == entries ? "" : "  <-- MISMATCH");
+        std::printf("  window listing %.3f s, bare walk %.3f s (best of 3): ratio %.2f\n", window,
+                    bare, window / bare);
+        const double peak = PeakMegabytes();
+        std::printf(
+            "  listing %.1f MB as UTF-16; peak working set so far %.1f MB: ratio %.2f "
+            "(%.2f for what the listings added to the open window)\n",
+            text, peak, peak / text, (peak - baseline_) / text);
+        ok_ = ok_ && lines == entries;
+    }
+
+    // A stop clicked from another thread, as a user's click arrives, at several points of
+    // a run: how long until the run has ended.
+    void MeasureStops(const Text& root) {
+        const double whole = List(root);
+        double worst = 0;
+        std::printf("  stop clicks:");
+        for (double at : {0.1, 0.3, 0.5, 0.7, 0.9}) {
+            Clock::time_point clicked;
+            const HWND button = app_.cmdDoIt.Handle();
+            std::thread user([&] {
+                std::this_thread::sleep_for(std::chrono::duration<double>(whole * at));
+                clicked = Clock::now();
+                PostMessageW(button, BM_CLICK, 0, 0);
+            });
+            SendMessageW(button, BM_CLICK, 0, 0);
+            const auto ended = Clock::now();
+            user.join();
+            const double ms = ended > clicked ? Seconds(clicked, ended) * 1000 : 0;
+            worst = std::max(worst, ms);
+            std::printf(" %.0f%%: %.0f ms;", at * 100, ms);
+        }
+        std::printf(" worst %.0f ms\n", worst);
+    }
+
+    void MeasureSave(const Text& root) {
+        List(root);
+        const Text file = TempRoot() + u".txt";
+        desktop_.answers = {file};
+        const auto start = Clock::now();
+        SendMessageW(app_.cmdSave.Handle(), BM_CLICK, 0, 0);
+        const double seconds = Seconds(start);
+        WIN32_FILE_ATTRIBUTE_DATA a{};
+        GetFileAttributesExW(reinterpret_cast<const wchar_t*>(file.c_str()), GetFileExInfoStandard,
+                             &a);
+        const size_t bytes = (size_t{a.nFileSizeHigh} << 32) | a.nFileSizeLow;
+        std::printf("  save of %zu lines: %.3f s, %.1f MB written; peak working set %.1f MB\n",
+                    LineCount(), seconds, Megabytes(bytes), PeakMegabytes());
+        DeleteFileW(reinterpret_cast<const wchar_t*>(file.c_str()));
+    }
+
+    bool ok() const { return ok_; }
+
+  private:
+    double List(const Text& root) {
+        app_.form.SkipChange = True;  // the path box only: no location handlers
+        app_.txtPath.SetText(root);
+        const auto start = Clock::now();
+        SendMessageW(app_.cmdDoIt.Handle(), BM_CLICK, 0, 0);
+        return Seconds(start);
+    }
+    size_t TextLength() {
+        return static_cast<size_t>(SendMessageW(app_.txtResult.Handle(), WM_GETTEXTLENGTH, 0, 0));
+    }
+    size_t LineCount() {
+        return static_cast<size_t>(SendMessageW(app_.txtResult.Handle(), EM_GETLINECOUNT, 0, 0)) -
+               1;  // the empty line after the last line end
+    }
+
+    std::unique_ptr<FileSystem> files_ = MakeFileSystem();
+    win32::Win32EventPump events_;
+    MemoryDesktop desktop_;  // the save dialog answers with a path of the bench's
+    Win32Form app_;
+    bool ok_ = true;
+    double baseline_ = 0;
+};
 
 int Main(int argc, wchar_t** argv) {
-    const size_t wanted = argc > 1 ? std::wcstoul(argv[1], nullptr, 10) : 10000;
-    const Text root = TempRoot();
-    const size_t made = BuildTree(root, wanted);
+    std::vector<Tree> trees;
+    Text stopFolder;
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (arg == L"--stop" && i + 1 < argc) {
+            stopFolder = reinterpret_cast<const char16_t*>(argv[++i]);
+        } else if (arg.find_first_not_of(L"0123456789") == std::wstring::npos) {
+            const Text root = TempRoot();
+            const auto start = Clock::now();
+            BuildTree(root, std::wcstoul(arg.c_str(), nullptr, 10));
+            std::printf("tree built in %.1f s\n", Seconds(start));
+            trees.push_back({root, true});
+        } else {
+            trees.push_back({Text(arg.begin(), arg.end()), false});
+        }
+    }
+    if (trees.empty()) trees.push_back({TempRoot(), true}), BuildTree(trees[0].root, 10000);
 
-    auto files = MakeFileSystem();
-    win32::Win32EventPump events;
-    Win32Form app(*files, events);
-    app.Show(SW_SHOWNORMAL);
-    startButton = app.cmdDoIt.Handle();
-    app.ChFiles.SetValue(1);
-    app.ChNoPath.SetValue(0);
-    app.txtLevel.SetText(u"32767");
-    app.form.SkipChange = True;  // the path box only: no location handlers for the bench
-    app.txtPath.SetText(root);
-    events.DoEvents();
-
-    // Both walks read a warm tree: the reference first, then the window, then the
-    // reference again, the better of its two times counting.
-    const std::wstring folder = std::wstring(root.begin(), root.end()) + L"\\";
-    auto start = Clock::now();
-    size_t bare = BareWalk(folder);
-    double reference = Seconds(start);
-
-    start = Clock::now();
-    SendMessageW(startButton, BM_CLICK, 0, 0);
-    const double window = Seconds(start);
-    const Text text = app.txtResult.GetText();
-    const size_t lines = static_cast<size_t>(std::count(text.begin(), text.end(), u'\n'));
-
-    start = Clock::now();
-    bare = BareWalk(folder);
-    reference = std::min(reference, Seconds(start));
-
-    std::printf("entries made: %zu; lines in the window: %zu; bare walk found %zu\n", made, lines,
-                bare);
-    std::printf("window listing: %.3f s; bare FindFirstFileExW walk: %.3f s; ratio %.2f\n", window,
-                reference, window / reference);
-
-    // A stop click 30% into a second run: how long until the run has ended.
-    SetTimer(nullptr, 0, static_cast<UINT>(window * 300), ClickStop);
-    start = Clock::now();
-    SendMessageW(startButton, BM_CLICK, 0, 0);
-    const double stopped = std::chrono::duration<double>(Clock::now() - stopClickedAt).count();
-    std::printf("second run stopped after %.3f s; the stop click was answered within %.0f ms\n",
-                Seconds(start), stopped * 1000);
-    RemoveTree(root);
-    return lines == made ? 0 : 1;
+    Bench bench;
+    for (const Tree& t : trees) bench.Measure(t.root);
+    std::printf("stop clicks in %s:\n", stopFolder.empty() ? "the last tree" : "the --stop folder");
+    bench.MeasureStops(stopFolder.empty() ? trees.back().root : stopFolder);
+    bench.MeasureSave(trees.back().root);
+    for (const Tree& t : trees)
+        if (t.built) RemoveTree(t.root);
+    return bench.ok() ? 0 : 1;
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 namespace tarnwick {
 namespace {
 
-constexpr int64_t kPumpIntervalMs = 100;
+constexpr int64_t kPumpIntervalMs = 50;  // a click waits no longer than this in a large folder
 constexpr size_t kEntriesPerClockCheck = 256;  // reading the clock for every entry costs too much
 
 bool HasFolderBit(std::optional<uint32_t> attributes) {

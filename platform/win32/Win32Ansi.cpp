@@ -1,38 +1,72 @@
 #include <windows.h>
 
+#include <algorithm>
+
 #include "platform/Ansi.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick {
 namespace {
 
-std::string Convert(UINT codePage, DWORD flags, TextView text, BOOL* usedDefault) {
-    if (text.empty()) return {};
-    const auto* w = reinterpret_cast<const wchar_t*>(text.data());
-    const int n = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(codePage, flags, w, n, nullptr, 0, nullptr, usedDefault);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(codePage, flags, w, n, out.data(), size, nullptr, usedDefault);
-    return out;
+// Converted a piece at a time: the read-back check then stays in the processor's cache and
+// needs a buffer of one piece, not of the whole listing.
+constexpr size_t kPiece = 1 << 20;
+
+// The end of the piece that starts at `from`, never between the halves of a surrogate pair.
+size_t PieceEnd(TextView text, size_t from) {
+    size_t end = std::min(text.size(), from + kPiece);
+    if (end < text.size() && end > from + 1 && text[end - 1] >= 0xD800 && text[end - 1] < 0xDC00)
+        --end;
+    return end;
+}
+
+// Appends the piece's conversion to `out`; false when a character had no exact equivalent.
+bool AppendConverted(UINT codePage, DWORD flags, TextView piece, std::string& out) {
+    const auto* w = reinterpret_cast<const wchar_t*>(piece.data());
+    const int n = static_cast<int>(piece.size());
+    BOOL usedDefault = FALSE;
+    BOOL* check = codePage == CP_UTF8 ? nullptr : &usedDefault;
+    const int size = WideCharToMultiByte(codePage, flags, w, n, nullptr, 0, nullptr, check);
+    const size_t at = out.size();
+    out.resize(at + static_cast<size_t>(size));
+    WideCharToMultiByte(codePage, flags, w, n, out.data() + at, size, nullptr, check);
+    return !usedDefault;
+}
+
+// Exact only if the bytes read back as the very same characters.
+bool ReadsBack(std::string_view bytes, TextView piece, std::wstring& buffer) {
+    buffer.resize(piece.size());
+    const int n = MultiByteToWideChar(CP_ACP, 0, bytes.data(), static_cast<int>(bytes.size()),
+                                      buffer.data(), static_cast<int>(buffer.size()));
+    return static_cast<size_t>(n) == piece.size() && win32::FromW(buffer.data(), n) == piece;
 }
 
 }  // namespace
 
 std::optional<std::string> ToAnsiExactly(TextView text) {
-    BOOL usedDefault = FALSE;
-    std::string ansi = Convert(CP_ACP, WC_NO_BEST_FIT_CHARS, text, &usedDefault);
-    if (usedDefault) return std::nullopt;
-    // Exact only if it reads back as the very same text.
-    std::wstring back(text.size(), L'\0');
-    const int n = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
-                                      back.data(), static_cast<int>(back.size()));
-    if (static_cast<size_t>(n) != text.size() || win32::FromW(back.data(), back.size()) != text)
-        return std::nullopt;
+    std::string ansi;
+    ansi.reserve(text.size() + text.size() / 4);
+    std::wstring back;
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = PieceEnd(text, from);
+        const TextView piece = text.substr(from, end - from);
+        const size_t at = ansi.size();
+        if (!AppendConverted(CP_ACP, WC_NO_BEST_FIT_CHARS, piece, ansi)) return std::nullopt;
+        if (!ReadsBack(std::string_view(ansi).substr(at), piece, back)) return std::nullopt;
+        from = end;
+    }
     return ansi;
 }
 
 std::string ToUtf8(TextView text) {
-    return Convert(CP_UTF8, 0, text, nullptr);
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 2);
+    for (size_t from = 0; from < text.size();) {
+        const size_t end = PieceEnd(text, from);
+        AppendConverted(CP_UTF8, 0, text.substr(from, end - from), utf8);
+        from = end;
+    }
+    return utf8;
 }
 
 }  // namespace tarnwick

@@ -6,6 +6,9 @@
 
 namespace tarnwick::win32 {
 int Win32EventPump::DoEvents() {
+    const auto now = Clock::now();
+    if (now < nextLook_) return Win32FormWindow::OpenCount();
+    nextLook_ = now + interval_;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {  // belongs to the outer loop: leave it for that one

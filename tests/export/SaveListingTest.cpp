@@ -70,6 +70,31 @@ TEST_F(SaveTest, ATextTheCodePageCannotHoldIsSavedAsUtf8) {
     EXPECT_EQ(Read(u"u.txt"), "\xEF\xBB\xBF\xF0\x9F\x93\x81 \xE7\x85\xA7\xE7\x89\x87\r\n");
 }
 
+// A long listing is converted a piece at a time; no character may be cut in two or lost
+// where one piece ends and the next begins.
+TEST_F(SaveTest, ALongListingSavesEveryCharacter) {
+    Text gbk;  // over two million characters, Chinese and ASCII, in the code page
+    while (gbk.size() < (size_t{2} << 20)) gbk += u"D:\\资料\\第二季度\\report.txt\r\n";
+    form.txtResult.SetText(gbk);
+    Save(u"long.txt");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。");
+    const std::string ansi = Read(u"long.txt");
+    const std::string line =
+        "D:\\\xd7\xca\xc1\xcf\\\xb5\xda\xb6\xfe\xbc\xbe\xb6\xc8\\report.txt\r\n";
+    ASSERT_EQ(ansi.size(), gbk.size() / 23 * line.size());
+    EXPECT_EQ(ansi.substr(ansi.size() - line.size()), line);
+
+    // A character outside the plane of ordinary ones, across the first million characters.
+    Text wide(size_t{1} << 20, u'a');
+    wide.back() = u'\xD83D';
+    wide += u"\xDE00\r\n";
+    form.txtResult.SetText(wide);
+    Save(u"wide.txt");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。（UTF-8）");
+    EXPECT_EQ(Read(u"wide.txt"),
+              "\xEF\xBB\xBF" + std::string((size_t{1} << 20) - 1, 'a') + "\xF0\x9F\x98\x80\r\n");
+}
+
 TEST_F(SaveTest, CancellingTouchesNothing) {
     form.Me.SetCaption(u"保存成功。");
     w->Click(form.cmdSave);  // no answer: the user cancelled

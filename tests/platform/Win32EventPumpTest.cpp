@@ -10,7 +10,7 @@ namespace tarnwick::win32 {
 namespace {
 
 TEST(Win32EventPump, CountsTheProgramsOpenWindows) {
-    Win32EventPump pump;
+    Win32EventPump pump{std::chrono::milliseconds(0)};
     const int before = pump.DoEvents();
     {
         Win32FormWindow w(u"t", 100, 100);
@@ -20,7 +20,7 @@ TEST(Win32EventPump, CountsTheProgramsOpenWindows) {
 }
 
 TEST(Win32EventPump, AClosedWindowIsNoLongerCounted) {
-    Win32EventPump pump;
+    Win32EventPump pump{std::chrono::milliseconds(0)};
     Win32FormWindow w(u"t", 100, 100);
     const int open = pump.DoEvents();
     const HWND hwnd = w.Handle();
@@ -32,12 +32,27 @@ TEST(Win32EventPump, AClosedWindowIsNoLongerCounted) {
 }
 
 TEST(Win32EventPump, LeavesTheQuitMessageForTheMainLoop) {
-    Win32EventPump pump;
+    Win32EventPump pump{std::chrono::milliseconds(0)};
     PostQuitMessage(7);
     pump.DoEvents();
     MSG msg;
     ASSERT_TRUE(PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
     EXPECT_EQ(msg.wParam, 7u);
+}
+
+TEST(Win32EventPump, LooksAtTheQueueAgainOnlyOnceTheIntervalHasPassed) {
+    Win32EventPump pump{std::chrono::milliseconds(200)};
+    Win32FormWindow w(u"t", 100, 100);
+    const int open = pump.DoEvents();
+    const HWND hwnd = w.Handle();
+    PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(pump.DoEvents(), open);  // right after a look: the close waits
+    EXPECT_TRUE(IsWindow(hwnd));
+    Sleep(250);
+    EXPECT_EQ(pump.DoEvents(), open - 1);
+    EXPECT_FALSE(IsWindow(hwnd));
+    MSG quit;
+    PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
 }
 
 }  // namespace

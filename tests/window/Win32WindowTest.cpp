@@ -36,7 +36,7 @@ class RealWindowTest : public ::testing::Test {
     }
 
     std::unique_ptr<FileSystem> files = MakeFileSystem();
-    win32::Win32EventPump events;
+    win32::Win32EventPump events{std::chrono::milliseconds(0)};  // input is handled at once
     MemoryDesktop desktop;
     Win32Form app{*files, events, &desktop};
 };
