@@ -14,6 +14,7 @@ class NotificationTarget {
     virtual ~NotificationTarget() = default;
     virtual void OnCommand(int /*code*/) {}
     virtual void OnScroll(int /*code*/, int /*position*/) {}
+    virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}  // owner-drawn controls
 };
 
 // The target attached to a control's window, or none.

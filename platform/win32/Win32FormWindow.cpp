@@ -94,6 +94,14 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
                     t->OnScroll(LOWORD(wp), HIWORD(wp));
             }
             return 0;
+        case WM_DRAWITEM: {
+            const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
+            if (NotificationTarget* t = TargetOf(item->hwndItem)) {
+                t->OnDrawItem(*item);
+                return TRUE;
+            }
+            break;
+        }
         case WM_SIZE:
             if (onResize) onResize();
             return 0;

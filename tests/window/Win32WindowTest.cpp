@@ -105,6 +105,28 @@ TEST_F(RealWindowTest, ResultViewAnswersTheEditBoxMessages) {
     EXPECT_STREQ(buffer, L"one");
 }
 
+// Screen readers and automation tools read the listing through the edit box messages,
+// however long it is.
+TEST_F(RealWindowTest, AMillionLinesReadBackWholeThroughTheMessages) {
+    constexpr size_t kLines = 1000000;
+    std::wstring expected;
+    expected.reserve(kLines * 24);
+    for (size_t i = 0; i < kLines; ++i) {
+        std::wstring line = L"D:\\资料\\" + std::to_wstring(i) + L".txt\r\n";
+        app.txtResult.SetSelText(Text(line.begin(), line.end()));  // as the walk appends
+        expected += line;
+    }
+    const HWND view = app.txtResult.Handle();
+    const auto length = SendMessageW(view, WM_GETTEXTLENGTH, 0, 0);
+    ASSERT_EQ(static_cast<size_t>(length), expected.size());
+    EXPECT_EQ(SendMessageW(view, EM_GETLINECOUNT, 0, 0), static_cast<LRESULT>(kLines + 1));
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    EXPECT_EQ(SendMessageW(view, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())),
+              length);
+    text.pop_back();
+    EXPECT_TRUE(text == expected);  // not printed: 30 MB
+}
+
 TEST_F(RealWindowTest, CtrlAAndCtrlCCopyTheListing) {
     app.txtResult.SetText(u"C:\\a\r\n文件夹\r\n");
     SetFocus(app.txtResult.Handle());

@@ -1,18 +1,15 @@
-#include "platform/win32/Win32Lists.h"
+#include "platform/win32/Win32DirList.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
 
 #include "platform/win32/LongPath.h"
+#include "platform/win32/ShellIcons.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
 namespace {
-
-char16_t Lower(char16_t c) {
-    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
-}
 
 Text CurrentFolder() {
     std::wstring buffer(GetCurrentDirectoryW(0, nullptr), L'\0');
@@ -20,9 +17,15 @@ Text CurrentFolder() {
     return n < buffer.size() ? Text(FromW(buffer.data(), n)) : Text();
 }
 
-// The full form of a folder's path, without a final separator except at a root.
+// A drive list's entry: the letter and colon, maybe followed by " [label]".
+bool IsDriveText(TextView text) {
+    return text.size() >= 2 && text[1] == u':' && (text.size() == 2 || text.substr(2, 2) == u" [");
+}
+
+// The full form of a folder's path, without a final separator except at a root. A drive's
+// text gives that drive's current folder.
 Text FullPath(TextView path) {
-    const Text typed(path);
+    const Text typed(IsDriveText(path) ? path.substr(0, 2) : path);
     std::wstring buffer(GetFullPathNameW(W(typed), 0, nullptr, nullptr), L'\0');
     const DWORD n =
         GetFullPathNameW(W(typed), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
@@ -31,16 +34,16 @@ Text FullPath(TextView path) {
     return full;
 }
 
-// The run-time error for a folder that can't be opened.
-RunTimeError OpenError(DWORD code) {
-    switch (code) {
-        case ERROR_NOT_READY:
-            return MakeError(error::DiskNotReady);
-        case ERROR_ACCESS_DENIED:
-            return MakeError(error::PermissionDenied);
-        default:
-            return MakeError(error::PathNotFound);
-    }
+// The run-time error for a folder that can't be opened: an empty drive is not ready; a
+// drive whose root can't be reached at all (a dead network drive, a vanished device) is
+// unavailable; anything else is a path not found.
+RunTimeError OpenError(const Text& full, DWORD code) {
+    if (code == ERROR_NOT_READY) return MakeError(error::DiskNotReady);
+    if (code == ERROR_ACCESS_DENIED) return MakeError(error::PermissionDenied);
+    const bool onDrive = full.size() >= 3 && full[1] == u':';
+    if (onDrive && GetFileAttributesW(W(full.substr(0, 3))) == INVALID_FILE_ATTRIBUTES)
+        return MakeError(error::DeviceUnavailable);
+    return MakeError(error::PathNotFound);
 }
 
 std::vector<Text> SubFolders(const Text& folder) {
@@ -63,59 +66,23 @@ std::vector<Text> SubFolders(const Text& folder) {
 
 }  // namespace
 
-Win32DriveList::Win32DriveList(HWND parent, Rect r)
-    : Win32Control(CreateChild(parent, L"COMBOBOX", u"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
-                               {r.left, r.top, r.width, 200}, 1),
-                   r, 1) {
-    const DWORD mask = GetLogicalDrives();
-    for (int i = 0; i < 26; ++i) {
-        if (!(mask & (1u << i))) continue;
-        const char16_t letter = static_cast<char16_t>(u'a' + i);
-        letters_.push_back(letter);
-        const Text item{letter, u':'};
-        SendMessageW(hwnd_, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(item)));
-    }
-    const Text current = CurrentFolder();
-    if (!current.empty()) SendMessageW(hwnd_, CB_SETCURSEL, IndexOf(Lower(current[0])), 0);
-}
-
-int Win32DriveList::IndexOf(char16_t letter) const {
-    const auto it = std::find(letters_.begin(), letters_.end(), letter);
-    return it == letters_.end() ? -1 : static_cast<int>(it - letters_.begin());
-}
-
-Text Win32DriveList::GetDrive() const {
-    const auto i = SendMessageW(hwnd_, CB_GETCURSEL, 0, 0);
-    if (i < 0) return {};
-    return Text{letters_[static_cast<size_t>(i)], u':'};
-}
-
-void Win32DriveList::SetDrive(TextView drive) {
-    const int i = drive.empty() ? -1 : IndexOf(Lower(drive[0]));
-    if (i < 0) throw MakeError(error::DeviceUnavailable);
-    if (i == SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)) return;
-    SendMessageW(hwnd_, CB_SETCURSEL, i, 0);
-    if (onChange) onChange();
-}
-
-void Win32DriveList::OnCommand(int code) {
-    if (code == CBN_SELCHANGE && onChange) onChange();
-}
-
 Win32DirList::Win32DirList(HWND parent, Rect r)
     : Win32Control(CreateChild(parent, L"LISTBOX", u"",
-                               LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, r, 1,
-                               WS_EX_CLIENTEDGE),
+                               LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_OWNERDRAWFIXED |
+                                   LBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
+                               r, 1, WS_EX_CLIENTEDGE),
                    r, 1),
       path_(FullPath(CurrentFolder())) {
     SetWindowSubclass(hwnd_, KeyProc, 0, reinterpret_cast<DWORD_PTR>(this));
+    const auto itemHeight = SendMessageW(hwnd_, LB_GETITEMHEIGHT, 0, 0);
+    SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, std::max<LRESULT>(itemHeight, 18));  // the icons
     Fill();
 }
 
 void Win32DirList::SetPath(TextView path) {
     Text full = FullPath(path);  // a drive's text gives that drive's current folder
     const DWORD a = GetFileAttributesW(W(LongPath(full)));
-    if (a == INVALID_FILE_ATTRIBUTES) throw OpenError(GetLastError());
+    if (a == INVALID_FILE_ATTRIBUTES) throw OpenError(full, GetLastError());
     if (!(a & FILE_ATTRIBUTE_DIRECTORY)) throw MakeError(error::PathNotFound);
     path_ = std::move(full);
     Fill();
@@ -126,25 +93,26 @@ void Win32DirList::SetPath(TextView path) {
 void Win32DirList::Fill() {
     SendMessageW(hwnd_, WM_SETREDRAW, FALSE, 0);
     SendMessageW(hwnd_, LB_RESETCONTENT, 0, 0);
-    itemPaths_.clear();
-    auto add = [this](const Text& label, const Text& full) {
-        SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(label)));
-        itemPaths_.push_back(full);
+    items_.clear();
+    auto add = [this](const Text& name, const Text& full, int depth, bool onPath) {
+        SendMessageW(hwnd_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(W(name)));
+        items_.push_back({full, depth, onPath});
     };
-    size_t depth = 0, start = 0;
+    int depth = 0;
+    size_t start = 0;
     while (start < path_.size()) {
         size_t end = path_.find(u'\\', start);
         if (end == Text::npos) end = path_.size();
         const bool root = start == 0;
         const Text name = path_.substr(start, end - start + (root ? 1 : 0));
         const Text full = path_.substr(0, root ? end + 1 : end);
-        add(Text(depth * 2, u' ') + name, full);
+        add(name, full, depth, true);
         ++depth;
         start = end + 1;
     }
-    const int opened = static_cast<int>(itemPaths_.size()) - 1;
+    const int opened = static_cast<int>(items_.size()) - 1;
     const Text base = path_.back() == u'\\' ? path_ : path_ + u"\\";
-    for (const Text& sub : SubFolders(path_)) add(Text(depth * 2, u' ') + sub, base + sub);
+    for (const Text& sub : SubFolders(path_)) add(sub, base + sub, depth, false);
     SendMessageW(hwnd_, LB_SETCURSEL, opened, 0);
     SendMessageW(hwnd_, WM_SETREDRAW, TRUE, 0);
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -152,9 +120,9 @@ void Win32DirList::Fill() {
 
 void Win32DirList::OpenSelected() {
     const auto i = SendMessageW(hwnd_, LB_GETCURSEL, 0, 0);
-    if (i < 0 || static_cast<size_t>(i) >= itemPaths_.size()) return;
+    if (i < 0 || static_cast<size_t>(i) >= items_.size()) return;
     try {
-        SetPath(itemPaths_[static_cast<size_t>(i)]);
+        SetPath(items_[static_cast<size_t>(i)].path);
     } catch (const RunTimeError&) {
         Fill();  // the folder has gone: show what there is now
     }
@@ -162,6 +130,17 @@ void Win32DirList::OpenSelected() {
 
 void Win32DirList::OnCommand(int code) {
     if (code == LBN_DBLCLK) OpenSelected();
+}
+
+// The folders on the path show open, the sub-folders closed, each level indented.
+void Win32DirList::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    if (item.itemID >= items_.size()) return;
+    const Item& it = items_[item.itemID];
+    const auto length = SendMessageW(hwnd_, LB_GETTEXTLEN, item.itemID, 0);
+    std::wstring name(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+    SendMessageW(hwnd_, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(name.data()));
+    const HICON icon = SmallShellIcon(it.onPath ? SIID_FOLDEROPEN : SIID_FOLDER);
+    DrawIconItem(item, icon, it.depth * 10, name.c_str());
 }
 
 LRESULT CALLBACK Win32DirList::KeyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,

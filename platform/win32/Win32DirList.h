@@ -1,23 +1,11 @@
 #pragma once
-// The drive list (a drop-down of the system's drives) and the folder list (the opened
-// folder's path from the root down, then its sub-folders).
+// The folder list: the opened folder's path from the root down, one item per folder, then
+// its sub-folders; the user opens one by double-click or Enter.
 #include <vector>
 
 #include "platform/win32/Win32Control.h"
 
 namespace tarnwick::win32 {
-
-class Win32DriveList : public Win32Control<DriveList> {
-  public:
-    Win32DriveList(HWND parent, Rect r);
-    Text GetDrive() const override;
-    void SetDrive(TextView drive) override;
-    void OnCommand(int code) override;
-
-  private:
-    int IndexOf(char16_t letter) const;
-    std::vector<char16_t> letters_;
-};
 
 class Win32DirList : public Win32Control<DirList> {
   public:
@@ -25,13 +13,19 @@ class Win32DirList : public Win32Control<DirList> {
     Text GetPath() const override { return path_; }
     void SetPath(TextView path) override;
     void OnCommand(int code) override;
+    void OnDrawItem(const DRAWITEMSTRUCT& item) override;
     void OpenSelected();
 
   private:
     void Fill();
     static LRESULT CALLBACK KeyProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    struct Item {
+        Text path;
+        int depth;
+        bool onPath;  // the opened folder or one above it
+    };
     Text path_;
-    std::vector<Text> itemPaths_;
+    std::vector<Item> items_;
 };
 
 }  // namespace tarnwick::win32

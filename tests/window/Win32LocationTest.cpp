@@ -1,0 +1,270 @@
+// The drive list, folder list and path box over the system's real drives: the current
+// folder is a test folder on one drive, another drive is found among the system's, and a
+// drive letter that leads nowhere stands for a dead network drive.
+#include <windows.h>
+
+#include <optional>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "platform/memory/MemoryControls.h"
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32EventPump.h"
+#include "tests/support/TempTree.h"
+#include "window/win32/Win32Form.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using win32::W;
+
+Text CurrentFolder() {
+    wchar_t buffer[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryW(MAX_PATH, buffer);
+    return Text(win32::FromW(buffer, n));
+}
+
+Text ListText(HWND list, UINT getText, int i) {
+    wchar_t buffer[MAX_PATH + 64] = {};
+    SendMessageW(list, getText, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(buffer));
+    return Text(win32::FromW(buffer));
+}
+
+char16_t Lower(char16_t c) {
+    return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
+}
+
+class RealLocationTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        tree.Folder(u"Work/Sub");
+        saved = CurrentFolder();
+        SetCurrentDirectoryW(W(tree.Path(u"Work")));
+        here = Lower(tree.Root()[0]);
+        DefineDeadDrive();
+        other = FindOtherDrive();
+        app.emplace(*files, events, &desktop);
+        app->Show(SW_HIDE);
+    }
+    void TearDown() override {
+        app.reset();
+        SetCurrentDirectoryW(W(saved));
+        if (dead) {
+            const wchar_t device[] = {static_cast<wchar_t>(dead), L':', 0};
+            DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, device, nullptr);
+        }
+    }
+
+    // A drive letter defined to lead nowhere, before the drive list reads the drives.
+    void DefineDeadDrive() {
+        const DWORD used = GetLogicalDrives();
+        for (char16_t c = u'y'; c > u'd'; --c) {
+            if (used & (1u << (c - u'a'))) continue;
+            const wchar_t device[] = {static_cast<wchar_t>(c), L':', 0};
+            if (DefineDosDeviceW(DDD_RAW_TARGET_PATH, device, L"\\Device\\TarnwickNowhere"))
+                dead = c;
+            return;
+        }
+    }
+    char16_t FindOtherDrive() {
+        const DWORD used = GetLogicalDrives();
+        for (char16_t c = u'a'; c <= u'z'; ++c) {
+            const wchar_t root[] = {static_cast<wchar_t>(c), L':', L'\\', 0};
+            if (c != here && c != dead && (used & (1u << (c - u'a'))) &&
+                GetFileAttributesW(root) != INVALID_FILE_ATTRIBUTES)
+                return c;
+        }
+        return 0;
+    }
+    // A sub-folder of the other drive's root, found by enumeration.
+    Text FolderOnOtherDrive() {
+        const Text pattern = Text{other, u':', u'\\', u'*'};
+        WIN32_FIND_DATAW d;
+        const HANDLE h = FindFirstFileW(W(pattern), &d);
+        Text found;
+        if (h == INVALID_HANDLE_VALUE) return found;
+        do {
+            const bool folder = d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+            if (folder && d.cFileName[0] != L'.' && found.empty())
+                found = Text{other, u':', u'\\'} + Text(win32::FromW(d.cFileName));
+        } while (FindNextFileW(h, &d));
+        FindClose(h);
+        return found;
+    }
+
+    // The user's actions: a letter key in the drive list, Enter on a folder list item,
+    // a paste or characters typed into the path box.
+    void PickDrive(char16_t letter) { SendMessageW(app->drDrive.Handle(), WM_CHAR, letter, 1); }
+    void OpenFolderItem(TextView name) {
+        const HWND list = app->drDir.Handle();
+        const int count = static_cast<int>(SendMessageW(list, LB_GETCOUNT, 0, 0));
+        for (int i = 0; i < count; ++i) {
+            const Text item = ListText(list, LB_GETTEXT, i);
+            if (item.substr(item.find_first_not_of(u' ')) != name) continue;
+            SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(i), 0);
+            SendMessageW(list, WM_KEYDOWN, VK_RETURN, 1);
+            return;
+        }
+        ADD_FAILURE() << "no item " << Narrow(name);
+    }
+    void Paste(TextView text) {
+        SendMessageW(app->txtPath.Handle(), EM_SETSEL, 0, -1);
+        SendMessageW(app->txtPath.Handle(), EM_REPLACESEL, TRUE,
+                     reinterpret_cast<LPARAM>(W(Text(text))));
+    }
+    void Type(TextView text) {
+        for (char16_t c : text) SendMessageW(app->txtPath.Handle(), WM_CHAR, c, 1);
+    }
+
+    char16_t Drive() { return Lower(app->drDrive.GetDrive()[0]); }
+    Text Dir() { return app->drDir.GetPath(); }
+    Text PathBox() { return app->txtPath.GetText(); }
+    std::vector<int32_t> ErrorNumbers() {
+        std::vector<int32_t> n;
+        for (const auto& e : desktop.errorBoxes) n.push_back(e.number);
+        return n;
+    }
+    void ExpectFlagClear() { EXPECT_EQ(app->form.SkipChange, False); }
+
+    TempTree tree;
+    Text saved;
+    char16_t here = 0, other = 0, dead = 0;
+    std::unique_ptr<FileSystem> files = MakeFileSystem();
+    win32::Win32EventPump events;
+    MemoryDesktop desktop;
+    std::optional<Win32Form> app;
+};
+
+TEST_F(RealLocationTest, AtStartUpAllThreeShowTheCurrentFolder) {
+    EXPECT_EQ(Drive(), here);
+    EXPECT_EQ(Dir(), tree.Path(u"Work"));
+    EXPECT_EQ(PathBox(), tree.Path(u"Work"));
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, TheDriveListStartsOnTheDriveOfTheCurrentFolder) {
+    ASSERT_NE(other, 0);
+    app.reset();
+    const Text root{other, u':', u'\\'};
+    SetCurrentDirectoryW(W(root));
+    app.emplace(*files, events, &desktop);
+    app->Show(SW_HIDE);
+    EXPECT_EQ(Drive(), other);
+    EXPECT_EQ(Dir(), root);
+    EXPECT_EQ(PathBox(), root);
+}
+
+TEST_F(RealLocationTest, TheDriveListShowsEveryDriveOfTheSystemByLetter) {
+    const HWND list = app->drDrive.Handle();
+    const DWORD used = GetLogicalDrives();
+    std::u16string letters, expected;
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const Text item = ListText(list, CB_GETLBTEXT, i);
+        ASSERT_GE(item.size(), 2u);
+        EXPECT_EQ(item[1], u':');
+        // The letter alone, or with the volume label or share in brackets.
+        if (item.size() > 2) EXPECT_TRUE(item.starts_with(Text{item[0], u':', u' ', u'['}));
+        letters += item[0];
+    }
+    for (int i = 0; i < 26; ++i)
+        if (used & (1u << i)) expected += static_cast<char16_t>(u'a' + i);
+    EXPECT_EQ(letters, expected);
+}
+
+TEST_F(RealLocationTest, PickingAnotherDriveMovesTheFolderListAndThePathBox) {
+    ASSERT_NE(other, 0) << "no second readable drive";
+    PickDrive(other);
+    EXPECT_EQ(Drive(), other);
+    EXPECT_EQ(Lower(Dir()[0]), other);
+    EXPECT_EQ(PathBox(), Dir());
+    EXPECT_TRUE(desktop.errorBoxes.empty());
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, PickingADeadDriveShowsTheErrorBoxAndKeepsTheFolder) {
+    ASSERT_NE(dead, 0) << "no drive letter could be defined";
+    PickDrive(dead);
+    EXPECT_EQ(ErrorNumbers(), std::vector<int32_t>{68});
+    EXPECT_EQ(Drive(), dead);
+    EXPECT_EQ(Dir(), tree.Path(u"Work"));
+    EXPECT_EQ(PathBox(), tree.Path(u"Work"));
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, OpeningAFolderInTheListCopiesItsPath) {
+    OpenFolderItem(u"Sub");
+    EXPECT_EQ(Dir(), tree.Path(u"Work/Sub"));
+    EXPECT_EQ(PathBox(), tree.Path(u"Work/Sub"));
+    EXPECT_EQ(Drive(), here);
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, PastingAFolderOnTheCurrentDriveKeepsTheTextAsPasted) {
+    const Text pasted = tree.Path(u"Work/Sub") + u"\\";  // with a final separator
+    Paste(pasted);
+    EXPECT_EQ(Dir(), tree.Path(u"Work/Sub"));
+    EXPECT_EQ(PathBox(), pasted);
+    EXPECT_TRUE(desktop.errorBoxes.empty());
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, PastingAFolderOnAnotherDriveMovesAllThree) {
+    const Text folder = FolderOnOtherDrive();
+    ASSERT_FALSE(folder.empty());
+    Paste(folder + u"\\");
+    EXPECT_EQ(Drive(), other);
+    EXPECT_EQ(Dir(), folder);
+    EXPECT_EQ(PathBox(), folder);  // as the folder list gives it: no final separator
+    EXPECT_TRUE(desktop.errorBoxes.empty());
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, PastingAMissingPathOnAnotherDriveLeavesTheListsApart) {
+    ASSERT_NE(other, 0);
+    Paste(Text{other, u':', u'\\'} + u"tarnwick-no-such-folder");
+    EXPECT_EQ(ErrorNumbers(), std::vector<int32_t>{76});
+    EXPECT_EQ(Drive(), other);
+    EXPECT_EQ(Dir(), tree.Path(u"Work"));
+    EXPECT_EQ(PathBox(), tree.Path(u"Work"));
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, TypingShowsAnErrorBoxForEachTextThatNamesNoFolder) {
+    Paste(u"");
+    desktop.errorBoxes.clear();
+    const Text target = tree.Path(u"Work/Sub");
+    Type(target);
+    // The texts that name a folder: the drive alone (its current folder), each folder
+    // on the way with and without its final separator, and the target.
+    size_t folders = 0;
+    for (size_t n = 1; n <= target.size(); ++n) {
+        const Text prefix = target.substr(0, n);
+        if (prefix.size() == 2 || prefix.back() == u'\\' ||
+            (n < target.size() && target[n] == u'\\') || n == target.size())
+            ++folders;
+    }
+    EXPECT_EQ(desktop.errorBoxes.size(), target.size() - folders);
+    for (int32_t n : ErrorNumbers()) EXPECT_EQ(n, 76);
+    EXPECT_EQ(PathBox(), target);
+    EXPECT_EQ(Dir(), target);
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, ATextWhoseFirstLetterIsNoDriveChangesNothingElse) {
+    const DWORD used = GetLogicalDrives();
+    char16_t none = 0;
+    for (char16_t c = u'b'; c <= u'z' && !none; ++c)
+        if (!(used & (1u << (c - u'a')))) none = c;
+    ASSERT_NE(none, 0);
+    Paste(Text{none, u':', u'\\', u'x'});
+    EXPECT_EQ(ErrorNumbers(), std::vector<int32_t>{68});
+    EXPECT_EQ(Drive(), here);
+    EXPECT_EQ(Dir(), tree.Path(u"Work"));
+    EXPECT_EQ(PathBox(), (Text{none, u':', u'\\', u'x'}));
+    ExpectFlagClear();
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
