@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -15,8 +16,16 @@ namespace {
 constexpr wchar_t kClass[] = L"TarnwickResult";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 50;
+constexpr UINT kSlowestRefreshMs = 500;
+constexpr int kRefreshShare = 20;  // refreshing takes at most 1/20 of a walk's time
 constexpr int kLeftMargin = 2;
 constexpr int kWheelLines = 3;
+
+UINT MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return static_cast<UINT>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count());
+}
 
 HWND CreateView(HWND parent, Rect r, float unit) {
     static const ATOM atom = [] {
@@ -103,20 +112,26 @@ bool Win32ResultView::SetSelText(TextView text) {
 
 // The screen follows the text at most every kRefreshMs, when the window handles its
 // messages: a walk that appends many lines pays for a few repaints a second, not one
-// per line or per folder.
+// per line or per folder. Where a refresh and its repaint are slow (scroll bars drawn
+// through a remote display), the refreshes are spaced so they stay a small share.
 void Win32ResultView::TextChanged() {
     if (refreshPosted_) return;
-    refreshPosted_ = SetTimer(hwnd_, kRefreshTimer, kRefreshMs, nullptr) != 0;
+    const UINT interval =
+        std::clamp<UINT>(refreshCostMs_ * kRefreshShare, kRefreshMs, kSlowestRefreshMs);
+    refreshPosted_ = SetTimer(hwnd_, kRefreshTimer, interval, nullptr) != 0;
     if (!refreshPosted_) Refresh();
 }
 
 void Win32ResultView::Refresh() {
+    const auto start = std::chrono::steady_clock::now();
     KillTimer(hwnd_, kRefreshTimer);
     refreshPosted_ = false;
     EnsureCaretVisible();
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, TRUE);
+    UpdateWindow(hwnd_);  // paint now, so the cost below includes it
     ShowCaret();
+    refreshCostMs_ = MillisecondsSince(start);
 }
 
 int Win32ResultView::VisibleLines() const {

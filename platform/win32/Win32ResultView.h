@@ -49,6 +49,7 @@ class Win32ResultView : public Win32Control<ResultView> {
     int lineHeight_ = 16;
     int charWidth_ = 8;
     bool refreshPosted_ = false;
+    unsigned refreshCostMs_ = 0;  // of the last refresh with its repaint
     bool selecting_ = false;
     int wheel_ = 0;
     int measuredWidest_ = 0;

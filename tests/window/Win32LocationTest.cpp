@@ -165,7 +165,9 @@ TEST_F(RealLocationTest, TheDriveListShowsEveryDriveOfTheSystemByLetter) {
         ASSERT_GE(item.size(), 2u);
         EXPECT_EQ(item[1], u':');
         // The letter alone, or with the volume label or share in brackets.
-        if (item.size() > 2) EXPECT_TRUE(item.starts_with(Text{item[0], u':', u' ', u'['}));
+        if (item.size() > 2) {
+            EXPECT_TRUE(item.starts_with(Text{item[0], u':', u' ', u'['}));
+        }
         letters += item[0];
     }
     for (int i = 0; i < 26; ++i)
