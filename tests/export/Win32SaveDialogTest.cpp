@@ -157,6 +157,16 @@ TEST(SaveDialog, ANameWithoutExtensionGetsTxt) {
               CSTR_EQUAL);
 }
 
+TEST(SaveDialog, AnExistingFileIsChosenWithoutAQuestion) {
+    TempTree tree;
+    tree.File(u"old.txt");
+    const auto out = RunDialog(tree.Path(u"old.txt"), IDOK);
+    ASSERT_TRUE(Answered());
+    EXPECT_TRUE(script.answered.empty()) << script.boxes;
+    ASSERT_TRUE(out.path.has_value()) << out.error;
+    EXPECT_EQ(*out.path, tree.Path(u"old.txt"));
+}
+
 TEST(SaveDialog, CancelGivesNoFileAndNoError) {
     const auto out = RunDialog(u"", IDCANCEL);
     ASSERT_TRUE(Answered());
