@@ -16,19 +16,35 @@ constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 }  // namespace
 
+// The listing in the ANSI code page, read and converted a piece at a time. A text the code
+// page cannot hold exactly is written afresh as UTF-8 rather than lose characters; true
+// then.
+bool frmMain::WriteListing(FileWriter& file) const {
+    bool exact = true;
+    txtResult.ForEachPiece([&](TextView piece) {
+        const std::optional<std::string> bytes = ToAnsiExactly(piece);
+        if (bytes) file.Write(*bytes);
+        exact = bytes.has_value();
+        return exact;
+    });
+    if (exact) return false;
+    file.Restart();
+    file.Write(kUtf8Mark);
+    txtResult.ForEachPiece([&](TextView piece) {
+        file.Write(ToUtf8(piece));
+        return true;
+    });
+    return true;
+}
+
 void frmMain::cmdSave_Click() {
     try {
         Me.SetCaption(u"正在保存文件");
         const auto path = desktop.ShowSaveDialog(SaveRequest{
             Text(kFilter, std::size(kFilter)), u"保存文件清单", u"TXT", kFlags, kFileBuffer});
         if (path) {
-            const Text text = txtResult.GetText();
-            // A text the code page cannot hold exactly is saved as UTF-8 rather than lose
-            // characters.
-            std::optional<std::string> bytes = ToAnsiExactly(text);
-            const bool utf8 = !bytes;
-            if (utf8) bytes = kUtf8Mark + ToUtf8(text);
-            files.WriteReplacing(*path, *bytes);
+            bool utf8 = false;
+            files.WriteReplacing(*path, [&](FileWriter& file) { utf8 = WriteListing(file); });
             Me.SetCaption(utf8 ? u"保存成功。（UTF-8）" : u"保存成功。");
             return;
         }

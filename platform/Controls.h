@@ -77,6 +77,9 @@ class ResultView : public Control, public ResultBox {
   public:
     virtual Text GetText() const = 0;
     virtual void SetText(TextView text) = 0;
+    // The text a piece at a time, for reading a long listing without a copy of the whole;
+    // no piece ends between the halves of a surrogate pair. `take` returns false to stop.
+    virtual void ForEachPiece(const std::function<bool(TextView)>& take) const = 0;
 };
 
 class Label : public Control {};

@@ -1,6 +1,7 @@
 #pragma once
 // What the folder walk needs from the file system.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,6 +22,14 @@ struct FolderId {
     uint64_t volume = 0;
     uint64_t file = 0;
     friend bool operator==(const FolderId&, const FolderId&) = default;
+};
+
+// The new content of a file, written a piece at a time. Both throw RunTimeError.
+class FileWriter {
+  public:
+    virtual ~FileWriter() = default;
+    virtual void Write(std::string_view bytes) = 0;
+    virtual void Restart() = 0;  // drops what was written, to write the content afresh
 };
 
 // One enumeration at a time: FindFirst abandons the one in progress. A returned name
@@ -51,10 +60,10 @@ class FileSystem {
     // The folder that `path` leads to, following links.
     virtual std::optional<FolderId> Identity(TextView path) = 0;
 
-    // Creates or replaces the file at `path` with `bytes`. The old file is replaced only
-    // once the new one is complete: a failure leaves it as it was and nothing beside it.
-    // Throws RunTimeError.
-    virtual void WriteReplacing(TextView path, std::string_view bytes) = 0;
+    // Creates or replaces the file at `path` with what `content` writes. The old file is
+    // replaced only once the new one is complete: a failure (or anything `content` throws)
+    // leaves it as it was and nothing beside it. Throws RunTimeError.
+    virtual void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) = 0;
 };
 
 inline bool IsDotOrDotDot(TextView name) {

@@ -21,6 +21,23 @@ Text TextStore::GetText() const {
     return text;
 }
 
+void TextStore::ForEachPiece(const std::function<bool(TextView)>& take) const {
+    Text piece;
+    piece.reserve(std::min(length_, kPiece));
+    for (const Block& b : blocks_) {
+        for (size_t from = 0; from < b.size;) {
+            const size_t n = std::min(b.size - from, kPiece - piece.size());
+            piece.append(b.data.get() + from, n);
+            from += n;
+            if (piece.size() < kPiece) continue;
+            const bool high = piece.back() >= 0xD800 && piece.back() < 0xDC00;
+            if (!take(TextView(piece).substr(0, kPiece - high))) return;
+            piece.erase(0, kPiece - high);  // the high half waits for its partner
+        }
+    }
+    if (!piece.empty()) take(piece);
+}
+
 size_t TextStore::Count(char16_t c) const {
     size_t n = 0;
     for (const Block& b : blocks_)

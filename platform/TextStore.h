@@ -4,6 +4,7 @@
 // index of line starts lets a view find any line at once.
 #include <algorithm>
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -16,6 +17,11 @@ class TextStore {
     size_t Length() const { return length_; }
     size_t Count(char16_t c) const;  // occurrences of one character, without a copy of the text
     Text GetText() const;
+    // The text a piece at a time, without a copy of the whole: pieces of at most kPiece
+    // characters, never ending between the halves of a surrogate pair. `take` returns
+    // false to stop.
+    static constexpr size_t kPiece = size_t{1} << 20;
+    void ForEachPiece(const std::function<bool(TextView)>& take) const;
     void SetText(TextView text);  // the caret goes to the start, as in an edit box
 
     // A selection from `anchor` to `caret`; positions past the end stand for the end.

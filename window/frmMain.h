@@ -75,6 +75,7 @@ class frmMain : public ListingFields, public frmMainControls {
 
   private:
     Notify Untrapped(void (frmMain::*handler)());
+    bool WriteListing(FileWriter& file) const;
 
     Text line_;  // PushDir's line, kept to save an allocation per line
 };

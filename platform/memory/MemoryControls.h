@@ -104,6 +104,9 @@ class MemoryFrame : public MemoryControl<Frame> {};
 class MemoryResultView : public MemoryControl<ResultView> {
   public:
     Text GetText() const override { return box_.Store().GetText(); }
+    void ForEachPiece(const std::function<bool(TextView)>& take) const override {
+        box_.Store().ForEachPiece(take);
+    }
     void SetText(TextView text) override { box_.Store().SetText(text); }
     bool SetSelText(TextView text) override { return box_.SetSelText(text); }
     TextStore& Store() { return box_.Store(); }

@@ -183,10 +183,29 @@ RunTimeError WriteError(int code) {
     }
 }
 
+class DescriptorWriter : public FileWriter {
+  public:
+    explicit DescriptorWriter(int fd) : fd_(fd) {}
+    void Write(std::string_view bytes) override {
+        for (size_t done = 0; done < bytes.size();) {
+            const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+            if (n < 0 && errno != EINTR) throw WriteError(errno);
+            if (n > 0) done += static_cast<size_t>(n);
+        }
+    }
+    void Restart() override {
+        if (lseek(fd_, 0, SEEK_SET) != 0 || ftruncate(fd_, 0) != 0) throw WriteError(errno);
+    }
+
+  private:
+    int fd_;
+};
+
 }  // namespace
 
 // Written beside the target under another name, then renamed over it.
-void PosixFileSystem::WriteReplacing(TextView path, std::string_view bytes) {
+void PosixFileSystem::WriteReplacing(TextView path,
+                                     const std::function<void(FileWriter&)>& content) {
     const std::string target = ToBytes(path);
     struct stat st;
     if (stat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)))
@@ -194,13 +213,16 @@ void PosixFileSystem::WriteReplacing(TextView path, std::string_view bytes) {
     std::string temp = target + ".tarnwick-XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd == -1) throw WriteError(errno);
-    int failure = 0;
-    for (size_t done = 0; done < bytes.size() && !failure;) {
-        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno != EINTR) failure = errno;
-        if (n > 0) done += static_cast<size_t>(n);
+    try {
+        DescriptorWriter writer(fd);
+        content(writer);
+    } catch (...) {
+        close(fd);
+        unlink(temp.c_str());
+        throw;
     }
-    if (fchmod(fd, 0644) != 0 && !failure) failure = errno;
+    int failure = 0;
+    if (fchmod(fd, 0644) != 0) failure = errno;
     if (close(fd) != 0 && !failure) failure = errno;
     if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
     if (failure) {

@@ -112,10 +112,33 @@ RunTimeError WriteError(DWORD code) {
     }
 }
 
+class HandleWriter : public FileWriter {
+  public:
+    explicit HandleWriter(HANDLE h) : h_(h) {}
+    void Write(std::string_view bytes) override {
+        for (size_t done = 0; done < bytes.size();) {
+            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
+            DWORD written = 0;
+            if (!WriteFile(h_, bytes.data() + done, chunk, &written, nullptr))
+                throw WriteError(GetLastError());
+            done += written;
+        }
+    }
+    void Restart() override {
+        if (SetFilePointer(h_, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+            !SetEndOfFile(h_))
+            throw WriteError(GetLastError());
+    }
+
+  private:
+    HANDLE h_;
+};
+
 }  // namespace
 
 // Written beside the target under another name, then moved over it.
-void Win32FileSystem::WriteReplacing(TextView path, std::string_view bytes) {
+void Win32FileSystem::WriteReplacing(TextView path,
+                                     const std::function<void(FileWriter&)>& content) {
     const Text target = LongPath(path);
     const DWORD existing = GetFileAttributesW(W(target));
     if (existing != INVALID_FILE_ATTRIBUTES &&
@@ -128,14 +151,16 @@ void Win32FileSystem::WriteReplacing(TextView path, std::string_view bytes) {
     const HANDLE h =
         CreateFileW(W(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) throw WriteError(GetLastError());
-    DWORD failure = 0;
-    for (size_t done = 0; done < bytes.size() && !failure;) {
-        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-        DWORD written = 0;
-        if (!WriteFile(h, bytes.data() + done, chunk, &written, nullptr)) failure = GetLastError();
-        done += written;
+    try {
+        HandleWriter writer(h);
+        content(writer);
+    } catch (...) {
+        CloseHandle(h);
+        DeleteFileW(W(temp));
+        throw;
     }
-    if (!CloseHandle(h) && !failure) failure = GetLastError();
+    DWORD failure = 0;
+    if (!CloseHandle(h)) failure = GetLastError();
     if (!failure && !MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING))
         failure = GetLastError();
     if (failure) {

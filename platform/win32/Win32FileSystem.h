@@ -16,7 +16,7 @@ class Win32FileSystem : public FileSystem {
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
-    void WriteReplacing(TextView path, std::string_view bytes) override;
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;
 
   private:
     void Close();

@@ -16,6 +16,9 @@ class Win32ResultView : public Win32Control<ResultView> {
         if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
     }
     Text GetText() const override { return text_.GetText(); }
+    void ForEachPiece(const std::function<bool(TextView)>& take) const override {
+        text_.ForEachPiece(take);
+    }
     void SetText(TextView text) override;
     bool SetSelText(TextView text) override;
     const TextStore& Store() const { return text_; }

@@ -1,8 +1,12 @@
 #include "platform/FileSystem.h"
 
+#include <fstream>
+#include <iterator>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/RunTimeError.h"
 #include "tests/support/TempTree.h"
 
 namespace tarnwick::testing {
@@ -91,6 +95,45 @@ TEST_F(FileSystemTest, IdentityFollowsLinks) {
     ASSERT_TRUE(a.has_value());
     EXPECT_TRUE(*a & attr::Link);
     EXPECT_TRUE(*a & attr::Folder);
+}
+
+class WriteReplacingTest : public FileSystemTest {
+  protected:
+    std::string Read(TextView relative) {
+        std::ifstream in(tree.FsPath(relative), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::vector<Text> Names() {
+        std::vector<Text> names = Enumerate(*fs, Folder(), 18);
+        std::erase_if(names, [](const Text& n) { return IsDotOrDotDot(n); });
+        return names;
+    }
+};
+
+TEST_F(WriteReplacingTest, PiecesMakeTheFileAndARestartDropsWhatCameBefore) {
+    fs->WriteReplacing(tree.Path(u"file.txt"), [](FileWriter& f) {
+        f.Write("first ");
+        f.Write("draft");
+        f.Restart();
+        f.Write("final");
+        f.Write(std::string(3 << 20, 'x'));
+    });
+    EXPECT_EQ(Read(u"file.txt"), "final" + std::string(3 << 20, 'x'));
+    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden"));
+}
+
+// A writer that gives up half-way (a conversion that runs out of memory, say) must leave
+// the old file whole and nothing beside it.
+TEST_F(WriteReplacingTest, AFailureHalfWayLeavesTheOldFileAndNothingBesideIt) {
+    std::ofstream(tree.FsPath(u"file.txt"), std::ios::binary) << "old listing";
+    EXPECT_THROW(fs->WriteReplacing(tree.Path(u"file.txt"),
+                                    [](FileWriter& f) {
+                                        f.Write("half of the new");
+                                        throw MakeError(error::OutOfMemory);
+                                    }),
+                 RunTimeError);
+    EXPECT_EQ(Read(u"file.txt"), "old listing");
+    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden"));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace tarnwick {
 namespace {
 
@@ -113,6 +115,36 @@ TEST(TextStoreLines, IndexStaysExactAcrossBlocks) {
         t.ReplaceSelection(piece);
     }
     ExpectLinesOf(t);
+}
+
+// Saving reads the text in pieces; together they must be the text, and no piece may end
+// with the first half of a character whose second half begins the next.
+TEST(TextStore, PiecesMakeTheWholeTextAndKeepPairsTogether) {
+    TextStore t;
+    Text text(TextStore::kPiece - 1, u'a');
+    text += u"\xD83D\xDE00";  // a pair across the first piece's end
+    text += Text(TextStore::kPiece + 5, u'b');
+    t.SetText(text);
+    std::vector<Text> pieces;
+    t.ForEachPiece([&](TextView piece) {
+        pieces.emplace_back(piece);
+        return true;
+    });
+    Text joined;
+    for (const Text& p : pieces) {
+        EXPECT_LE(p.size(), TextStore::kPiece);
+        EXPECT_FALSE(p.back() >= 0xD800 && p.back() < 0xDC00);
+        joined += p;
+    }
+    EXPECT_EQ(pieces.size(), 3u);
+    EXPECT_EQ(joined, text);
+
+    int calls = 0;
+    t.ForEachPiece([&](TextView) { return ++calls < 2; });
+    EXPECT_EQ(calls, 2);  // asked to stop after the second piece
+
+    TextStore empty;
+    empty.ForEachPiece([&](TextView) { return ADD_FAILURE(), false; });
 }
 
 TEST(TextStore, AMillionLinesAppendInOrder) {

@@ -27,8 +27,8 @@ class CountingFileSystem : public FileSystem {
         if (Fails(unreadableEntries, path)) return std::nullopt;
         return real_.GetAttributes(path);
     }
-    void WriteReplacing(TextView path, std::string_view bytes) override {
-        real_.WriteReplacing(path, bytes);
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override {
+        real_.WriteReplacing(path, write);
     }
     std::optional<FolderId> Identity(TextView path) override {
         ++identityQueries;
