@@ -17,7 +17,7 @@ constexpr wchar_t kClass[] = L"TarnwickResult";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 50;
 constexpr UINT kSlowestRefreshMs = 500;
-constexpr int kRefreshShare = 20;  // refreshing takes at most 1/20 of a walk's time
+constexpr int kRefreshShare = 40;  // refreshing takes at most 1/40 of a walk's time
 constexpr int kLeftMargin = 2;
 constexpr int kWheelLines = 3;
 
@@ -157,7 +157,7 @@ void Win32ResultView::UpdateScrollBars() {
                  static_cast<UINT>(page),
                  static_cast<int>(topLine_),
                  0};
-    SetScrollInfo(hwnd_, SB_VERT, &v, TRUE);
+    SetBar(SB_VERT, v);
     // The longest line is known in characters; its width is estimated, and corrected by
     // what painting has measured.
     const long long widest =
@@ -173,7 +173,17 @@ void Win32ResultView::UpdateScrollBars() {
                  static_cast<UINT>(ClientWidth()),
                  xOffset_,
                  0};
-    SetScrollInfo(hwnd_, SB_HORZ, &h, TRUE);
+    SetBar(SB_HORZ, h);
+}
+
+// Drawing a scroll bar is slow on some systems (most of a refresh under Wine), so a bar
+// whose range, page and position stand as they were is left alone.
+void Win32ResultView::SetBar(int bar, const SCROLLINFO& info) {
+    ScrollState& last = bar == SB_VERT ? vertical_ : horizontal_;
+    const ScrollState now{info.nMax, info.nPage, info.nPos};
+    if (now == last) return;
+    last = now;
+    SetScrollInfo(hwnd_, bar, &info, TRUE);
 }
 
 void Win32ResultView::ScrollTo(long long topLine, int xOffset) {

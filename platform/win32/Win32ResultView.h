@@ -32,6 +32,7 @@ class Win32ResultView : public Win32Control<ResultView> {
     void Paint();
     void PaintLine(HDC dc, size_t line, int y);
     void UpdateScrollBars();
+    void SetBar(int bar, const SCROLLINFO& info);
     void ScrollTo(long long topLine, int xOffset);
     void ShowCaret();
     void MoveCaret(size_t pos, bool extend);
@@ -57,6 +58,13 @@ class Win32ResultView : public Win32Control<ResultView> {
     int wheel_ = 0;
     int measuredWidest_ = 0;
     bool rangeStale_ = false;
+    struct ScrollState {
+        int max = -1;
+        UINT page = 0;
+        int pos = -1;
+        friend bool operator==(const ScrollState&, const ScrollState&) = default;
+    };
+    ScrollState vertical_, horizontal_;  // as last set
 };
 
 }  // namespace tarnwick::win32

@@ -127,6 +127,45 @@ TEST_F(RealWindowTest, AMillionLinesReadBackWholeThroughTheMessages) {
     EXPECT_TRUE(text == expected);  // not printed: 30 MB
 }
 
+// The screen catches up with the text a few times a second; the vertical bar must then
+// span every line and show the caret's, however it was moved.
+TEST_F(RealWindowTest, TheScrollBarsFollowTheTextAndTheCaret) {
+    const HWND view = app.txtResult.Handle();
+    auto bar = [&] {
+        SCROLLINFO info{sizeof info, SIF_ALL};
+        GetScrollInfo(view, SB_VERT, &info);
+        return info;
+    };
+    auto caughtUp = [&](int max) {  // the slowest refresh comes within half a second
+        for (int i = 0; i < 200 && bar().nMax != max; ++i) {
+            Sleep(5);
+            events.DoEvents();
+        }
+        return bar();
+    };
+    for (int i = 0; i < 1000; ++i) app.txtResult.SetSelText(u"C:\\folder\\name\r\n");
+    SCROLLINFO v = caughtUp(1000);  // 1000 lines and the empty one after the last line end
+    ASSERT_EQ(v.nMax, 1000);
+    ASSERT_GT(v.nPage, 0u);
+    EXPECT_EQ(v.nPos, 1001 - static_cast<int>(v.nPage));  // the caret's line at the bottom
+
+    SetFocus(view);
+    BYTE keys[256];
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    SendMessageW(view, WM_KEYDOWN, VK_HOME, 1);
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_EQ(bar().nPos, 0);
+    EXPECT_EQ(bar().nMax, 1000);
+
+    app.txtResult.SetText(u"");
+    v = caughtUp(0);
+    EXPECT_EQ(v.nMax, 0);
+    EXPECT_EQ(v.nPos, 0);
+}
+
 TEST_F(RealWindowTest, CtrlAAndCtrlCCopyTheListing) {
     app.txtResult.SetText(u"C:\\a\r\n文件夹\r\n");
     SetFocus(app.txtResult.Handle());
