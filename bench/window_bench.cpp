@@ -91,7 +91,9 @@ class Bench {
     // A stop clicked from another thread, as a user's click arrives, at several points of
     // a run: how long until the run has ended.
     void MeasureStops(const Text& root) {
-        const double whole = List(root);
+        // The clicks are placed in the fastest of three listings, so that a later, faster
+        // run (the folder now in the cache) still sees each of them.
+        const double whole = std::min({List(root), List(root), List(root)});
         double worst = 0;
         std::printf("  stop clicks:");
         for (double at : {0.1, 0.3, 0.5, 0.7, 0.9}) {
