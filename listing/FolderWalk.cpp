@@ -61,8 +61,11 @@ class Walk {
 
     bool Collect(Activation& a) {
         size_t uncheckedEntries = 0;
-        for (TextView name = files_.FindFirst(path_, form_.DirAttr); !name.empty();
-             name = files_.FindNext()) {
+        // A folder slow to open (Wine reads a whole folder at once) pumps while it opens,
+        // as does the extra pump below.
+        const auto pumpWhileWaiting = [this] { return PumpAndCheckStop(); };
+        for (TextView name = files_.FindFirst(path_, form_.DirAttr, pumpWhileWaiting);
+             !name.empty(); name = files_.FindNext()) {
             if (IsDotOrDotDot(name)) {
                 if (PumpAndCheckStop()) return false;
                 continue;

@@ -44,7 +44,11 @@ class FileSystem {
 
     // First entry of `folder` (ending in the separator) whose hidden, system and folder
     // bits are all within `mask`. Gives "." and ".." too, except in a drive root.
-    virtual TextView FindFirst(TextView folder, int32_t mask) = 0;
+    // While a folder is slow to open, `waiting` runs now and then on the calling thread;
+    // when it returns true the folder is given up and gives no entry.
+    using Waiting = std::function<bool()>;
+    virtual TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) = 0;
+    TextView FindFirst(TextView folder, int32_t mask) { return FindFirst(folder, mask, {}); }
     virtual TextView FindNext() = 0;
 
     // Releases the enumeration in progress (a walk that stops leaves no folder open).

@@ -78,7 +78,8 @@ void PosixFileSystem::Close() {
     dir_ = nullptr;
 }
 
-TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask) {
+// Opening a folder costs one batch of entries here, however large it is: no waiting.
+TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask, const Waiting&) {
     Close();
     folder_.assign(folder);
     mask_ = mask;

@@ -13,7 +13,8 @@ class PosixFileSystem : public FileSystem {
   public:
     ~PosixFileSystem() override { Close(); }
 
-    TextView FindFirst(TextView folder, int32_t mask) override;
+    using FileSystem::FindFirst;
+    TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     void EndFind() override { Close(); }
     std::optional<uint32_t> EnumeratedAttributes() override;

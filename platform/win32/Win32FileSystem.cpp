@@ -32,14 +32,12 @@ bool Win32FileSystem::Admitted() const {
     return !(root_ && IsDotOrDotDot(Name()));
 }
 
-TextView Win32FileSystem::FindFirst(TextView folder, int32_t mask) {
+TextView Win32FileSystem::FindFirst(TextView folder, int32_t mask, const Waiting& waiting) {
     Close();
     folder_.assign(folder);
     mask_ = mask;
     root_ = IsDriveRoot(folder);
-    const Text pattern = LongPath(folder) + u"*";
-    find_ = FindFirstFileExW(W(pattern), FindExInfoBasic, &data_, FindExSearchNameMatch, nullptr,
-                             FIND_FIRST_EX_LARGE_FETCH);
+    find_ = opener_.Open(LongPath(folder) + u"*", data_, waiting);
     if (find_ == INVALID_HANDLE_VALUE) return {};
     if (Admitted()) return Name();
     return FindNext();

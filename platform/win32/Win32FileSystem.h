@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/FileSystem.h"
+#include "platform/win32/FolderOpener.h"
 
 namespace tarnwick::win32 {
 
@@ -10,7 +11,8 @@ class Win32FileSystem : public FileSystem {
   public:
     ~Win32FileSystem() override { Close(); }
 
-    TextView FindFirst(TextView folder, int32_t mask) override;
+    using FileSystem::FindFirst;
+    TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     void EndFind() override { Close(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
@@ -24,6 +26,7 @@ class Win32FileSystem : public FileSystem {
     TextView Name() const;
     bool IsLastEntry(TextView path) const;
 
+    FolderOpener opener_;
     HANDLE find_ = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data_{};
     int32_t mask_ = 0;

@@ -296,6 +296,32 @@ TEST_F(LargeFolder, ClosingAtAnExtraPumpEndsTheProgram) {
     EXPECT_THAT(Lines(), IsEmpty());
 }
 
+// A folder that is slow to open (Wine reads 10^5 entries in one call) pumps while it opens,
+// with the same effect as the pump at ".".
+TEST_F(LargeFolder, AFolderSlowToOpenPumpsWhileItOpens) {
+    files.slowFolders = {u"big"};
+    EXPECT_EQ(List(P(u"big")).size(), 1000u);
+    EXPECT_EQ(pump.pumps, 2 + 2 + 3 + 1);  // two while opening, then as without the delay
+}
+
+TEST_F(LargeFolder, AStopWhileAFolderOpensListsNothingOfIt) {
+    files.slowFolders = {u"big"};
+    pump.onPump = [this](int n) {
+        if (n == 1) form.StopRequested = True;
+    };
+    EXPECT_THAT(List(P(u"big")), IsEmpty());
+    EXPECT_EQ(pump.pumps, 1);
+}
+
+TEST_F(LargeFolder, ClosingWhileAFolderOpensEndsTheProgram) {
+    files.slowFolders = {u"big"};
+    pump.onPump = [this](int n) {
+        if (n == 1) pump.windows = 0;
+    };
+    EXPECT_THROW(form.ListFile(P(u"big"), 1), ProgramEnded);
+    EXPECT_THAT(Lines(), IsEmpty());
+}
+
 // Natively the path of the deepest folder (over 6000 bytes) is more than one system call
 // takes; under Wine it stays within the 4096 bytes of the host's paths.
 TEST_F(WalkTest, LinkToAFolderAboveTheStartIsListedButNotEntered) {

@@ -1,6 +1,7 @@
 #pragma once
 // The real file system, with a count of the queries the walk makes of it, and failures
-// made to order for paths ending in a given name (unreadable folders, unreadable entries).
+// and delays made to order for paths ending in a given name (unreadable folders,
+// unreadable entries, folders slow to open).
 #include <set>
 
 #include "platform/FileSystem.h"
@@ -11,13 +12,23 @@ class CountingFileSystem : public FileSystem {
   public:
     explicit CountingFileSystem(FileSystem& real) : real_(real) {}
 
-    TextView FindFirst(TextView folder, int32_t mask) override {
+    using FileSystem::FindFirst;
+    TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override {
         ++enumerations;
-        if (Fails(unreadableFolders, folder.substr(0, folder.size() - 1))) {
+        const TextView name = folder.substr(0, folder.size() - 1);
+        if (Fails(unreadableFolders, name)) {
             real_.EndFind();  // abandons the enumeration in progress, as a start does
             return {};
         }
-        return real_.FindFirst(folder, mask);
+        // A slow folder keeps the caller waiting twice before it opens, unless given up.
+        if (Fails(slowFolders, name)) {
+            for (int i = 0; i < 2; ++i) {
+                if (!waiting || !waiting()) continue;
+                real_.EndFind();
+                return {};
+            }
+        }
+        return real_.FindFirst(folder, mask, waiting);
     }
     TextView FindNext() override { return real_.FindNext(); }
     void EndFind() override { real_.EndFind(); }
@@ -40,6 +51,7 @@ class CountingFileSystem : public FileSystem {
     int identityQueries = 0;
     std::set<Text> unreadableFolders;
     std::set<Text> unreadableEntries;
+    std::set<Text> slowFolders;
 
   private:
     static bool Fails(const std::set<Text>& names, TextView path) {

@@ -132,7 +132,9 @@ TEST_F(RealWindowTest, AMillionLinesReadBackWholeThroughTheMessages) {
 TEST_F(RealWindowTest, TheScrollBarsFollowTheTextAndTheCaret) {
     const HWND view = app.txtResult.Handle();
     auto bar = [&] {
-        SCROLLINFO info{sizeof info, SIF_ALL};
+        SCROLLINFO info{};
+        info.cbSize = sizeof info;
+        info.fMask = SIF_ALL;
         GetScrollInfo(view, SB_VERT, &info);
         return info;
     };
