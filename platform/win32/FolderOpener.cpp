@@ -12,8 +12,7 @@ struct FolderOpener::Shared {
     bool requested = false;  // a pattern waits for the worker
     bool busy = false;       // the worker is opening it
     bool answered = false;   // `handle` and `data` hold the answer
-    bool givenUp = false;    // nobody waits for the answer: the worker closes it
-    bool quit = false;
+    bool quit = false;       // nobody will ask again: the worker closes what it opens, and ends
     HANDLE handle = INVALID_HANDLE_VALUE;
     WIN32_FIND_DATAW data{};
 };
@@ -26,14 +25,6 @@ HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
 }
 
 }  // namespace
-
-FolderOpener::~FolderOpener() {
-    if (!shared_) return;
-    AcquireSRWLockExclusive(&shared_->lock);
-    shared_->quit = true;
-    WakeAllConditionVariable(&shared_->changed);
-    ReleaseSRWLockExclusive(&shared_->lock);
-}
 
 bool FolderOpener::Start() {
     if (shared_) return true;
@@ -49,6 +40,16 @@ bool FolderOpener::Start() {
     return true;
 }
 
+// Lets the worker go: it ends once it has closed what it may be opening.
+void FolderOpener::Retire() {
+    if (!shared_) return;
+    AcquireSRWLockExclusive(&shared_->lock);
+    shared_->quit = true;
+    WakeAllConditionVariable(&shared_->changed);
+    ReleaseSRWLockExclusive(&shared_->lock);
+    shared_.reset();
+}
+
 DWORD WINAPI FolderOpener::Work(void* param) {
     const std::unique_ptr<std::shared_ptr<Shared>> held(
         static_cast<std::shared_ptr<Shared>*>(param));
@@ -59,13 +60,14 @@ DWORD WINAPI FolderOpener::Work(void* param) {
         if (s.quit) break;
         s.requested = false;
         s.busy = true;
-        const Text pattern = s.pattern;
+        Text pattern;
+        pattern.swap(s.pattern);  // nothing under the lock may throw
         ReleaseSRWLockExclusive(&s.lock);
         WIN32_FIND_DATAW data;
         const HANDLE h = FindFirst(pattern, data);
         AcquireSRWLockExclusive(&s.lock);
         s.busy = false;
-        if (s.givenUp) {
+        if (s.quit) {
             if (h != INVALID_HANDLE_VALUE) FindClose(h);
         } else {
             s.handle = h;
@@ -78,46 +80,69 @@ DWORD WINAPI FolderOpener::Work(void* param) {
     return 0;
 }
 
+// With the lock held: forgets the folder asked for. One that has come is closed here; one
+// not yet begun is withdrawn. True when it is still opening (a hung network share, say):
+// that worker must then be retired, so that the next folder need not wait for it.
+bool FolderOpener::GiveUp() {
+    Shared& s = *shared_;
+    if (s.answered && s.handle != INVALID_HANDLE_VALUE) FindClose(s.handle);
+    s.answered = false;
+    s.requested = false;
+    return s.busy;
+}
+
+// With the lock held, waits a slice at a time until `ready`; between slices the caller's
+// `waiting` runs without the lock. False when it gave up; the lock is held on leaving,
+// also when `waiting` throws.
+template <typename Ready>
+bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
+    Shared& s = *shared_;
+    while (!ready()) {
+        if (SleepConditionVariableSRW(&s.changed, &s.lock, sliceMs_, 0)) continue;
+        ReleaseSRWLockExclusive(&s.lock);
+        bool giveUp = true;
+        try {
+            giveUp = waiting();
+        } catch (...) {
+            AcquireSRWLockExclusive(&s.lock);
+            throw;
+        }
+        AcquireSRWLockExclusive(&s.lock);
+        if (giveUp) return false;
+    }
+    return true;
+}
+
 HANDLE FolderOpener::Open(const Text& pattern, WIN32_FIND_DATAW& data,
                           const FileSystem::Waiting& waiting) {
     if (!waiting || !Start()) return FindFirst(pattern, data);
-    Shared& s = *shared_;
+    Text request = pattern;  // copied before the lock is taken: nothing under it throws
+    const std::shared_ptr<Shared> keep = shared_;
+    Shared& s = *keep;
     AcquireSRWLockExclusive(&s.lock);
-    // Waits a slice for `ready`; between slices the caller's `waiting` runs unlocked.
-    auto waitFor = [&](auto ready) {
-        while (!ready()) {
-            if (SleepConditionVariableSRW(&s.changed, &s.lock, sliceMs_, 0)) continue;
-            ReleaseSRWLockExclusive(&s.lock);
-            const bool giveUp = waiting();
-            AcquireSRWLockExclusive(&s.lock);
-            if (giveUp) return false;
-        }
-        return true;
-    };
-    // A folder given up earlier may still be opening.
-    if (!waitFor([&] { return !s.busy && !s.requested; })) {
-        ReleaseSRWLockExclusive(&s.lock);
-        return INVALID_HANDLE_VALUE;
-    }
-    s.pattern = pattern;
+    s.pattern.swap(request);
     s.requested = true;
-    s.answered = false;
-    s.givenUp = false;
     WakeAllConditionVariable(&s.changed);
-    const bool answered = waitFor([&] { return s.answered; });
     HANDLE h = INVALID_HANDLE_VALUE;
+    bool answered = false;
+    bool stillOpening = false;
+    try {
+        answered = WaitFor(waiting, [&] { return s.answered; });
+    } catch (...) {
+        stillOpening = GiveUp();
+        ReleaseSRWLockExclusive(&s.lock);
+        if (stillOpening) Retire();
+        throw;
+    }
     if (answered) {
         h = s.handle;
         data = s.data;
         s.answered = false;
     } else {
-        s.givenUp = true;
-        if (s.answered) {  // it came while `waiting` ran: closed here, not by the worker
-            if (s.handle != INVALID_HANDLE_VALUE) FindClose(s.handle);
-            s.answered = false;
-        }
+        stillOpening = GiveUp();
     }
     ReleaseSRWLockExclusive(&s.lock);
+    if (stillOpening) Retire();
     return h;
 }
 

@@ -14,19 +14,22 @@ namespace tarnwick::win32 {
 class FolderOpener {
   public:
     explicit FolderOpener(DWORD sliceMs = 50) : sliceMs_(sliceMs) {}
-    ~FolderOpener();
+    ~FolderOpener() { Retire(); }
     FolderOpener(const FolderOpener&) = delete;
     FolderOpener& operator=(const FolderOpener&) = delete;
 
     // FindFirstFileExW of `pattern`, calling `waiting` every slice until it has answered.
-    // When `waiting` returns true, the folder is given up (and closed once it opens):
-    // INVALID_HANDLE_VALUE.
+    // When `waiting` returns true (or throws), the folder is given up: INVALID_HANDLE_VALUE.
     HANDLE Open(const Text& pattern, WIN32_FIND_DATAW& data, const FileSystem::Waiting& waiting);
 
   private:
     struct Shared;
     static DWORD WINAPI Work(void* shared);
     bool Start();
+    bool GiveUp();
+    void Retire();
+    template <typename Ready>
+    bool WaitFor(const FileSystem::Waiting& waiting, Ready ready);
 
     DWORD sliceMs_;
     std::shared_ptr<Shared> shared_;  // the worker holds it too, and may outlive us

@@ -17,7 +17,7 @@ constexpr wchar_t kClass[] = L"TarnwickResult";
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 50;
 constexpr UINT kSlowestRefreshMs = 500;
-constexpr int kRefreshShare = 40;  // refreshing takes at most 1/40 of a walk's time
+constexpr int kRefreshShare = 40;  // refreshes are spaced 40 times their cost, within the two above
 constexpr int kLeftMargin = 2;
 constexpr int kWheelLines = 3;
 
@@ -119,19 +119,23 @@ void Win32ResultView::TextChanged() {
     const UINT interval =
         std::clamp<UINT>(refreshCostMs_ * kRefreshShare, kRefreshMs, kSlowestRefreshMs);
     refreshPosted_ = SetTimer(hwnd_, kRefreshTimer, interval, nullptr) != 0;
-    if (!refreshPosted_) Refresh();
+    if (!refreshPosted_) CatchUp();  // no timer to be had: painted when the window next is
 }
 
 void Win32ResultView::Refresh() {
     const auto start = std::chrono::steady_clock::now();
     KillTimer(hwnd_, kRefreshTimer);
     refreshPosted_ = false;
+    CatchUp();
+    UpdateWindow(hwnd_);  // paint now, so the cost below includes it
+    refreshCostMs_ = MillisecondsSince(start);
+}
+
+void Win32ResultView::CatchUp() {
     EnsureCaretVisible();
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, TRUE);
-    UpdateWindow(hwnd_);  // paint now, so the cost below includes it
     ShowCaret();
-    refreshCostMs_ = MillisecondsSince(start);
 }
 
 int Win32ResultView::VisibleLines() const {

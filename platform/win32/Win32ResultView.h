@@ -29,6 +29,7 @@ class Win32ResultView : public Win32Control<ResultView> {
 
     void TextChanged();
     void Refresh();
+    void CatchUp();  // scroll bars, caret and an invalidated screen, as the text now stands
     void Paint();
     void PaintLine(HDC dc, size_t line, int y);
     void UpdateScrollBars();

@@ -58,6 +58,21 @@ TEST(FolderOpener, AFolderGivenUpGivesNothingAndTheNextOneOpens) {
     FindClose(h);
 }
 
+// The walk's pump can end the program (in tests: throw) while a folder opens.
+TEST(FolderOpener, AWaitThatThrowsLeavesTheOpenerUsable) {
+    TempTree tree;
+    tree.File(u"a/one.txt");
+    tree.File(u"b/two.txt");
+    FolderOpener opener(0);
+    WIN32_FIND_DATAW d;
+    struct Ended {};
+    EXPECT_THROW(opener.Open(Pattern(tree, u"a"), d, []() -> bool { throw Ended{}; }), Ended);
+    const HANDLE h = opener.Open(Pattern(tree, u"b"), d, [] { return false; });
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(win32::FromW(d.cFileName), FirstEntry(Pattern(tree, u"b")));
+    FindClose(h);
+}
+
 TEST(FolderOpener, WithoutWaitingItOpensOnTheCallingThread) {
     TempTree tree;
     tree.File(u"a/one.txt");
