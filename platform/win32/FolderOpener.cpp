@@ -8,6 +8,7 @@ namespace tarnwick::win32 {
 struct FolderOpener::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    OpenFunction open = nullptr;
     Text pattern;
     bool requested = false;  // a pattern waits for the worker
     bool busy = false;       // the worker is opening it
@@ -17,18 +18,15 @@ struct FolderOpener::Shared {
     WIN32_FIND_DATAW data{};
 };
 
-namespace {
-
-HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
+HANDLE FolderOpener::FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
     return FindFirstFileExW(W(pattern), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
                             FIND_FIRST_EX_LARGE_FETCH);
 }
 
-}  // namespace
-
 bool FolderOpener::Start() {
     if (shared_) return true;
     auto shared = std::make_shared<Shared>();
+    shared->open = open_;
     auto* held = new std::shared_ptr<Shared>(shared);  // the worker's own reference
     const HANDLE thread = CreateThread(nullptr, 0, Work, held, 0, nullptr);
     if (!thread) {
@@ -64,7 +62,7 @@ DWORD WINAPI FolderOpener::Work(void* param) {
         pattern.swap(s.pattern);  // nothing under the lock may throw
         ReleaseSRWLockExclusive(&s.lock);
         WIN32_FIND_DATAW data;
-        const HANDLE h = FindFirst(pattern, data);
+        const HANDLE h = s.open(pattern, data);
         AcquireSRWLockExclusive(&s.lock);
         s.busy = false;
         if (s.quit) {
@@ -115,7 +113,7 @@ bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
 
 HANDLE FolderOpener::Open(const Text& pattern, WIN32_FIND_DATAW& data,
                           const FileSystem::Waiting& waiting) {
-    if (!waiting || !Start()) return FindFirst(pattern, data);
+    if (!waiting || !Start()) return open_(pattern, data);
     Text request = pattern;  // copied before the lock is taken: nothing under it throws
     const std::shared_ptr<Shared> keep = shared_;
     Shared& s = *keep;

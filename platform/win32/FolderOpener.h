@@ -13,7 +13,12 @@ namespace tarnwick::win32 {
 
 class FolderOpener {
   public:
-    explicit FolderOpener(DWORD sliceMs = 50) : sliceMs_(sliceMs) {}
+    // How a folder is opened: FindFirstFileExW, or a stand-in in tests.
+    using OpenFunction = HANDLE (*)(const Text& pattern, WIN32_FIND_DATAW& data);
+    static HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data);
+
+    explicit FolderOpener(DWORD sliceMs = 50, OpenFunction open = FindFirst)
+        : sliceMs_(sliceMs), open_(open) {}
     ~FolderOpener() { Retire(); }
     FolderOpener(const FolderOpener&) = delete;
     FolderOpener& operator=(const FolderOpener&) = delete;
@@ -32,6 +37,7 @@ class FolderOpener {
     bool WaitFor(const FileSystem::Waiting& waiting, Ready ready);
 
     DWORD sliceMs_;
+    OpenFunction open_;
     std::shared_ptr<Shared> shared_;  // the worker holds it too, and may outlive us
 };
 
