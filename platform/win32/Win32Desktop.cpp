@@ -45,6 +45,31 @@ std::string Ansi(TextView text) {
     return out;
 }
 
+// The common dialog library is loaded at the first save rather than at start-up: it is
+// large (over 5 MB of working set under Wine), and many runs never save.
+struct CommonDialogs {
+    decltype(&GetSaveFileNameA) getSaveFileName = nullptr;
+    decltype(&CommDlgExtendedError) extendedError = nullptr;
+};
+
+template <typename Function>
+Function Export(HMODULE module, const char* name) {
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+const CommonDialogs& Comdlg32() {
+    static const CommonDialogs dialogs = [] {
+        CommonDialogs d;
+        const HMODULE m = LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (m) {
+            d.getSaveFileName = Export<decltype(&GetSaveFileNameA)>(m, "GetSaveFileNameA");
+            d.extendedError = Export<decltype(&CommDlgExtendedError)>(m, "CommDlgExtendedError");
+        }
+        return d;
+    }();
+    return dialogs;
+}
+
 Text FromAnsi(const char* s) {
     const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
     std::wstring w(static_cast<size_t>(std::max(n, 1)), L'\0');
@@ -74,19 +99,26 @@ std::optional<Text> Win32Desktop::ShowSaveDialog(const SaveRequest& request) {
     ofn.lpstrTitle = title.c_str();
     ofn.Flags = request.flags;
     ofn.lpstrDefExt = extension.c_str();
-    cutOffError_ = 0;
-    if (!GetSaveFileNameA(&ofn)) return std::nullopt;
+    ownError_ = 0;
+    const CommonDialogs& dialogs = Comdlg32();
+    if (!dialogs.getSaveFileName || !dialogs.extendedError) {
+        ownError_ = CDERR_INITIALIZATION;
+        return std::nullopt;
+    }
+    if (!dialogs.getSaveFileName(&ofn)) return std::nullopt;
     // Wine's ANSI dialog reports success for a path that fits the buffer in characters but
     // not in bytes, and leaves it cut off with no error of its own.
     if (file.find('\0') == std::string::npos) {
-        cutOffError_ = FNERR_BUFFERTOOSMALL;
+        ownError_ = FNERR_BUFFERTOOSMALL;
         return std::nullopt;
     }
     return FromAnsi(file.c_str());
 }
 
 uint32_t Win32Desktop::SaveDialogError() {
-    return cutOffError_ ? cutOffError_ : CommDlgExtendedError();
+    if (ownError_) return ownError_;
+    const auto extendedError = Comdlg32().extendedError;
+    return extendedError ? extendedError() : CDERR_INITIALIZATION;
 }
 
 void Win32Desktop::Beep() {

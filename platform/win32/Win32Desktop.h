@@ -17,7 +17,7 @@ class Win32Desktop : public Desktop {
 
   private:
     HWND owner_;
-    uint32_t cutOffError_ = 0;  // a path the dialog cut off, reported as its failure
+    uint32_t ownError_ = 0;  // the library missing, or a path the dialog cut off
 };
 
 }  // namespace tarnwick::win32
