@@ -20,7 +20,7 @@ class PosixFileSystem : public FileSystem {
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override;
 
   private:
     void Close();

@@ -78,15 +78,17 @@ DWORD WINAPI FolderOpener::Work(void* param) {
     return 0;
 }
 
-// With the lock held: forgets the folder asked for. One that has come is closed here; one
-// not yet begun is withdrawn. True when it is still opening (a hung network share, say):
-// that worker must then be retired, so that the next folder need not wait for it.
-bool FolderOpener::GiveUp() {
+// Called with the lock held, and releases it: forgets the folder asked for. One that has
+// come is closed here; one not yet begun is withdrawn; one still opening (a hung network
+// share, say) is left to its worker, which is retired so the next folder need not wait.
+void FolderOpener::GiveUp() {
     Shared& s = *shared_;
     if (s.answered && s.handle != INVALID_HANDLE_VALUE) FindClose(s.handle);
     s.answered = false;
     s.requested = false;
-    return s.busy;
+    const bool stillOpening = s.busy;
+    ReleaseSRWLockExclusive(&s.lock);
+    if (stillOpening) Retire();
 }
 
 // With the lock held, waits a slice at a time until `ready`; between slices the caller's
@@ -111,36 +113,30 @@ bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
     return true;
 }
 
-HANDLE FolderOpener::Open(const Text& pattern, WIN32_FIND_DATAW& data,
+HANDLE FolderOpener::Open(Text pattern, WIN32_FIND_DATAW& data,
                           const FileSystem::Waiting& waiting) {
     if (!waiting || !Start()) return open_(pattern, data);
-    Text request = pattern;  // copied before the lock is taken: nothing under it throws
-    const std::shared_ptr<Shared> keep = shared_;
+    const std::shared_ptr<Shared> keep = shared_;  // a retired worker's state outlives it
     Shared& s = *keep;
     AcquireSRWLockExclusive(&s.lock);
-    s.pattern.swap(request);
+    s.pattern.swap(pattern);  // nothing under the lock may throw
     s.requested = true;
     WakeAllConditionVariable(&s.changed);
-    HANDLE h = INVALID_HANDLE_VALUE;
     bool answered = false;
-    bool stillOpening = false;
     try {
         answered = WaitFor(waiting, [&] { return s.answered; });
     } catch (...) {
-        stillOpening = GiveUp();
-        ReleaseSRWLockExclusive(&s.lock);
-        if (stillOpening) Retire();
+        GiveUp();
         throw;
     }
-    if (answered) {
-        h = s.handle;
-        data = s.data;
-        s.answered = false;
-    } else {
-        stillOpening = GiveUp();
+    if (!answered) {
+        GiveUp();
+        return INVALID_HANDLE_VALUE;
     }
+    const HANDLE h = s.handle;
+    data = s.data;
+    s.answered = false;
     ReleaseSRWLockExclusive(&s.lock);
-    if (stillOpening) Retire();
     return h;
 }
 

@@ -25,13 +25,13 @@ class FolderOpener {
 
     // FindFirstFileExW of `pattern`, calling `waiting` every slice until it has answered.
     // When `waiting` returns true (or throws), the folder is given up: INVALID_HANDLE_VALUE.
-    HANDLE Open(const Text& pattern, WIN32_FIND_DATAW& data, const FileSystem::Waiting& waiting);
+    HANDLE Open(Text pattern, WIN32_FIND_DATAW& data, const FileSystem::Waiting& waiting);
 
   private:
     struct Shared;
     static DWORD WINAPI Work(void* shared);
     bool Start();
-    bool GiveUp();
+    void GiveUp();
     void Retire();
     template <typename Ready>
     bool WaitFor(const FileSystem::Waiting& waiting, Ready ready);
