@@ -1,0 +1,55 @@
+#pragma once
+// The units in which screen readers move through a text (characters, words, lines, pages,
+// the whole), and the moves of a text range in them as UI Automation defines its text
+// ranges. A unit the text has no boundaries of its own for (formats) moves as the next
+// larger one.
+#include <cstddef>
+
+#include "platform/TextStore.h"
+
+namespace tarnwick {
+
+enum class TextUnit { Character, Format, Word, Line, Paragraph, Page, Document };
+
+struct TextSpan {
+    size_t start = 0;
+    size_t end = 0;
+    friend bool operator==(const TextSpan&, const TextSpan&) = default;
+};
+
+// Where units begin. The start and the end of the text are boundaries of every unit.
+// - Character: every position but those between the halves of a surrogate pair and
+//   between the CR and the LF of a line end.
+// - Word: a line's start, and where a run of letters, of punctuation or of a line end
+//   begins; blanks belong to the word before them.
+// - Line and paragraph (lines never wrap): a line's start. Page: the start of every
+//   linesPerPage-th line.
+class TextUnits {
+  public:
+    TextUnits(const TextStore& text, size_t linesPerPage)
+        : text_(text), linesPerPage_(linesPerPage > 0 ? linesPerPage : 1) {}
+
+    bool IsBoundary(TextUnit unit, size_t pos) const;
+    size_t Next(TextUnit unit, size_t pos) const;      // the first boundary after pos
+    size_t Previous(TextUnit unit, size_t pos) const;  // the last boundary before pos
+    size_t Floor(TextUnit unit, size_t pos) const;     // the last boundary at or before pos
+
+    // The range operations; each returns how many units it moved (negative: backwards).
+    void ExpandToEnclosingUnit(TextSpan& span, TextUnit unit) const;
+    int Move(TextSpan& span, TextUnit unit, int count) const;
+    int MoveEndpoint(TextSpan& span, bool end, TextUnit unit, int count) const;
+
+  private:
+    size_t NextWord(size_t pos) const;
+    size_t PreviousWord(size_t pos) const;
+    size_t LineBoundary(size_t line) const;
+    bool EmptyUnitAtEnd(TextUnit unit) const;
+    size_t UnitStart(TextUnit unit, size_t pos)
+        const;  // of the unit that encloses pos  // the start of a line, the end past the last
+    size_t Clamp(size_t pos) const { return pos < text_.Length() ? pos : text_.Length(); }
+
+    const TextStore& text_;
+    size_t linesPerPage_;
+};
+
+}  // namespace tarnwick
