@@ -1,3 +1,4 @@
+// The result view's painting, scrolling and input.
 #include "platform/win32/Win32ResultView.h"
 
 #include <windowsx.h>
@@ -8,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/win32/ResultViewAccessibility.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
@@ -18,7 +20,11 @@ constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 50;
 constexpr UINT kSlowestRefreshMs = 500;
 constexpr int kRefreshShare = 40;  // refreshes are spaced 40 times their cost, within the two above
-constexpr int kLeftMargin = 2;
+// The margins of an edit box in the interface font, inside the one-pixel inset of its
+// client edge: the text starts two pixels from the border.
+constexpr int kLeftMargin = 1;
+constexpr int kRightMargin = 2;
+constexpr int kScrollFraction = 3;  // a caret out of sight comes back a third of the width in
 constexpr int kWheelLines = 3;
 
 UINT MillisecondsSince(std::chrono::steady_clock::time_point start) {
@@ -45,6 +51,10 @@ HWND CreateView(HWND parent, Rect r, float unit) {
 
 bool IsWordCharacter(char16_t c) {
     return c > u' ' && TextView(u"\\/.:;,|\"'()[]{}<>").find(c) == TextView::npos;
+}
+
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c < 0xE000;
 }
 
 // Extents of every prefix of a line's text, in pixels.
@@ -85,7 +95,13 @@ Win32ResultView::Win32ResultView(HWND parent, Rect r, float unit)
     GetTextMetricsW(dc, &tm);
     lineHeight_ = std::max<int>(1, tm.tmHeight);
     charWidth_ = std::max<int>(1, tm.tmAveCharWidth);
+    accessibility_ = std::make_unique<ResultViewAccessibility>(*this);
     UpdateScrollBars();
+}
+
+Win32ResultView::~Win32ResultView() {
+    accessibility_.reset();  // clients holding its objects find the view gone
+    if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
 }
 
 void Win32ResultView::SetText(TextView text) {
@@ -97,6 +113,8 @@ void Win32ResultView::SetText(TextView text) {
     topLine_ = 0;
     xOffset_ = 0;
     measuredWidest_ = 0;
+    modified_ = false;
+    caretScrollPending_ = false;
     TextChanged();
 }
 
@@ -106,6 +124,8 @@ bool Win32ResultView::SetSelText(TextView text) {
     } catch (const std::bad_alloc&) {
         return false;
     }
+    modified_ = true;
+    caretScrollPending_ = true;
     TextChanged();
     return true;
 }
@@ -115,6 +135,8 @@ bool Win32ResultView::SetSelText(TextView text) {
 // per line or per folder. Where a refresh and its repaint are slow (scroll bars drawn
 // through a remote display), the refreshes are spaced so they stay a small share.
 void Win32ResultView::TextChanged() {
+    accessibility_->TextChanged();
+    accessibility_->SelectionChanged();  // the caret moved with the text
     if (refreshPosted_) return;
     const UINT interval =
         std::clamp<UINT>(refreshCostMs_ * kRefreshShare, kRefreshMs, kSlowestRefreshMs);
@@ -127,32 +149,65 @@ void Win32ResultView::Refresh() {
     KillTimer(hwnd_, kRefreshTimer);
     refreshPosted_ = false;
     CatchUp();
-    UpdateWindow(hwnd_);  // paint now, so the cost below includes it
+    UpdateWindow(hwnd_);      // paint now, so the cost below includes it
+    accessibility_->Flush();  // the events of what changed, at the pace of the screen
     refreshCostMs_ = MillisecondsSince(start);
 }
 
 void Win32ResultView::CatchUp() {
-    EnsureCaretVisible();
+    Settle();
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, TRUE);
     ShowCaret();
 }
 
-int Win32ResultView::VisibleLines() const {
-    RECT r;
-    GetClientRect(hwnd_, &r);
-    return std::max(1, static_cast<int>(r.bottom / lineHeight_));
+// Inserted text scrolls the caret into view as in an edit box, but only when someone
+// looks: the next refresh, or a question about what is in view.
+void Win32ResultView::Settle() {
+    if (!caretScrollPending_) return;
+    caretScrollPending_ = false;
+    ScrollCaret();
 }
 
-int Win32ResultView::ClientWidth() const {
-    RECT r;
-    GetClientRect(hwnd_, &r);
-    return r.right;
+RECT Win32ResultView::FormatRect() const {
+    RECT client;
+    GetClientRect(hwnd_, &client);
+    RECT r = client;
+    InflateRect(&r, -1, 0);
+    if (r.bottom - r.top >= lineHeight_ + 2) InflateRect(&r, 0, -1);
+    r.left += kLeftMargin;
+    r.right -= kRightMargin;
+    const int lines = std::max(1, static_cast<int>((r.bottom - r.top) / lineHeight_));
+    r.bottom = std::min<LONG>(r.top + lines * lineHeight_, client.bottom);
+    return r;
+}
+
+size_t Win32ResultView::VisibleLines() const {
+    const RECT r = FormatRect();
+    return static_cast<size_t>(std::max(1, static_cast<int>((r.bottom - r.top) / lineHeight_)));
+}
+
+size_t Win32ResultView::FirstVisibleLine() {
+    Settle();
+    return static_cast<size_t>(topLine_);
+}
+
+int Win32ResultView::FormatWidth() const {
+    const RECT r = FormatRect();
+    return std::max<int>(0, r.right - r.left);
+}
+
+// The longest line is known in characters; its width is estimated, and corrected by what
+// painting has measured.
+int Win32ResultView::WidestLine() const {
+    const long long widest = std::max<long long>(
+        static_cast<long long>(text_.LongestLine()) * charWidth_ * 3 / 2, measuredWidest_);
+    return static_cast<int>(std::min<long long>(widest, INT32_MAX / 2));
 }
 
 void Win32ResultView::UpdateScrollBars() {
     const long long lines = static_cast<long long>(text_.LineCount());
-    const int page = VisibleLines();
+    const long long page = static_cast<long long>(VisibleLines());
     topLine_ = std::clamp<long long>(topLine_, 0, std::max<long long>(0, lines - page));
     SCROLLINFO v{sizeof v,
                  SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
@@ -162,19 +217,13 @@ void Win32ResultView::UpdateScrollBars() {
                  static_cast<int>(topLine_),
                  0};
     SetBar(SB_VERT, v);
-    // The longest line is known in characters; its width is estimated, and corrected by
-    // what painting has measured.
-    const long long widest =
-        std::max<long long>(static_cast<long long>(text_.LongestLine()) * charWidth_ * 3 / 2,
-                            measuredWidest_) +
-        kLeftMargin * 2;
-    const int width = static_cast<int>(std::min<long long>(widest, INT32_MAX / 2));
-    xOffset_ = std::clamp(xOffset_, 0, std::max(0, width - ClientWidth()));
+    const int width = WidestLine();
+    xOffset_ = std::clamp(xOffset_, 0, width);
     SCROLLINFO h{sizeof h,
                  SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL,
                  0,
-                 width,
-                 static_cast<UINT>(ClientWidth()),
+                 std::max(0, width - 1),
+                 static_cast<UINT>(FormatWidth()),
                  xOffset_,
                  0};
     SetBar(SB_HORZ, h);
@@ -192,23 +241,56 @@ void Win32ResultView::SetBar(int bar, const SCROLLINFO& info) {
 
 void Win32ResultView::ScrollTo(long long topLine, int xOffset) {
     topLine_ = topLine;
-    xOffset_ = xOffset;
+    xOffset_ = std::max(0, xOffset);
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, TRUE);
     ShowCaret();
 }
 
+// As an edit box scrolls: never above the first line nor so far that the last line leaves
+// the bottom, and sideways as far as the widest line.
+void Win32ResultView::ScrollLines(int dx, long long dy) {
+    dx = std::clamp(dx, -xOffset_, std::max(0, WidestLine() - xOffset_));
+    const long long lines = static_cast<long long>(text_.LineCount());
+    const long long page = static_cast<long long>(VisibleLines());
+    long long top = std::max<long long>(0, topLine_ + dy);
+    if (top >= lines - page) top = std::max<long long>(0, lines - page);
+    if (dx != 0 || top != topLine_) ScrollTo(top, xOffset_ + dx);
+}
+
+void Win32ResultView::ScrollCaret() {
+    const size_t caret = text_.Caret();
+    const long long line = static_cast<long long>(text_.LineOf(caret));
+    const long long page = static_cast<long long>(VisibleLines());
+    long long dy = 0;
+    if (line >= topLine_ + page) dy = line - page + 1 - topLine_;
+    if (line < topLine_) dy = line - topLine_;
+    const int width = FormatWidth();
+    const int x = XOf(caret) - xOffset_;  // from the format rectangle's left
+    int dx = 0;
+    if (x < 0) dx = x - width / kScrollFraction / charWidth_ * charWidth_;
+    if (x > width)
+        dx = x - (kScrollFraction - 1) * width / kScrollFraction / charWidth_ * charWidth_;
+    if (dx != 0 && xOffset_ + dx + width > WidestLine())
+        dx = std::min(dx, std::max(0, WidestLine() - width - xOffset_));
+    ScrollLines(dx, dy);
+}
+
 void Win32ResultView::Paint() {
+    Settle();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     const HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
     RECT client;
     GetClientRect(hwnd_, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    const RECT r = FormatRect();
+    IntersectClipRect(dc, r.left, r.top, r.right, r.bottom);
     const long long last = std::min<long long>(static_cast<long long>(text_.LineCount()),
-                                               topLine_ + VisibleLines() + 1);
+                                               topLine_ + static_cast<long long>(VisibleLines()));
     for (long long line = topLine_; line < last; ++line)
-        PaintLine(dc, static_cast<size_t>(line), static_cast<int>((line - topLine_) * lineHeight_));
+        PaintLine(dc, static_cast<size_t>(line), r.left - xOffset_,
+                  r.top + static_cast<int>((line - topLine_) * lineHeight_));
     SelectObject(dc, oldFont);
     EndPaint(hwnd_, &ps);
     if (rangeStale_) {  // a line wider than estimated: let the scroll bar reach its end
@@ -218,12 +300,12 @@ void Win32ResultView::Paint() {
 }
 
 // A line in up to three pieces: before, inside and after the selection.
-void Win32ResultView::PaintLine(HDC dc, size_t line, int y) {
+void Win32ResultView::PaintLine(HDC dc, size_t line, int x, int y) {
     const size_t start = text_.LineStart(line);
     const Text content = text_.Substr(start, text_.LineLength(line));
     const size_t selFrom = std::clamp(text_.SelStart(), start, start + content.size()) - start;
     const size_t selTo = std::clamp(text_.SelEnd(), start, start + content.size()) - start;
-    int x = kLeftMargin - xOffset_;
+    const int left = x;
     SetBkMode(dc, OPAQUE);
     auto piece = [&](size_t from, size_t to, bool selected) {
         if (from >= to) return;
@@ -239,64 +321,91 @@ void Win32ResultView::PaintLine(HDC dc, size_t line, int y) {
     piece(0, selFrom, false);
     piece(selFrom, selTo, true);
     piece(selTo, content.size(), false);
-    const int width = x + xOffset_ - kLeftMargin;
-    if (width > measuredWidest_) {
-        measuredWidest_ = width;
+    if (x - left > measuredWidest_) {
+        measuredWidest_ = x - left;
         rangeStale_ = true;
     }
 }
 
+// A position inside a line's end counts as just beyond the line's last character.
 int Win32ResultView::XOf(size_t pos) const {
     const size_t line = text_.LineOf(pos);
     const size_t start = text_.LineStart(line);
+    pos = std::min(pos, start + text_.LineLength(line));
     if (pos == start) return 0;
     ViewDC dc(hwnd_);
     const std::vector<int> dx = Extents(dc, text_.Substr(start, pos - start));
     return dx.empty() ? 0 : dx.back();
 }
 
-size_t Win32ResultView::HitTest(int x, int y) const {
+POINT Win32ResultView::PointOf(size_t pos) {
+    Settle();
+    const RECT r = FormatRect();
+    const long long line = static_cast<long long>(text_.LineOf(pos));
+    return {r.left + XOf(pos) - xOffset_,
+            r.top + static_cast<int>((line - topLine_) * lineHeight_)};
+}
+
+// As an edit box finds a point: the line under it (the inset above the first line counts
+// as that line), then the boundary nearest to it; left of the text is the line's start,
+// right of it the line's end.
+size_t Win32ResultView::CharAt(POINT p) {
+    const RECT r = FormatRect();
+    const int dy = static_cast<int>(p.y - r.top);
+    long long rows = dy >= 0 ? dy / lineHeight_ : (dy - lineHeight_ + 1) / lineHeight_;
+    if (p.y >= 0 && dy < 0) rows = 0;
     const long long lines = static_cast<long long>(text_.LineCount());
-    const long long line =
-        std::clamp<long long>(topLine_ + (y < 0 ? -1 : y / lineHeight_), 0, lines - 1);
-    const size_t start = text_.LineStart(static_cast<size_t>(line));
-    const Text content = text_.Substr(start, text_.LineLength(static_cast<size_t>(line)));
+    const size_t line = static_cast<size_t>(std::clamp<long long>(topLine_ + rows, 0, lines - 1));
+    const size_t start = text_.LineStart(line);
+    const Text content = text_.Substr(start, text_.LineLength(line));
+    const int target = static_cast<int>(p.x - r.left) + xOffset_;
+    if (target <= 0 || content.empty()) return start;
     ViewDC dc(hwnd_);
     const std::vector<int> dx = Extents(dc, content);
-    const int target = x + xOffset_ - kLeftMargin;
     size_t column = 0;
     while (column < dx.size()) {
         const int before = column == 0 ? 0 : dx[column - 1];
-        if (target < (before + dx[column]) / 2) break;
+        if (2 * target < before + dx[column]) break;  // in the character's first half
         ++column;
     }
+    if (column < content.size() && IsLowSurrogate(content[column])) ++column;
     return start + column;
 }
 
 void Win32ResultView::ShowCaret() {
     if (GetFocus() != hwnd_) return;
-    const size_t caret = text_.Caret();
-    const long long line = static_cast<long long>(text_.LineOf(caret));
-    SetCaretPos(kLeftMargin - xOffset_ + XOf(caret),
-                static_cast<int>((line - topLine_) * lineHeight_));
+    const POINT p = PointOf(text_.Caret());
+    SetCaretPos(p.x, p.y);
 }
 
-void Win32ResultView::EnsureCaretVisible() {
-    const size_t caret = text_.Caret();
-    const long long line = static_cast<long long>(text_.LineOf(caret));
-    if (line < topLine_) topLine_ = line;
-    if (line >= topLine_ + VisibleLines()) topLine_ = line - VisibleLines() + 1;
-    const int x = XOf(caret);
-    if (x < xOffset_) xOffset_ = std::max(0, x - ClientWidth() / 4);
-    if (x > xOffset_ + ClientWidth() - kLeftMargin * 2) xOffset_ = x - ClientWidth() * 3 / 4;
+void Win32ResultView::Select(size_t anchor, size_t caret) {
+    text_.Select(anchor, caret);
+    caretScrollPending_ = false;
+    ScrollCaret();
+    InvalidateRect(hwnd_, nullptr, TRUE);
+    ShowCaret();
+    SelectionMoved();
+}
+
+void Win32ResultView::ScrollIntoView(size_t from, size_t to, bool alignToTop) {
+    Settle();
+    const long long first = static_cast<long long>(text_.LineOf(from));
+    const long long last = static_cast<long long>(text_.LineOf(to));
+    const long long page = static_cast<long long>(VisibleLines());
+    ScrollLines(0, (alignToTop ? first : last - page + 1) - topLine_);
+}
+
+IRawElementProviderSimple* Win32ResultView::AutomationElement() {
+    return accessibility_->Element();
 }
 
 void Win32ResultView::MoveCaret(size_t pos, bool extend) {
-    text_.Select(extend ? text_.Anchor() : pos, pos);
-    EnsureCaretVisible();
-    UpdateScrollBars();
-    InvalidateRect(hwnd_, nullptr, TRUE);
-    ShowCaret();
+    Select(extend ? text_.Anchor() : pos, pos);
+}
+
+void Win32ResultView::SelectionMoved() {
+    accessibility_->SelectionChanged();
+    accessibility_->Flush();
 }
 
 void Win32ResultView::SelectWordAt(size_t pos) {
@@ -306,8 +415,7 @@ void Win32ResultView::SelectWordAt(size_t pos) {
     const Text content = text_.Substr(start, end - start);
     while (from > start && IsWordCharacter(content[from - 1 - start])) --from;
     while (to < end && IsWordCharacter(content[to - start])) ++to;
-    text_.Select(from, to);
-    MoveCaret(to, true);
+    Select(from, to);
 }
 
 void Win32ResultView::Copy() const {
@@ -325,47 +433,45 @@ void Win32ResultView::Copy() const {
 }
 
 void Win32ResultView::OnKey(WPARAM key) {
+    Settle();
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     const size_t caret = text_.Caret();
     const size_t line = text_.LineOf(caret);
     const size_t lineStart = text_.LineStart(line), lineEnd = lineStart + text_.LineLength(line);
     const size_t lastLine = text_.LineCount() - 1;
-    auto toLine = [&](long long target) {
+    const long long page = static_cast<long long>(VisibleLines());
+    auto toLine = [&](long long target) {  // the target line at the caret's x
         const long long l = std::clamp<long long>(target, 0, static_cast<long long>(lastLine));
-        const int x = XOf(caret) + kLeftMargin - xOffset_;
-        const long long saved = topLine_;
-        topLine_ = l;  // hit-test the target line at the caret's x
-        const size_t pos = HitTest(x, 0);
-        topLine_ = saved;
-        return pos;
+        const RECT r = FormatRect();
+        return CharAt({r.left + XOf(caret) - xOffset_,
+                       r.top + static_cast<int>((l - topLine_) * lineHeight_)});
     };
     switch (key) {
         case VK_LEFT:  // from a line's start to the end of the line before, whatever its ending
             if (caret == lineStart)
                 return MoveCaret(
                     line > 0 ? text_.LineStart(line - 1) + text_.LineLength(line - 1) : 0, shift);
-            return MoveCaret(caret - 1, shift);
-        case VK_RIGHT:
-            return MoveCaret(caret == lineEnd && line < lastLine ? text_.LineStart(line + 1)
-                                                                 : std::min(caret + 1, lineEnd),
+            return MoveCaret(caret - 1 - (IsLowSurrogate(text_.At(caret - 1)) && caret - 1 > 0),
                              shift);
+        case VK_RIGHT:
+            if (caret == lineEnd)
+                return MoveCaret(line < lastLine ? text_.LineStart(line + 1) : caret, shift);
+            return MoveCaret(
+                caret + 1 + (caret + 1 < lineEnd && IsLowSurrogate(text_.At(caret + 1))), shift);
         case VK_UP:
             return MoveCaret(toLine(static_cast<long long>(line) - 1), shift);
         case VK_DOWN:
             return MoveCaret(toLine(static_cast<long long>(line) + 1), shift);
         case VK_PRIOR:
-            return MoveCaret(toLine(static_cast<long long>(line) - VisibleLines()), shift);
+            return MoveCaret(toLine(static_cast<long long>(line) - page), shift);
         case VK_NEXT:
-            return MoveCaret(toLine(static_cast<long long>(line) + VisibleLines()), shift);
+            return MoveCaret(toLine(static_cast<long long>(line) + page), shift);
         case VK_HOME:
             return MoveCaret(ctrl ? 0 : lineStart, shift);
         case VK_END:
             return MoveCaret(ctrl ? text_.Length() : lineEnd, shift);
         case 'A':
-            if (ctrl) {
-                text_.Select(0, text_.Length());
-                MoveCaret(text_.Length(), true);
-            }
+            if (ctrl) Select(0, text_.Length());
             return;
         case 'C':
         case VK_INSERT:
@@ -379,7 +485,8 @@ void Win32ResultView::HandleScroll(int bar, int code) {
     GetScrollInfo(hwnd_, bar, &si);
     const bool vertical = bar == SB_VERT;
     const long long line = vertical ? 1 : charWidth_ * 4;
-    const long long page = vertical ? VisibleLines() : ClientWidth();
+    const long long page =
+        vertical ? static_cast<long long>(VisibleLines()) : std::max(1, FormatWidth());
     long long pos = vertical ? topLine_ : xOffset_;
     switch (code) {
         case SB_LINEUP:
@@ -410,7 +517,8 @@ void Win32ResultView::HandleScroll(int bar, int code) {
     if (vertical) {
         ScrollTo(pos, xOffset_);
     } else {
-        ScrollTo(topLine_, static_cast<int>(std::max<long long>(0, pos)));
+        ScrollTo(topLine_, static_cast<int>(std::clamp<long long>(
+                               pos, 0, std::max(0, WidestLine() - FormatWidth()))));
     }
 }
 
@@ -420,6 +528,9 @@ LRESULT CALLBACK Win32ResultView::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    if (OnTextMessage(msg, wp, lp, result)) return result;
+    if (accessibility_->OnMessage(msg, wp, lp, result)) return result;
     switch (msg) {
         case WM_TIMER:
             if (wp == kRefreshTimer) Refresh();
@@ -434,9 +545,11 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             InvalidateRect(hwnd_, nullptr, TRUE);
             return 0;
         case WM_VSCROLL:
+            Settle();
             HandleScroll(SB_VERT, LOWORD(wp));
             return 0;
         case WM_HSCROLL:
+            Settle();
             HandleScroll(SB_HORZ, LOWORD(wp));
             return 0;
         case WM_MOUSEWHEEL: {  // fine-grained wheels send parts of a notch
@@ -446,8 +559,6 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (lines != 0) ScrollTo(topLine_ - lines, xOffset_);
             return 0;
         }
-        case WM_GETDLGCODE:
-            return DLGC_WANTARROWS | DLGC_WANTCHARS;
         case WM_SETFOCUS:
             CreateCaret(hwnd_, nullptr, 1, lineHeight_);
             ShowCaret();
@@ -456,9 +567,10 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_KILLFOCUS:
             DestroyCaret();
             return 0;
+        // The mouse finds what the screen shows, which may lag behind the text.
         case WM_LBUTTONDOWN: {
             SetFocus(hwnd_);
-            const size_t pos = HitTest(GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
+            const size_t pos = CharAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)});
             MoveCaret(pos, (wp & MK_SHIFT) != 0);
             SetCapture(hwnd_);
             selecting_ = true;
@@ -466,7 +578,7 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_MOUSEMOVE:
             if (selecting_ && (wp & MK_LBUTTON))
-                MoveCaret(HitTest(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)), true);
+                MoveCaret(CharAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}), true);
             return 0;
         case WM_CAPTURECHANGED:  // an error box or another window took the mouse
             selecting_ = false;
@@ -476,55 +588,13 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             ReleaseCapture();
             return 0;
         case WM_LBUTTONDBLCLK:
-            SelectWordAt(HitTest(GET_X_LPARAM(lp), GET_Y_LPARAM(lp)));
+            SelectWordAt(CharAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}));
             return 0;
         case WM_KEYDOWN:
             OnKey(wp);
             return 0;
         case WM_CHAR:
             return 0;  // the listing is read-only
-        case WM_COPY:
-            Copy();
-            return 0;
-        // What other programs use to read and drive a text box.
-        case WM_GETTEXTLENGTH:
-            return static_cast<LRESULT>(text_.Length());
-        case WM_GETTEXT: {
-            if (wp == 0) return 0;
-            const Text t = text_.Substr(0, std::min<size_t>(wp - 1, text_.Length()));
-            std::memcpy(reinterpret_cast<wchar_t*>(lp), t.c_str(),
-                        (t.size() + 1) * sizeof(wchar_t));
-            return static_cast<LRESULT>(t.size());
-        }
-        case WM_SETTEXT:
-            SetText(lp ? FromW(reinterpret_cast<const wchar_t*>(lp)) : TextView());
-            return TRUE;
-        case EM_GETSEL: {
-            const auto from = static_cast<DWORD>(text_.SelStart()),
-                       to = static_cast<DWORD>(text_.SelEnd());
-            if (wp) *reinterpret_cast<DWORD*>(wp) = from;
-            if (lp) *reinterpret_cast<DWORD*>(lp) = to;
-            return from > 0xFFFF || to > 0xFFFF ? -1 : MAKELRESULT(from, to);
-        }
-        case EM_SETSEL: {
-            const auto length = static_cast<long long>(text_.Length());
-            auto position = [length](WPARAM v) {
-                const long long p = static_cast<long long>(static_cast<int>(v));
-                return static_cast<size_t>(p < 0 ? length : std::min(p, length));
-            };
-            if (static_cast<int>(wp) == -1) {  // -1 removes the selection
-                MoveCaret(text_.Caret(), false);
-            } else {
-                text_.Select(position(wp), position(static_cast<WPARAM>(lp)));
-                MoveCaret(text_.Caret(), true);
-            }
-            return 0;
-        }
-        case EM_REPLACESEL:
-            SetSelText(lp ? FromW(reinterpret_cast<const wchar_t*>(lp)) : TextView());
-            return 0;
-        case EM_GETLINECOUNT:
-            return static_cast<LRESULT>(text_.LineCount());
     }
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }

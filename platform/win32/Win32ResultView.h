@@ -1,20 +1,28 @@
 #pragma once
 // The result box: a read-only multi-line text view with both scroll bars and no wrapping.
-// The text lives in a TextStore, so a line costs the same however long the listing is;
-// only the visible lines are measured and painted, and the screen catches up with the
-// text when the window next handles its messages. It answers the edit box messages that
-// other programs use to read a text box (WM_GETTEXT, EM_GETSEL, EM_REPLACESEL...).
+// The text lives in a TextStore, so a line costs the same wherever it goes and however
+// long the listing is; only the visible lines are measured and painted, and the screen
+// catches up with the text when the window next handles its messages.
+//
+// It stands in for the standard edit box: it lays its text out as a read-only multi-line
+// edit box with a client edge does, answers the edit box messages (ResultViewMessages.cpp)
+// and serves UI Automation and MSAA clients (ResultViewAccessibility.cpp), so that screen
+// readers and automation tools read it as they read an edit box.
+#include <memory>
+
 #include "platform/TextStore.h"
 #include "platform/win32/Win32Control.h"
 
+struct IRawElementProviderSimple;
+
 namespace tarnwick::win32 {
+
+class ResultViewAccessibility;
 
 class Win32ResultView : public Win32Control<ResultView> {
   public:
     Win32ResultView(HWND parent, Rect r, float unit);
-    ~Win32ResultView() override {
-        if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
-    }
+    ~Win32ResultView() override;
     Text GetText() const override { return text_.GetText(); }
     void ForEachPiece(const std::function<bool(TextView)>& take) const override {
         text_.ForEachPiece(take);
@@ -23,36 +31,55 @@ class Win32ResultView : public Win32Control<ResultView> {
     bool SetSelText(TextView text) override;
     const TextStore& Store() const { return text_; }
 
+    // What the accessibility interfaces ask of the view. Positions are characters of the
+    // text, points are client coordinates.
+    void Select(size_t anchor, size_t caret);  // and scrolls the caret into view
+    void ScrollIntoView(size_t from, size_t to, bool alignToTop);
+    POINT PointOf(size_t pos);  // top left of the character; beyond its line for a line end
+    size_t CharAt(POINT p);     // the nearest character boundary, never inside a pair
+    int LineHeight() const { return lineHeight_; }
+    size_t FirstVisibleLine();
+    size_t VisibleLines() const;
+    RECT FormatRect() const;  // where the lines are drawn
+    // The element UI Automation clients are given, made at the first request; the caller
+    // releases the reference it gets.
+    IRawElementProviderSimple* AutomationElement();
+
   private:
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);  // ResultViewMessages
 
     void TextChanged();
     void Refresh();
     void CatchUp();  // scroll bars, caret and an invalidated screen, as the text now stands
+    void Settle();   // applies a scroll to the caret that a text change left pending
     void Paint();
-    void PaintLine(HDC dc, size_t line, int y);
+    void PaintLine(HDC dc, size_t line, int x, int y);
     void UpdateScrollBars();
     void SetBar(int bar, const SCROLLINFO& info);
     void ScrollTo(long long topLine, int xOffset);
+    void ScrollLines(int dx, long long dy);  // pixels and lines, within the text's extent
+    void ScrollCaret();
     void ShowCaret();
     void MoveCaret(size_t pos, bool extend);
-    void EnsureCaretVisible();
+    void SelectionMoved();
     void OnKey(WPARAM key);
     void HandleScroll(int bar, int code);
     void SelectWordAt(size_t pos);
     void Copy() const;
 
-    size_t HitTest(int x, int y) const;
     int XOf(size_t pos) const;  // from the start of its line, in pixels
-    int VisibleLines() const;
-    int ClientWidth() const;
+    int WidestLine() const;     // estimated, in pixels
+    int FormatWidth() const;    // of the format rectangle
 
     TextStore text_;
     long long topLine_ = 0;
     int xOffset_ = 0;
     int lineHeight_ = 16;
     int charWidth_ = 8;
+    bool modified_ = false;
+    bool caretScrollPending_ = false;
     bool refreshPosted_ = false;
     unsigned refreshCostMs_ = 0;  // of the last refresh with its repaint
     bool selecting_ = false;
@@ -66,6 +93,7 @@ class Win32ResultView : public Win32Control<ResultView> {
         friend bool operator==(const ScrollState&, const ScrollState&) = default;
     };
     ScrollState vertical_, horizontal_;  // as last set
+    std::unique_ptr<ResultViewAccessibility> accessibility_;
 };
 
 }  // namespace tarnwick::win32

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "platform/win32/Win32EventPump.h"
 #include "window/win32/Win32Form.h"
@@ -11,6 +12,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
+    // A single-threaded apartment: screen readers' requests reach the result view's
+    // accessibility objects on this thread, marshalled by COM.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     auto files = tarnwick::MakeFileSystem();
     tarnwick::win32::Win32EventPump events;

@@ -1,0 +1,108 @@
+#include "platform/win32/ResultViewAccessibility.h"
+
+#include <algorithm>
+
+#include "platform/win32/AccessibilityLibraries.h"
+#include "platform/win32/ResultViewAccessible.h"
+#include "platform/win32/ResultViewAutomation.h"
+#include "platform/win32/Win32ResultView.h"
+
+namespace tarnwick::win32 {
+
+Text AccessibleValue(const TextStore& text) {
+    size_t count = std::min(text.Length(), kValueCharacters);
+    if (count < text.Length() && count > 0) {
+        const char16_t last = text.At(count - 1);
+        if (last >= 0xD800 && last < 0xDC00) --count;
+    }
+    return text.Substr(0, count);
+}
+
+ResultViewAccessibility::~ResultViewAccessibility() {
+    Disconnect();
+}
+
+// Clients may hold our objects longer than the view lives; from now on they answer that
+// the element is gone.
+void ResultViewAccessibility::Disconnect() {
+    if (provider_) {
+        provider_->Disconnect();
+        if (const UiaCoreLibrary* uia = UiaCore(); uia && uia->DisconnectProvider)
+            uia->DisconnectProvider(provider_);
+        provider_->Release();
+        provider_ = nullptr;
+    }
+    if (accessible_) {
+        accessible_->Disconnect();
+        accessible_->Release();
+        accessible_ = nullptr;
+    }
+}
+
+bool ResultViewAccessibility::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_GETOBJECT) {
+        result = GetObject(wp, lp);
+        return true;
+    }
+    if (msg == WM_DESTROY && provider_) {
+        if (const UiaCoreLibrary* uia = UiaCore())
+            uia->ReturnRawElementProvider(view_.Handle(), 0, 0, nullptr);  // releases its hold
+    }
+    return false;
+}
+
+IRawElementProviderSimple* ResultViewAccessibility::Element() {
+    if (!provider_) provider_ = new (std::nothrow) ResultViewProvider(view_);
+    if (provider_) provider_->AddRef();
+    return provider_;
+}
+
+LRESULT ResultViewAccessibility::GetObject(WPARAM wp, LPARAM lp) {
+    const HWND hwnd = view_.Handle();
+    const auto id = static_cast<LONG>(lp);
+    if (id == uia::kRootObjectId) {
+        const UiaCoreLibrary* uia = UiaCore();
+        IRawElementProviderSimple* element = uia ? Element() : nullptr;
+        if (!element) return 0;
+        const LRESULT r = uia->ReturnRawElementProvider(hwnd, wp, lp, element);
+        element->Release();
+        return r;
+    }
+    if (id == OBJID_CLIENT) {
+        const OleaccLibrary* oleacc = Oleacc();
+        if (!oleacc) return 0;
+        if (!accessible_) {
+            IAccessible* standard = nullptr;
+            if (FAILED(oleacc->CreateStdAccessible(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
+                                                   reinterpret_cast<void**>(&standard))))
+                return 0;
+            accessible_ = new (std::nothrow) ResultViewAccessible(view_, standard);
+            if (!accessible_) {
+                standard->Release();
+                return 0;
+            }
+        }
+        const LRESULT r = oleacc->ResultFromObject(__uuidof(IAccessible), wp, accessible_);
+        return SUCCEEDED(r) ? r : 0;
+    }
+    return DefWindowProcW(hwnd, WM_GETOBJECT, wp, lp);
+}
+
+void ResultViewAccessibility::Flush() {
+    const HWND hwnd = view_.Handle();
+    const UiaCoreLibrary* uia = provider_ ? UiaCore() : nullptr;
+    const bool uiaListens = uia && uia->ClientsAreListening();
+    if (textChanged_) {
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+        if (uiaListens) uia->RaiseAutomationEvent(provider_, uia::kTextChangedEvent);
+    }
+    if (selectionChanged_) {
+        NotifyWinEvent(EVENT_OBJECT_TEXTSELECTIONCHANGED, hwnd, OBJID_CLIENT, CHILDID_SELF);
+        if (GetFocus() == hwnd)  // only the focused view has a caret
+            NotifyWinEvent(EVENT_OBJECT_LOCATIONCHANGE, hwnd, OBJID_CARET, CHILDID_SELF);
+        if (uiaListens) uia->RaiseAutomationEvent(provider_, uia::kTextSelectionChangedEvent);
+    }
+    textChanged_ = selectionChanged_ = false;
+}
+
+}  // namespace tarnwick::win32

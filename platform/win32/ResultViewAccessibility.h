@@ -1,0 +1,67 @@
+#pragma once
+// How screen readers and automation tools reach the result view: WM_GETOBJECT answered
+// with the UI Automation element (ResultViewAutomation) or the MSAA object
+// (ResultViewAccessible), and the events that tell them the text or the caret moved.
+#include <windows.h>
+
+#include <new>
+
+struct IRawElementProviderSimple;
+
+#include "platform/Text.h"
+#include "platform/TextStore.h"
+
+namespace tarnwick::win32 {
+
+class Win32ResultView;
+class ResultViewProvider;
+class ResultViewAccessible;
+
+// The name clients announce for the view; its own text would be the whole listing.
+inline constexpr char16_t kAccessibleName[] = u"结果";
+// A value is a single string, so clients get the listing's first characters as the value
+// and read the rest through the Text pattern or the edit box messages: 65,535 characters
+// (a pair of surrogates is never cut), as much as a 16-bit position can reach.
+inline constexpr size_t kValueCharacters = 65535;
+Text AccessibleValue(const TextStore& text);
+
+// Runs a COM method body: a failure to allocate is E_OUTOFMEMORY, never an exception
+// crossing into the client's code.
+template <class Body>
+HRESULT Guarded(Body&& body) {
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+class ResultViewAccessibility {
+  public:
+    explicit ResultViewAccessibility(Win32ResultView& view) : view_(view) {}
+    ~ResultViewAccessibility();
+    ResultViewAccessibility(const ResultViewAccessibility&) = delete;
+    ResultViewAccessibility& operator=(const ResultViewAccessibility&) = delete;
+
+    bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    IRawElementProviderSimple* Element();  // with a reference for the caller; null if none
+    // Marked as they happen, raised together by Flush: a walk that inserts many lines
+    // raises a few events a second, at the pace of the screen.
+    void TextChanged() { textChanged_ = true; }
+    void SelectionChanged() { selectionChanged_ = true; }
+    void Flush();
+
+  private:
+    LRESULT GetObject(WPARAM wp, LPARAM lp);
+    void Disconnect();
+
+    Win32ResultView& view_;
+    ResultViewProvider* provider_ = nullptr;      // made at the first request
+    ResultViewAccessible* accessible_ = nullptr;  // likewise
+    bool textChanged_ = false;
+    bool selectionChanged_ = false;
+};
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,492 @@
+#include "platform/win32/ResultViewAutomation.h"
+
+#include <oleauto.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/TextUnits.h"
+#include "platform/win32/AccessibilityLibraries.h"
+#include "platform/win32/ResultViewAccessibility.h"
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32ResultView.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+constexpr HRESULT kGone = uia::kElementNotAvailable;
+constexpr size_t kSearchPiece = size_t{1} << 20;
+
+// Asks a range whether it is one of ours, without trusting a foreign object's layout.
+const IID kOurRange = {
+    0x6b1f0c52, 0x2f0e, 0x4d55, {0x9a, 0x1e, 0x3c, 0x27, 0x5d, 0x0b, 0x71, 0x44}};
+
+TextUnit UnitOf(::TextUnit unit) {
+    return static_cast<TextUnit>(std::clamp(static_cast<int>(unit), 0, 6));
+}
+
+BSTR MakeString(TextView text) {
+    return SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()),
+                             static_cast<UINT>(text.size()));
+}
+
+HRESULT Succeeded(bool ok) {
+    return ok ? S_OK : E_OUTOFMEMORY;
+}
+
+// Cut so that no pair of surrogates is split.
+size_t WholeCharacters(const TextStore& text, size_t from, size_t count) {
+    if (count > 0 && from + count < text.Length()) {
+        const char16_t last = text.At(from + count - 1);
+        if (last >= 0xD800 && last < 0xDC00) --count;
+    }
+    return count;
+}
+
+class TextRange final : public ITextRangeProvider {
+  public:
+    TextRange(ResultViewProvider& owner, TextSpan span) : owner_(owner), span_(span) {
+        owner_.AddRef();
+    }
+
+    static HRESULT Make(ResultViewProvider& owner, TextSpan span, ITextRangeProvider** range) {
+        if (!range) return E_INVALIDARG;
+        *range = new (std::nothrow) TextRange(owner, span);
+        return Succeeded(*range != nullptr);
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (riid != __uuidof(IUnknown) && riid != __uuidof(ITextRangeProvider) && riid != kOurRange)
+            return E_NOINTERFACE;
+        *object = static_cast<ITextRangeProvider*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = InterlockedDecrement(&references_);
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE Clone(ITextRangeProvider** range) override {
+        return With([&](Win32ResultView&) { return Make(owner_, span_, range); });
+    }
+    HRESULT STDMETHODCALLTYPE Compare(ITextRangeProvider* other, BOOL* same) override {
+        return With([&](Win32ResultView& view) {
+            const TextRange* o = Ours(other);
+            if (!o || !same) return E_INVALIDARG;
+            *same = Clamped(view) == o->Clamped(view);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE CompareEndpoints(TextPatternRangeEndpoint endpoint,
+                                               ITextRangeProvider* target,
+                                               TextPatternRangeEndpoint targetEndpoint,
+                                               int* order) override {
+        return With([&](Win32ResultView& view) {
+            const TextRange* o = Ours(target);
+            if (!o || !order) return E_INVALIDARG;
+            const size_t mine = End(Clamped(view), endpoint);
+            const size_t theirs = End(o->Clamped(view), targetEndpoint);
+            *order = mine < theirs ? -1 : mine > theirs ? 1 : 0;
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE ExpandToEnclosingUnit(::TextUnit unit) override {
+        return With([&](Win32ResultView& view) {
+            span_ = Clamped(view);
+            Units(view).ExpandToEnclosingUnit(span_, UnitOf(unit));
+            return S_OK;
+        });
+    }
+    // The only attribute is read-only, and the whole listing has it.
+    HRESULT STDMETHODCALLTYPE FindAttribute(TEXTATTRIBUTEID attribute, VARIANT value, BOOL,
+                                            ITextRangeProvider** found) override {
+        return With([&](Win32ResultView&) {
+            if (!found) return E_INVALIDARG;
+            *found = nullptr;
+            if (attribute == uia::kIsReadOnlyAttribute && value.vt == VT_BOOL &&
+                value.boolVal == VARIANT_TRUE)
+                return Make(owner_, span_, found);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE FindText(BSTR text, BOOL backward, BOOL ignoreCase,
+                                       ITextRangeProvider** found) override {
+        return With([&](Win32ResultView& view) {
+            if (!found || !text) return E_INVALIDARG;
+            *found = nullptr;
+            const TextSpan span = Clamped(view);
+            const TextView needle = FromW(text, SysStringLen(text));
+            const size_t at = Search(view.Store(), span, needle, backward, ignoreCase);
+            if (at == Text::npos) return S_OK;
+            return Make(owner_, {at, at + needle.size()}, found);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributeValue(TEXTATTRIBUTEID attribute,
+                                                VARIANT* value) override {
+        return With([&](Win32ResultView&) {
+            if (!value) return E_INVALIDARG;
+            VariantInit(value);
+            if (attribute == uia::kIsReadOnlyAttribute) {
+                value->vt = VT_BOOL;
+                value->boolVal = VARIANT_TRUE;
+                return S_OK;
+            }
+            const UiaCoreLibrary* uia = UiaCore();
+            if (!uia) return E_FAIL;
+            value->vt = VT_UNKNOWN;
+            return uia->GetReservedNotSupportedValue(&value->punkVal);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetBoundingRectangles(SAFEARRAY** rectangles) override {
+        return With([&](Win32ResultView& view) {
+            if (!rectangles) return E_INVALIDARG;
+            const std::vector<double> r = Rectangles(view, Clamped(view));
+            *rectangles = SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(r.size()));
+            if (!*rectangles) return E_OUTOFMEMORY;
+            for (LONG i = 0; i < static_cast<LONG>(r.size()); ++i) {
+                double v = r[static_cast<size_t>(i)];
+                SafeArrayPutElement(*rectangles, &i, &v);
+            }
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetEnclosingElement(IRawElementProviderSimple** element) override {
+        return With([&](Win32ResultView&) {
+            if (!element) return E_INVALIDARG;
+            *element = &owner_;
+            owner_.AddRef();
+            return S_OK;
+        });
+    }
+    // Reads only what is asked for, however long the range.
+    HRESULT STDMETHODCALLTYPE GetText(int maxLength, BSTR* text) override {
+        return With([&](Win32ResultView& view) {
+            if (!text || maxLength < -1) return E_INVALIDARG;
+            const TextSpan span = Clamped(view);
+            size_t count = span.end - span.start;
+            if (maxLength >= 0) count = std::min(count, static_cast<size_t>(maxLength));
+            count = WholeCharacters(view.Store(), span.start, count);
+            *text = MakeString(view.Store().Substr(span.start, count));
+            return Succeeded(*text != nullptr);
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Move(::TextUnit unit, int count, int* moved) override {
+        return With([&](Win32ResultView& view) {
+            if (!moved) return E_INVALIDARG;
+            span_ = Clamped(view);
+            *moved = Units(view).Move(span_, UnitOf(unit), count);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE MoveEndpointByUnit(TextPatternRangeEndpoint endpoint, ::TextUnit unit,
+                                                 int count, int* moved) override {
+        return With([&](Win32ResultView& view) {
+            if (!moved) return E_INVALIDARG;
+            span_ = Clamped(view);
+            *moved = Units(view).MoveEndpoint(span_, endpoint == TextPatternRangeEndpoint_End,
+                                              UnitOf(unit), count);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE
+    MoveEndpointByRange(TextPatternRangeEndpoint endpoint, ITextRangeProvider* target,
+                        TextPatternRangeEndpoint targetEndpoint) override {
+        return With([&](Win32ResultView& view) {
+            const TextRange* o = Ours(target);
+            if (!o) return E_INVALIDARG;
+            span_ = Clamped(view);
+            const size_t to = End(o->Clamped(view), targetEndpoint);
+            if (endpoint == TextPatternRangeEndpoint_Start) {
+                span_ = {to, std::max(to, span_.end)};
+            } else {
+                span_ = {std::min(to, span_.start), to};
+            }
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE Select() override {
+        return With([&](Win32ResultView& view) {
+            const TextSpan span = Clamped(view);
+            view.Select(span.start, span.end);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE AddToSelection() override {
+        return uia::kInvalidOperation;  // one selection only
+    }
+    HRESULT STDMETHODCALLTYPE RemoveFromSelection() override { return uia::kInvalidOperation; }
+    HRESULT STDMETHODCALLTYPE ScrollIntoView(BOOL alignToTop) override {
+        return With([&](Win32ResultView& view) {
+            const TextSpan span = Clamped(view);
+            view.ScrollIntoView(span.start, span.end, alignToTop != FALSE);
+            return S_OK;
+        });
+    }
+    HRESULT STDMETHODCALLTYPE GetChildren(SAFEARRAY** children) override {
+        return With([&](Win32ResultView&) {
+            if (!children) return E_INVALIDARG;
+            *children = SafeArrayCreateVector(VT_UNKNOWN, 0, 0);
+            return Succeeded(*children != nullptr);
+        });
+    }
+
+  private:
+    ~TextRange() { owner_.Release(); }
+
+    template <class Body>
+    HRESULT With(Body&& body) {
+        Win32ResultView* view = owner_.View();
+        if (!view) return kGone;
+        return Guarded([&] { return body(*view); });
+    }
+
+    static const TextRange* Ours(ITextRangeProvider* range) {
+        void* ours = nullptr;
+        if (!range || FAILED(range->QueryInterface(kOurRange, &ours))) return nullptr;
+        auto* r = static_cast<TextRange*>(static_cast<ITextRangeProvider*>(ours));
+        r->Release();  // the caller holds the range
+        return r;
+    }
+    static size_t End(TextSpan span, TextPatternRangeEndpoint endpoint) {
+        return endpoint == TextPatternRangeEndpoint_Start ? span.start : span.end;
+    }
+    // The text may have changed since the range was made.
+    TextSpan Clamped(Win32ResultView& view) const {
+        const size_t length = view.Store().Length();
+        return {std::min(span_.start, length), std::min(span_.end, length)};
+    }
+    static TextUnits Units(Win32ResultView& view) {
+        return TextUnits(view.Store(), view.VisibleLines());
+    }
+
+    // One rectangle (left, top, width, height on the screen) per visible line of the range.
+    static std::vector<double> Rectangles(Win32ResultView& view, TextSpan span) {
+        std::vector<double> out;
+        const TextStore& text = view.Store();
+        const size_t top = view.FirstVisibleLine();
+        const size_t first = std::max(text.LineOf(span.start), top);
+        const size_t last = std::min(text.LineOf(span.end), top + view.VisibleLines() - 1);
+        const RECT format = view.FormatRect();
+        for (size_t line = first; line <= last && line < text.LineCount(); ++line) {
+            const size_t start = text.LineStart(line), end = start + text.LineLength(line);
+            const size_t from = std::max(span.start, start), to = std::min(span.end, end);
+            if (from > to || (from == to && span.start != span.end)) continue;
+            POINT a = view.PointOf(from), b = view.PointOf(to);
+            a.x = std::clamp(a.x, format.left, format.right);
+            b.x = std::clamp(b.x, format.left, format.right);
+            ClientToScreen(view.Handle(), &a);
+            ClientToScreen(view.Handle(), &b);
+            out.insert(out.end(),
+                       {double(a.x), double(a.y), double(b.x - a.x), double(view.LineHeight())});
+        }
+        return out;
+    }
+
+    // Reads the range a piece at a time; pieces overlap so a match across two is found.
+    static size_t Search(const TextStore& text, TextSpan span, TextView needle, bool backward,
+                         bool ignoreCase) {
+        if (needle.empty() || needle.size() > span.end - span.start) return Text::npos;
+        Text pattern(needle);
+        auto fold = [ignoreCase](Text& s) {
+            if (ignoreCase && !s.empty())
+                CharUpperBuffW(reinterpret_cast<wchar_t*>(s.data()), static_cast<DWORD>(s.size()));
+        };
+        fold(pattern);
+        const size_t step = std::max(kSearchPiece, pattern.size()) - pattern.size() + 1;
+        const size_t count = (span.end - span.start - pattern.size()) / step + 1;
+        for (size_t i = 0; i < count; ++i) {
+            const size_t k = backward ? count - 1 - i : i;
+            const size_t from = span.start + k * step;
+            Text piece = text.Substr(from, std::min(span.end - from, step + pattern.size() - 1));
+            fold(piece);
+            const size_t at = backward ? piece.rfind(pattern) : piece.find(pattern);
+            if (at != Text::npos) return from + at;
+        }
+        return Text::npos;
+    }
+
+    LONG references_ = 1;
+    ResultViewProvider& owner_;
+    TextSpan span_;
+};
+
+HRESULT OneRange(ResultViewProvider& owner, TextSpan span, SAFEARRAY** ranges) {
+    if (!ranges) return E_INVALIDARG;
+    ITextRangeProvider* range = nullptr;
+    const HRESULT made = TextRange::Make(owner, span, &range);
+    if (FAILED(made)) return made;
+    *ranges = SafeArrayCreateVector(VT_UNKNOWN, 0, 1);
+    if (*ranges) {
+        LONG i = 0;
+        SafeArrayPutElement(*ranges, &i, range);  // holds its own reference
+    }
+    range->Release();
+    return Succeeded(*ranges != nullptr);
+}
+
+}  // namespace
+
+HRESULT ResultViewProvider::QueryInterface(REFIID riid, void** object) {
+    if (!object) return E_POINTER;
+    if (riid == __uuidof(IUnknown) || riid == __uuidof(IRawElementProviderSimple)) {
+        *object = static_cast<IRawElementProviderSimple*>(this);
+    } else if (riid == __uuidof(ITextProvider)) {
+        *object = static_cast<ITextProvider*>(this);
+    } else if (riid == __uuidof(IValueProvider)) {
+        *object = static_cast<IValueProvider*>(this);
+    } else {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+}
+
+ULONG ResultViewProvider::AddRef() {
+    return InterlockedIncrement(&references_);
+}
+
+ULONG ResultViewProvider::Release() {
+    const ULONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT ResultViewProvider::get_ProviderOptions(ProviderOptions* options) {
+    if (!options) return E_INVALIDARG;
+    // Called in the view's own apartment, on its thread, as COM's rules would have it.
+    *options = static_cast<ProviderOptions>(ProviderOptions_ServerSideProvider |
+                                            ProviderOptions_UseComThreading);
+    return S_OK;
+}
+
+HRESULT ResultViewProvider::GetPatternProvider(PATTERNID pattern, IUnknown** provider) {
+    if (!provider) return E_INVALIDARG;
+    *provider = nullptr;
+    if (!view_) return kGone;
+    if (pattern == UIA_TextPatternId) *provider = static_cast<ITextProvider*>(this);
+    if (pattern == UIA_ValuePatternId) *provider = static_cast<IValueProvider*>(this);
+    if (*provider) AddRef();
+    return S_OK;
+}
+
+HRESULT ResultViewProvider::GetPropertyValue(PROPERTYID property, VARIANT* value) {
+    if (!value) return E_INVALIDARG;
+    VariantInit(value);
+    if (!view_) return kGone;
+    return Guarded([&] {
+        auto boolean = [value](bool b) {
+            value->vt = VT_BOOL;
+            value->boolVal = b ? VARIANT_TRUE : VARIANT_FALSE;
+        };
+        auto string = [value](TextView s) {
+            value->vt = VT_BSTR;
+            value->bstrVal = MakeString(s);
+        };
+        switch (property) {
+            case UIA_ControlTypePropertyId:
+                value->vt = VT_I4;
+                value->lVal = uia::kDocumentControlType;
+                break;
+            case UIA_NamePropertyId:
+                string(kAccessibleName);
+                break;
+            case UIA_AutomationIdPropertyId:
+                string(u"txtResult");
+                break;
+            case UIA_IsKeyboardFocusablePropertyId:
+            case UIA_IsTextPatternAvailablePropertyId:
+            case UIA_IsValuePatternAvailablePropertyId:
+            case UIA_ValueIsReadOnlyPropertyId:
+                boolean(true);
+                break;
+            case UIA_HasKeyboardFocusPropertyId:
+                boolean(GetFocus() == view_->Handle());
+                break;
+            case UIA_ValueValuePropertyId:
+                string(AccessibleValue(view_->Store()));
+                break;
+        }
+        return value->vt == VT_BSTR && !value->bstrVal ? E_OUTOFMEMORY : S_OK;
+    });
+}
+
+HRESULT ResultViewProvider::get_HostRawElementProvider(IRawElementProviderSimple** host) {
+    if (!host) return E_INVALIDARG;
+    *host = nullptr;
+    if (!view_) return kGone;
+    const UiaCoreLibrary* uia = UiaCore();
+    return uia ? uia->HostProviderFromHwnd(view_->Handle(), host) : E_FAIL;
+}
+
+HRESULT ResultViewProvider::GetSelection(SAFEARRAY** ranges) {
+    if (!view_) return kGone;
+    return Guarded([&] {
+        const TextStore& text = view_->Store();
+        return OneRange(*this, {text.SelStart(), text.SelEnd()}, ranges);
+    });
+}
+
+HRESULT ResultViewProvider::GetVisibleRanges(SAFEARRAY** ranges) {
+    if (!view_) return kGone;
+    return Guarded([&] {
+        const TextStore& text = view_->Store();
+        const size_t top = view_->FirstVisibleLine();
+        const size_t after = top + view_->VisibleLines();
+        const size_t end = after < text.LineCount() ? text.LineStart(after) : text.Length();
+        return OneRange(*this, {text.LineStart(top), end}, ranges);
+    });
+}
+
+HRESULT ResultViewProvider::RangeFromChild(IRawElementProviderSimple*, ITextRangeProvider** range) {
+    if (range) *range = nullptr;
+    return view_ ? E_INVALIDARG : kGone;  // the view has no children
+}
+
+HRESULT ResultViewProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) {
+    if (!view_) return kGone;
+    return Guarded([&] {
+        POINT p{static_cast<LONG>(point.x), static_cast<LONG>(point.y)};
+        ScreenToClient(view_->Handle(), &p);
+        const size_t at = view_->CharAt(p);
+        return TextRange::Make(*this, {at, at}, range);
+    });
+}
+
+HRESULT ResultViewProvider::get_DocumentRange(ITextRangeProvider** range) {
+    if (!view_) return kGone;
+    return Guarded([&] { return TextRange::Make(*this, {0, view_->Store().Length()}, range); });
+}
+
+HRESULT ResultViewProvider::get_SupportedTextSelection(SupportedTextSelection* kind) {
+    if (!kind) return E_INVALIDARG;
+    *kind = SupportedTextSelection_Single;
+    return view_ ? S_OK : kGone;
+}
+
+HRESULT ResultViewProvider::SetValue(LPCWSTR) {
+    return view_ ? uia::kElementNotEnabled : kGone;  // read-only
+}
+
+HRESULT ResultViewProvider::get_Value(BSTR* value) {
+    if (!value) return E_INVALIDARG;
+    *value = nullptr;
+    if (!view_) return kGone;
+    return Guarded([&] {
+        *value = MakeString(AccessibleValue(view_->Store()));
+        return Succeeded(*value != nullptr);
+    });
+}
+
+HRESULT ResultViewProvider::get_IsReadOnly(BOOL* readOnly) {
+    if (!readOnly) return E_INVALIDARG;
+    *readOnly = TRUE;
+    return view_ ? S_OK : kGone;
+}
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,47 @@
+#pragma once
+// The result view as UI Automation sees it: a read-only document with the Text pattern
+// (ranges that move by character, word, line, paragraph, page and the whole text, and
+// never copy more of the listing than they are asked for) and the Value pattern.
+#include "platform/win32/UiaTextDeclarations.h"
+
+namespace tarnwick::win32 {
+
+class Win32ResultView;
+
+class ResultViewProvider final : public IRawElementProviderSimple,
+                                 public ITextProvider,
+                                 public IValueProvider {
+  public:
+    explicit ResultViewProvider(Win32ResultView& view) : view_(&view) {}
+    // The view is going: every call from now on answers that the element is gone.
+    void Disconnect() { view_ = nullptr; }
+    Win32ResultView* View() const { return view_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override;
+    HRESULT STDMETHODCALLTYPE GetPatternProvider(PATTERNID pattern, IUnknown** provider) override;
+    HRESULT STDMETHODCALLTYPE GetPropertyValue(PROPERTYID property, VARIANT* value) override;
+    HRESULT STDMETHODCALLTYPE get_HostRawElementProvider(IRawElementProviderSimple** host) override;
+
+    HRESULT STDMETHODCALLTYPE GetSelection(SAFEARRAY** ranges) override;
+    HRESULT STDMETHODCALLTYPE GetVisibleRanges(SAFEARRAY** ranges) override;
+    HRESULT STDMETHODCALLTYPE RangeFromChild(IRawElementProviderSimple* child,
+                                             ITextRangeProvider** range) override;
+    HRESULT STDMETHODCALLTYPE RangeFromPoint(UiaPoint point, ITextRangeProvider** range) override;
+    HRESULT STDMETHODCALLTYPE get_DocumentRange(ITextRangeProvider** range) override;
+    HRESULT STDMETHODCALLTYPE get_SupportedTextSelection(SupportedTextSelection* kind) override;
+
+    HRESULT STDMETHODCALLTYPE SetValue(LPCWSTR value) override;
+    HRESULT STDMETHODCALLTYPE get_Value(BSTR* value) override;
+    HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* readOnly) override;
+
+  private:
+    ~ResultViewProvider() = default;
+    LONG references_ = 1;
+    Win32ResultView* view_;
+};
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,353 @@
+// What screen readers get from the result view: the UI Automation element, called in
+// process as the UI Automation core calls it, the MSAA object as a client gets it through
+// oleacc, and the events both are told.
+#include <windows.h>
+
+#include <oleacc.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/win32/AccessibilityLibraries.h"
+#include "platform/win32/UiaTextDeclarations.h"
+#include "platform/win32/Win32ResultView.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+// COM pointers released at the end of the scope.
+template <class T>
+struct Ref {
+    T* p = nullptr;
+    ~Ref() {
+        if (p) p->Release();
+    }
+    T* operator->() const { return p; }
+    T** operator&() { return &p; }
+};
+
+std::wstring Take(BSTR s) {
+    std::wstring out = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
+    SysFreeString(s);
+    return out;
+}
+
+class Accessibility : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
+                                  300, nullptr, nullptr, nullptr, nullptr);
+        view_ = std::make_unique<Win32ResultView>(parent_, Rect{10, 10, 300, 200}, 1);
+    }
+    void TearDown() override {
+        view_.reset();
+        DestroyWindow(parent_);
+        CoUninitialize();
+    }
+    HWND View() const { return view_->Handle(); }
+    void Show(const std::u16string& text) {
+        view_->SetText(text);
+        Refresh();
+    }
+    // The refresh the view's timer would bring, now.
+    void Refresh() {
+        SendMessageW(View(), WM_TIMER, 1, 0);
+        Pump();
+    }
+    static void Pump() {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    }
+    ITextProvider* Text() {
+        Ref<IRawElementProviderSimple> element;
+        element.p = view_->AutomationElement();
+        Ref<IUnknown> pattern;
+        EXPECT_EQ(element->GetPatternProvider(UIA_TextPatternId, &pattern), S_OK);
+        ITextProvider* text = nullptr;
+        if (pattern.p)
+            pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text));
+        return text;
+    }
+    std::wstring TextOf(ITextRangeProvider* range, int max = -1) {
+        BSTR s = nullptr;
+        EXPECT_EQ(range->GetText(max, &s), S_OK);
+        return Take(s);
+    }
+    std::pair<DWORD, DWORD> Selection() {
+        DWORD from = 0, to = 0;
+        SendMessageW(View(), EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                     reinterpret_cast<LPARAM>(&to));
+        return {from, to};
+    }
+
+    HWND parent_ = nullptr;
+    std::unique_ptr<Win32ResultView> view_;
+};
+
+TEST_F(Accessibility, MsaaSeesReadOnlyTextNamedForWhatItIs) {
+    Show(u"C:\\a\r\n文件\r\n");
+    Ref<IAccessible> object;
+    ASSERT_EQ(AccessibleObjectFromWindow(View(), static_cast<DWORD>(OBJID_CLIENT),
+                                         __uuidof(IAccessible), reinterpret_cast<void**>(&object)),
+              S_OK);
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    VARIANT role, state;
+    ASSERT_EQ(object->get_accRole(self, &role), S_OK);
+    EXPECT_EQ(role.lVal, ROLE_SYSTEM_TEXT);
+    ASSERT_EQ(object->get_accState(self, &state), S_OK);
+    EXPECT_EQ(state.lVal & (STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE),
+              STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE);
+    BSTR name = nullptr, value = nullptr;
+    ASSERT_EQ(object->get_accName(self, &name), S_OK);
+    EXPECT_EQ(Take(name), L"结果");
+    ASSERT_EQ(object->get_accValue(self, &value), S_OK);
+    EXPECT_EQ(Take(value), L"C:\\a\r\n文件\r\n");
+    long children = -1;
+    EXPECT_EQ(object->get_accChildCount(&children), S_OK);
+    EXPECT_EQ(children, 0);
+
+    // A long listing's value is its first 65,535 characters, and no pair is cut in two.
+    std::u16string longText(65534, u'x');
+    longText += u"\xD83D\xDE00" + std::u16string(100, u'y');
+    view_->SetText(longText);
+    ASSERT_EQ(object->get_accValue(self, &value), S_OK);
+    EXPECT_EQ(Take(value), std::wstring(65534, L'x'));
+}
+
+TEST_F(Accessibility, UiaSeesAReadOnlyDocumentWithTheTextPattern) {
+    Ref<IRawElementProviderSimple> element;
+    element.p = view_->AutomationElement();
+    ASSERT_NE(element.p, nullptr);
+    VARIANT v;
+    ASSERT_EQ(element->GetPropertyValue(UIA_ControlTypePropertyId, &v), S_OK);
+    EXPECT_EQ(v.lVal, uia::kDocumentControlType);
+    ASSERT_EQ(element->GetPropertyValue(UIA_NamePropertyId, &v), S_OK);
+    EXPECT_EQ(Take(v.bstrVal), L"结果");
+    ASSERT_EQ(element->GetPropertyValue(UIA_ValueIsReadOnlyPropertyId, &v), S_OK);
+    EXPECT_EQ(v.boolVal, VARIANT_TRUE);
+    Ref<IUnknown> valuePattern;
+    ASSERT_EQ(element->GetPatternProvider(UIA_ValuePatternId, &valuePattern), S_OK);
+    Ref<IValueProvider> value;
+    ASSERT_EQ(
+        valuePattern->QueryInterface(__uuidof(IValueProvider), reinterpret_cast<void**>(&value)),
+        S_OK);
+    BOOL readOnly = FALSE;
+    EXPECT_EQ(value->get_IsReadOnly(&readOnly), S_OK);
+    EXPECT_TRUE(readOnly);
+    EXPECT_NE(value->SetValue(L"x"), S_OK);
+
+    // The window hands its element to the UI Automation core that asks for it.
+    EXPECT_NE(SendMessageW(View(), WM_GETOBJECT, 0, uia::kRootObjectId), 0);
+}
+
+TEST_F(Accessibility, TextRangesMoveByEveryUnitAndReadOnlyWhatIsAsked) {
+    // a 0, b 1, CR LF 2-3, a pair 4-5, c 6, CR LF 7-8, "line three" 9-18, CR LF 19-20, end 21
+    Show(
+        u"ab\r\n\xD83D\xDE00"
+        u"c\r\nline three\r\n");
+    Ref<ITextProvider> text;
+    text.p = Text();
+    ASSERT_NE(text.p, nullptr);
+    Ref<ITextRangeProvider> document;
+    ASSERT_EQ(text->get_DocumentRange(&document), S_OK);
+    EXPECT_EQ(TextOf(document.p),
+              L"ab\r\n\xD83D\xDE00"
+              L"c\r\nline three\r\n");
+    EXPECT_EQ(TextOf(document.p, 3), L"ab\r");
+    EXPECT_EQ(TextOf(document.p, 5), L"ab\r\n");  // not half a pair
+    EXPECT_EQ(TextOf(document.p, 0), L"");
+
+    Ref<ITextRangeProvider> range;
+    ASSERT_EQ(document->Clone(&range), S_OK);
+    int moved = 0;
+    ASSERT_EQ(
+        range->MoveEndpointByUnit(TextPatternRangeEndpoint_End, TextUnit_Document, -1, &moved),
+        S_OK);
+    EXPECT_EQ(moved, -1);
+    EXPECT_EQ(TextOf(range.p), L"");  // collapsed at the start
+    EXPECT_EQ(range->Move(TextUnit_Character, 2, &moved), S_OK);
+    EXPECT_EQ(moved, 2);
+    EXPECT_EQ(range->ExpandToEnclosingUnit(TextUnit_Character), S_OK);
+    EXPECT_EQ(TextOf(range.p), L"\r\n");  // a line end is one character
+    EXPECT_EQ(range->Move(TextUnit_Character, 1, &moved), S_OK);
+    EXPECT_EQ(TextOf(range.p), L"\xD83D\xDE00");  // and so is a pair
+    EXPECT_EQ(range->Move(TextUnit_Line, 1, &moved), S_OK);
+    EXPECT_EQ(TextOf(range.p), L"line three\r\n");
+    EXPECT_EQ(range->Move(TextUnit_Word, 1, &moved), S_OK);
+    EXPECT_EQ(TextOf(range.p), L"three");
+    EXPECT_EQ(range->Move(TextUnit_Line, 5, &moved), S_OK);
+    EXPECT_EQ(moved, 1);  // to the empty line at the end, and no further
+    EXPECT_EQ(TextOf(range.p), L"");
+    EXPECT_EQ(range->Move(TextUnit_Paragraph, -9, &moved), S_OK);
+    EXPECT_EQ(moved, -3);
+    EXPECT_EQ(range->ExpandToEnclosingUnit(TextUnit_Page), S_OK);
+    EXPECT_EQ(TextOf(range.p),
+              L"ab\r\n\xD83D\xDE00"
+              L"c\r\nline three\r\n");  // one page shows all
+
+    // Comparing and joining ranges.
+    BOOL same = FALSE;
+    EXPECT_EQ(range->Compare(document.p, &same), S_OK);
+    EXPECT_TRUE(same);
+    int order = 0;
+    ASSERT_EQ(range->MoveEndpointByUnit(TextPatternRangeEndpoint_Start, TextUnit_Line, 1, &moved),
+              S_OK);
+    EXPECT_EQ(range->CompareEndpoints(TextPatternRangeEndpoint_Start, document.p,
+                                      TextPatternRangeEndpoint_Start, &order),
+              S_OK);
+    EXPECT_EQ(order, 1);
+    EXPECT_EQ(range->MoveEndpointByRange(TextPatternRangeEndpoint_End, document.p,
+                                         TextPatternRangeEndpoint_Start),
+              S_OK);
+    EXPECT_EQ(TextOf(range.p), L"");  // the start came along to the document's start
+}
+
+TEST_F(Accessibility, SelectionVisibleRangesPointsAndRectanglesAreTheViews) {
+    std::u16string text;
+    for (int i = 0; i < 200; ++i)
+        text += u"C:\\folder\\line" + std::u16string(1, char16_t(u'a' + i % 26)) + u"\r\n";
+    Show(text);
+    Ref<ITextProvider> provider;
+    provider.p = Text();
+    ASSERT_NE(provider.p, nullptr);
+
+    // A range selected through the pattern is the view's selection, and back.
+    Ref<ITextRangeProvider> document;
+    ASSERT_EQ(provider->get_DocumentRange(&document), S_OK);
+    Ref<ITextRangeProvider> line;
+    ASSERT_EQ(document->Clone(&line), S_OK);
+    int moved = 0;
+    line->Move(TextUnit_Line, 150, &moved);
+    ASSERT_EQ(moved, 150);
+    ASSERT_EQ(line->Select(), S_OK);
+    const size_t start = 150 * 17;
+    EXPECT_EQ(Selection(), std::make_pair(DWORD(start), DWORD(start + 17)));
+    SAFEARRAY* ranges = nullptr;
+    ASSERT_EQ(provider->GetSelection(&ranges), S_OK);
+    LONG i = 0;
+    Ref<ITextRangeProvider> selected;
+    SafeArrayGetElement(ranges, &i, &selected.p);
+    SafeArrayDestroy(ranges);
+    EXPECT_EQ(TextOf(selected.p), TextOf(line.p));
+
+    // Selecting scrolled the line into view: the visible range starts where the view shows.
+    const auto top = static_cast<size_t>(SendMessageW(View(), EM_GETFIRSTVISIBLELINE, 0, 0));
+    ASSERT_EQ(provider->GetVisibleRanges(&ranges), S_OK);
+    Ref<ITextRangeProvider> visible;
+    SafeArrayGetElement(ranges, &i, &visible.p);
+    SafeArrayDestroy(ranges);
+    EXPECT_EQ(TextOf(visible.p, 17),
+              std::wstring(text.begin() + top * 17, text.begin() + top * 17 + 17));
+
+    // The rectangle of the selected line, on the screen, is where EM_POSFROMCHAR puts it.
+    ASSERT_EQ(line->GetBoundingRectangles(&ranges), S_OK);
+    LONG count = 0;
+    SafeArrayGetUBound(ranges, 1, &count);
+    ASSERT_EQ(count, 3);  // one rectangle: left, top, width, height
+    double r[4];
+    for (LONG k = 0; k < 4; ++k) SafeArrayGetElement(ranges, &k, &r[k]);
+    SafeArrayDestroy(ranges);
+    const LRESULT p = SendMessageW(View(), EM_POSFROMCHAR, start, 0);
+    POINT screen{static_cast<short>(LOWORD(p)), static_cast<short>(HIWORD(p))};
+    ClientToScreen(View(), &screen);
+    EXPECT_EQ(r[0], screen.x);
+    EXPECT_EQ(r[1], screen.y);
+    EXPECT_GT(r[2], 0);
+    EXPECT_EQ(r[3], view_->LineHeight());
+
+    // A point finds the character under it.
+    Ref<ITextRangeProvider> at;
+    ASSERT_EQ(provider->RangeFromPoint({r[0] + 1, r[1] + 1}, &at), S_OK);
+    at->ExpandToEnclosingUnit(TextUnit_Line);
+    EXPECT_EQ(TextOf(at.p), TextOf(line.p));
+
+    // And a range brought into view from far away.
+    ASSERT_EQ(document->ScrollIntoView(TRUE), S_OK);
+    EXPECT_EQ(SendMessageW(View(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
+TEST_F(Accessibility, ObjectsOutlivingTheViewSayItIsGone) {
+    Ref<ITextProvider> text;
+    text.p = Text();
+    Ref<ITextRangeProvider> document;
+    ASSERT_EQ(text->get_DocumentRange(&document), S_OK);
+    view_.reset();
+    BSTR s = nullptr;
+    EXPECT_EQ(document->GetText(-1, &s), uia::kElementNotAvailable);
+    Ref<ITextRangeProvider> again;
+    EXPECT_EQ(text->get_DocumentRange(&again), uia::kElementNotAvailable);
+}
+
+// The MSAA events, as a client hooked to them gets them.
+std::vector<std::pair<DWORD, LONG>> seen;
+void CALLBACK Record(HWINEVENTHOOK, DWORD event, HWND, LONG object, LONG, DWORD, DWORD) {
+    seen.push_back({event, object});
+}
+
+TEST_F(Accessibility, ChangesAreAnnouncedAtThePaceOfTheScreen) {
+    const HWINEVENTHOOK hook =
+        SetWinEventHook(EVENT_OBJECT_LOCATIONCHANGE, EVENT_OBJECT_TEXTSELECTIONCHANGED, nullptr,
+                        Record, GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    ASSERT_NE(hook, nullptr);
+    Refresh();
+    seen.clear();
+    for (int i = 0; i < 100; ++i) view_->SetSelText(u"C:\\folder\r\n");  // as a walk does
+    Pump();
+    EXPECT_THAT(seen, ::testing::IsEmpty());  // nothing before the screen catches up
+    Refresh();
+    const std::pair<DWORD, LONG> value{EVENT_OBJECT_VALUECHANGE, OBJID_CLIENT};
+    const std::pair<DWORD, LONG> selection{EVENT_OBJECT_TEXTSELECTIONCHANGED, OBJID_CLIENT};
+    const std::pair<DWORD, LONG> caret{EVENT_OBJECT_LOCATIONCHANGE, OBJID_CARET};
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), value), 1);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), selection), 1);
+
+    // A caret the user (or a client) moves is announced at once, with its new place.
+    SetFocus(View());
+    seen.clear();
+    SendMessageW(View(), EM_SETSEL, 5, 5);
+    Pump();
+    EXPECT_THAT(seen, ::testing::Contains(selection));
+    EXPECT_THAT(seen, ::testing::Contains(caret));
+    EXPECT_THAT(seen, ::testing::Not(::testing::Contains(value)));
+    UnhookWinEvent(hook);
+}
+
+// The UI Automation events, as the core library is asked to raise them for a listening
+// client (one that has asked for the element).
+std::vector<EVENTID> raised;
+TEST_F(Accessibility, UiaClientsAreToldOfTextAndSelectionChanges) {
+    UiaCoreLibrary recording = *UiaCore();
+    recording.ClientsAreListening = []() -> BOOL { return TRUE; };
+    recording.RaiseAutomationEvent = [](IRawElementProviderSimple*, EVENTID id) {
+        raised.push_back(id);
+        return S_OK;
+    };
+    ReplaceUiaCore(&recording);
+    Ref<IRawElementProviderSimple> element;
+    element.p = view_->AutomationElement();
+    raised.clear();
+    for (int i = 0; i < 100; ++i) view_->SetSelText(u"C:\\folder\r\n");
+    EXPECT_THAT(raised, ::testing::IsEmpty());
+    Refresh();
+    EXPECT_THAT(raised, ::testing::UnorderedElementsAre(uia::kTextChangedEvent,
+                                                        uia::kTextSelectionChangedEvent));
+    raised.clear();
+    Ref<ITextProvider> text;
+    text.p = Text();
+    Ref<ITextRangeProvider> document;
+    text->get_DocumentRange(&document);
+    document->Select();  // a client's selection is announced like the user's
+    EXPECT_THAT(raised, ::testing::ElementsAre(uia::kTextSelectionChangedEvent));
+    ReplaceUiaCore(nullptr);
+}
+
+}  // namespace
+}  // namespace tarnwick::win32
