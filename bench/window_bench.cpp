@@ -4,6 +4,12 @@
 // listing.
 //
 //   window_bench [--stop FOLDER] ENTRIES|FOLDER...  (default: 10,000 entries, built here)
+//   window_bench --caret FOLDER
+//
+// --caret lists the folder with the caret left at the end of the listing and with the
+// caret put on its first line by a click early in the walk, so that every later line goes
+// in near the top: each listing in a process of its own, so that each one's peak working
+// set is its own, taken in turn, three of each.
 //
 // A number builds a tree of that many entries here; a folder is a tree built beforehand
 // (bench/run builds them natively, which is many times faster than through Wine). The stop
@@ -17,6 +23,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -45,6 +52,33 @@ double PeakMegabytes() {
     return Megabytes(c.PeakWorkingSetSize);
 }
 
+// The program's own pump, which also clicks on the listing's first line once the walk has
+// put two lines there, as a user would.
+class ClickingPump : public EventPump {
+  public:
+    explicit ClickingPump(EventPump& pump) : pump_(pump) {}
+    void Arm(HWND view) { view_ = view; }
+    int DoEvents() override {
+        if (view_ && SendMessageW(view_, EM_GETLINECOUNT, 0, 0) > 2) {
+            const LRESULT first = SendMessageW(view_, EM_POSFROMCHAR, 0, 0);
+            const int x = static_cast<short>(LOWORD(first)) + 1,
+                      y = static_cast<short>(HIWORD(first)) + 2;
+            PostMessageW(view_, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+            PostMessageW(view_, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+            view_ = nullptr;
+        }
+        return pump_.DoEvents();
+    }
+    [[noreturn]] void End() override {
+        pump_.End();
+        std::abort();  // not reached: ending does not return
+    }
+
+  private:
+    EventPump& pump_;
+    HWND view_ = nullptr;
+};
+
 struct Tree {
     Text root;
     bool built = false;  // here, so removed at the end
@@ -52,14 +86,15 @@ struct Tree {
 
 class Bench {
   public:
-    Bench() : app_(*files_, events_, &desktop_) {
+    explicit Bench(bool quiet = false) : app_(*files_, clicking_, &desktop_) {
         app_.Show(SW_SHOWNORMAL);
         app_.ChFiles.SetValue(1);
         app_.ChNoPath.SetValue(0);
         app_.txtLevel.SetText(u"32767");
         events_.DoEvents();
         baseline_ = PeakMegabytes();
-        std::printf("window open, before any listing: peak working set %.1f MB\n", baseline_);
+        if (!quiet)
+            std::printf("window open, before any listing: peak working set %.1f MB\n", baseline_);
     }
 
     // Best of three listings against best of three bare walks, taken in turn on a warm tree.
@@ -138,6 +173,17 @@ class Bench {
         DeleteFileW(reinterpret_cast<const wchar_t*>(file.c_str()));
     }
 
+    // One listing, with the caret clicked onto the first line early on or left at the end.
+    void ListOnce(const Text& root, bool caretOnTop, const std::wstring& resultFile) {
+        if (caretOnTop) clicking_.Arm(app_.txtResult.Handle());
+        const double seconds = List(root);
+        const bool clicked = app_.txtResult.Store().Caret() < app_.txtResult.Store().Length();
+        if (FILE* f = _wfopen(resultFile.c_str(), L"w")) {
+            std::fprintf(f, "%f %f %zu %d\n", seconds, PeakMegabytes(), LineCount(), clicked);
+            std::fclose(f);
+        }
+    }
+
     bool ok() const { return ok_; }
 
   private:
@@ -158,13 +204,82 @@ class Bench {
 
     std::unique_ptr<FileSystem> files_ = MakeFileSystem();
     win32::Win32EventPump events_;
+    ClickingPump clicking_{events_};
     MemoryDesktop desktop_;  // the save dialog answers with a path of the bench's
     Win32Form app_;
     bool ok_ = true;
     double baseline_ = 0;
 };
 
+struct Walk {
+    double seconds = 0, peak = 0;
+    size_t lines = 0;
+    bool clicked = false;
+};
+
+// This program again, for one listing; what it measured comes back in a file.
+Walk RunChild(const std::wstring& mode, const std::wstring& folder) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    const Text name = TempRoot();
+    const std::wstring file = std::wstring(name.begin(), name.end()) + L".txt";
+    std::wstring line =
+        L"\"" + std::wstring(self) + L"\" " + mode + L" \"" + folder + L"\" \"" + file + L"\"";
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    Walk walk;
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
+                        &pi))
+        return walk;
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    if (FILE* f = _wfopen(file.c_str(), L"r")) {
+        int clicked = 0;
+        if (std::fscanf(f, "%lf %lf %zu %d", &walk.seconds, &walk.peak, &walk.lines, &clicked) == 4)
+            walk.clicked = clicked != 0;
+        std::fclose(f);
+    }
+    DeleteFileW(file.c_str());
+    return walk;
+}
+
+int MeasureCaret(const std::wstring& folder) {
+    BareWalk(folder + L"\\");  // warms the tree
+    Walk end{1e9}, top{1e9};
+    bool allClicked = true;
+    size_t lines[2] = {};
+    for (int round = 0; round < 3; ++round) {
+        for (bool onTop : {false, true}) {
+            const Walk w = RunChild(onTop ? L"--caret-top" : L"--caret-end", folder);
+            Walk& best = onTop ? top : end;
+            best.seconds = std::min(best.seconds, w.seconds);
+            best.peak = std::max(best.peak, w.peak);
+            lines[onTop] = w.lines;
+            if (onTop) allClicked = allClicked && w.clicked;
+        }
+    }
+    std::printf("%zu lines with the caret at the end, %zu with it clicked onto the first line%s\n",
+                lines[0], lines[1],
+                allClicked && lines[0] == lines[1] ? "" : "  <-- MISMATCH or no click");
+    std::printf(
+        "  listing %.3f s with the caret at the end, %.3f s on the first line (best of 3): "
+        "ratio %.2f\n",
+        end.seconds, top.seconds, top.seconds / end.seconds);
+    std::printf("  peak working set %.1f MB at the end, %.1f MB on the first line: ratio %.2f\n",
+                end.peak, top.peak, top.peak / end.peak);
+    return allClicked && lines[0] == lines[1] ? 0 : 1;
+}
+
 int Main(int argc, wchar_t** argv) {
+    if (argc == 3 && std::wstring(argv[1]) == L"--caret") return MeasureCaret(argv[2]);
+    if (argc == 4 && std::wstring(argv[1]).starts_with(L"--caret-")) {
+        Bench bench(true);
+        bench.ListOnce(reinterpret_cast<const char16_t*>(argv[2]),
+                       std::wstring(argv[1]) == L"--caret-top", argv[3]);
+        return 0;
+    }
     std::vector<Tree> trees;
     Text stopFolder;
     for (int i = 1; i < argc; ++i) {
