@@ -54,7 +54,7 @@ void TextStore::ForEachPiece(const std::function<bool(TextView)>& take) const {
             piece.append(run.substr(0, n));
             run.remove_prefix(n);
             if (piece.size() < kPiece) break;
-            const bool high = piece.back() >= 0xD800 && piece.back() < 0xDC00;
+            const bool high = IsHighSurrogate(piece.back());
             if (!take(TextView(piece).substr(0, kPiece - high))) return more = false;
             piece.erase(0, kPiece - high);  // the high half waits for its partner
         }
@@ -115,6 +115,12 @@ void TextStore::NoteLongestLine(size_t start, TextView text, const LinesIn& line
         }
     }
     longestLine_ = std::max(longestLine_, longest);
+}
+
+size_t TextStore::WholeCharacters(size_t pos, size_t count) const {
+    count = pos < Length() ? std::min(count, Length() - pos) : 0;
+    if (count > 0 && pos + count < Length() && IsHighSurrogate(At(pos + count - 1))) --count;
+    return count;
 }
 
 size_t TextStore::LineLength(size_t line) const {

@@ -38,12 +38,16 @@ class TextStore {
     size_t Caret() const { return caret_; }
 
     Text Substr(size_t pos, size_t count) const;
+    // At most `count` characters from `pos`, one fewer where the last would be the first
+    // half of a pair.
+    size_t WholeCharacters(size_t pos, size_t count) const;
 
     // Lines end at each LF (the CR before it belongs to the line's end); a text ending in
     // CR LF has an empty last line, as in an edit box.
     size_t LineCount() const { return text_.LineFeeds() + 1; }
     size_t LineStart(size_t line) const { return text_.LineStart(line); }
-    size_t LineLength(size_t line) const;  // without its CR LF
+    size_t LineLength(size_t line) const;                              // without its CR LF
+    size_t LineEnd(size_t line) const { return text_.LineEnd(line); }  // before its CR LF
     size_t LineOf(size_t pos) const { return text_.LineFeedsBefore(pos); }
     // In characters; never shrinks, and is at least the length of any line as an edit left
     // it (or as SetText made it).

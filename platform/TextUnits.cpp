@@ -22,13 +22,6 @@ bool StartsWord(char16_t before, char16_t at) {
     return k != Kind::Blank && k != KindOf(before);
 }
 
-bool IsHigh(char16_t c) {
-    return c >= 0xD800 && c < 0xDC00;
-}
-bool IsLow(char16_t c) {
-    return c >= 0xDC00 && c < 0xE000;
-}
-
 TextUnit Supported(TextUnit unit) {
     return unit == TextUnit::Format ? TextUnit::Word : unit;  // no formats: the next larger
 }
@@ -44,7 +37,8 @@ bool TextUnits::IsBoundary(TextUnit unit, size_t pos) const {
     const char16_t before = text_.At(pos - 1), at = text_.At(pos);
     switch (Supported(unit)) {
         case TextUnit::Character:
-            return !(IsHigh(before) && IsLow(at)) && !(before == u'\r' && at == u'\n');
+            return !(IsHighSurrogate(before) && IsLowSurrogate(at)) &&
+                   !(before == u'\r' && at == u'\n');
         case TextUnit::Word:
             return before == u'\n' || StartsWord(before, at);
         case TextUnit::Line:
@@ -149,6 +143,10 @@ size_t TextUnits::UnitStart(TextUnit unit, size_t pos) const {
 }
 
 void TextUnits::ExpandToEnclosingUnit(TextSpan& span, TextUnit unit) const {
+    span = {Clamp(span.start), Clamp(span.end)};
+    if (span.start < span.end && UnitStart(unit, span.start) == span.start &&
+        IsBoundary(unit, span.end))
+        return;  // already whole units
     const size_t start = UnitStart(unit, span.start);
     span = {start, start == text_.Length() ? start : Next(unit, start)};
 }

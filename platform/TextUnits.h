@@ -34,18 +34,21 @@ class TextUnits {
     size_t Previous(TextUnit unit, size_t pos) const;  // the last boundary before pos
     size_t Floor(TextUnit unit, size_t pos) const;     // the last boundary at or before pos
 
-    // The range operations; each returns how many units it moved (negative: backwards).
+    // The range operations. A range of whole units stays as it is; any other becomes the
+    // unit around its start.
     void ExpandToEnclosingUnit(TextSpan& span, TextUnit unit) const;
+    // Each gives how many units it moved (negative: backwards). An insertion point moves
+    // from boundary to boundary, the end of the text included; a range moves from unit to
+    // unit and spans the one it lands on.
     int Move(TextSpan& span, TextUnit unit, int count) const;
     int MoveEndpoint(TextSpan& span, bool end, TextUnit unit, int count) const;
 
   private:
     size_t NextWord(size_t pos) const;
     size_t PreviousWord(size_t pos) const;
-    size_t LineBoundary(size_t line) const;
+    size_t LineBoundary(size_t line) const;  // a line's start; past the last, the end
     bool EmptyUnitAtEnd(TextUnit unit) const;
-    size_t UnitStart(TextUnit unit, size_t pos)
-        const;  // of the unit that encloses pos  // the start of a line, the end past the last
+    size_t UnitStart(TextUnit unit, size_t pos) const;  // of the unit that encloses pos
     size_t Clamp(size_t pos) const { return pos < text_.Length() ? pos : text_.Length(); }
 
     const TextStore& text_;

@@ -1,6 +1,8 @@
 #include "platform/win32/ResultViewAccessibility.h"
 
-#include <algorithm>
+#include <oleauto.h>
+
+#include <utility>
 
 #include "platform/win32/AccessibilityLibraries.h"
 #include "platform/win32/ResultViewAccessible.h"
@@ -10,12 +12,12 @@
 namespace tarnwick::win32 {
 
 Text AccessibleValue(const TextStore& text) {
-    size_t count = std::min(text.Length(), kValueCharacters);
-    if (count < text.Length() && count > 0) {
-        const char16_t last = text.At(count - 1);
-        if (last >= 0xD800 && last < 0xDC00) --count;
-    }
-    return text.Substr(0, count);
+    return text.Substr(0, text.WholeCharacters(0, kValueCharacters));
+}
+
+BSTR MakeString(TextView text) {
+    return SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()),
+                             static_cast<UINT>(text.size()));
 }
 
 ResultViewAccessibility::~ResultViewAccessibility() {
@@ -92,17 +94,19 @@ void ResultViewAccessibility::Flush() {
     const HWND hwnd = view_.Handle();
     const UiaCoreLibrary* uia = provider_ ? UiaCore() : nullptr;
     const bool uiaListens = uia && uia->ClientsAreListening();
-    if (textChanged_) {
+    // Taken first: a client told of a change may ask again from inside the call.
+    const bool textChanged = std::exchange(textChanged_, false);
+    const bool selectionChanged = std::exchange(selectionChanged_, false);
+    if (textChanged) {
         NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
         if (uiaListens) uia->RaiseAutomationEvent(provider_, uia::kTextChangedEvent);
     }
-    if (selectionChanged_) {
+    if (selectionChanged) {
         NotifyWinEvent(EVENT_OBJECT_TEXTSELECTIONCHANGED, hwnd, OBJID_CLIENT, CHILDID_SELF);
         if (GetFocus() == hwnd)  // only the focused view has a caret
             NotifyWinEvent(EVENT_OBJECT_LOCATIONCHANGE, hwnd, OBJID_CARET, CHILDID_SELF);
         if (uiaListens) uia->RaiseAutomationEvent(provider_, uia::kTextSelectionChangedEvent);
     }
-    textChanged_ = selectionChanged_ = false;
 }
 
 }  // namespace tarnwick::win32

@@ -4,6 +4,8 @@
 // (ResultViewAccessible), and the events that tell them the text or the caret moved.
 #include <windows.h>
 
+#include <oleauto.h>
+
 #include <new>
 
 struct IRawElementProviderSimple;
@@ -24,6 +26,7 @@ inline constexpr char16_t kAccessibleName[] = u"结果";
 // (a pair of surrogates is never cut), as much as a 16-bit position can reach.
 inline constexpr size_t kValueCharacters = 65535;
 Text AccessibleValue(const TextStore& text);
+BSTR MakeString(TextView text);  // null when there is no memory for it
 
 // Runs a COM method body: a failure to allocate is E_OUTOFMEMORY, never an exception
 // crossing into the client's code.

@@ -6,14 +6,6 @@
 #include "platform/win32/Win32ResultView.h"
 
 namespace tarnwick::win32 {
-namespace {
-
-BSTR MakeString(TextView text) {
-    return SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()),
-                             static_cast<UINT>(text.size()));
-}
-
-}  // namespace
 
 ResultViewAccessible::~ResultViewAccessible() {
     if (standard_) standard_->Release();

@@ -21,26 +21,15 @@ constexpr size_t kSearchPiece = size_t{1} << 20;
 const IID kOurRange = {
     0x6b1f0c52, 0x2f0e, 0x4d55, {0x9a, 0x1e, 0x3c, 0x27, 0x5d, 0x0b, 0x71, 0x44}};
 
+bool Known(::TextUnit unit) {
+    return unit >= TextUnit_Character && unit <= TextUnit_Document;
+}
 TextUnit UnitOf(::TextUnit unit) {
-    return static_cast<TextUnit>(std::clamp(static_cast<int>(unit), 0, 6));
+    return static_cast<TextUnit>(unit);
 }
 
-BSTR MakeString(TextView text) {
-    return SysAllocStringLen(reinterpret_cast<const wchar_t*>(text.data()),
-                             static_cast<UINT>(text.size()));
-}
-
-HRESULT Succeeded(bool ok) {
-    return ok ? S_OK : E_OUTOFMEMORY;
-}
-
-// Cut so that no pair of surrogates is split.
-size_t WholeCharacters(const TextStore& text, size_t from, size_t count) {
-    if (count > 0 && from + count < text.Length()) {
-        const char16_t last = text.At(from + count - 1);
-        if (last >= 0xD800 && last < 0xDC00) --count;
-    }
-    return count;
+HRESULT OutOfMemoryUnless(bool made) {
+    return made ? S_OK : E_OUTOFMEMORY;
 }
 
 class TextRange final : public ITextRangeProvider {
@@ -52,7 +41,7 @@ class TextRange final : public ITextRangeProvider {
     static HRESULT Make(ResultViewProvider& owner, TextSpan span, ITextRangeProvider** range) {
         if (!range) return E_INVALIDARG;
         *range = new (std::nothrow) TextRange(owner, span);
-        return Succeeded(*range != nullptr);
+        return OutOfMemoryUnless(*range != nullptr);
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
@@ -72,9 +61,11 @@ class TextRange final : public ITextRangeProvider {
     }
 
     HRESULT STDMETHODCALLTYPE Clone(ITextRangeProvider** range) override {
+        Clear(range);
         return With([&](Win32ResultView&) { return Make(owner_, span_, range); });
     }
     HRESULT STDMETHODCALLTYPE Compare(ITextRangeProvider* other, BOOL* same) override {
+        Clear(same);
         return With([&](Win32ResultView& view) {
             const TextRange* o = Ours(other);
             if (!o || !same) return E_INVALIDARG;
@@ -86,6 +77,7 @@ class TextRange final : public ITextRangeProvider {
                                                ITextRangeProvider* target,
                                                TextPatternRangeEndpoint targetEndpoint,
                                                int* order) override {
+        Clear(order);
         return With([&](Win32ResultView& view) {
             const TextRange* o = Ours(target);
             if (!o || !order) return E_INVALIDARG;
@@ -97,6 +89,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE ExpandToEnclosingUnit(::TextUnit unit) override {
         return With([&](Win32ResultView& view) {
+            if (!Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             Units(view).ExpandToEnclosingUnit(span_, UnitOf(unit));
             return S_OK;
@@ -105,9 +98,9 @@ class TextRange final : public ITextRangeProvider {
     // The only attribute is read-only, and the whole listing has it.
     HRESULT STDMETHODCALLTYPE FindAttribute(TEXTATTRIBUTEID attribute, VARIANT value, BOOL,
                                             ITextRangeProvider** found) override {
+        Clear(found);
         return With([&](Win32ResultView&) {
             if (!found) return E_INVALIDARG;
-            *found = nullptr;
             if (attribute == uia::kIsReadOnlyAttribute && value.vt == VT_BOOL &&
                 value.boolVal == VARIANT_TRUE)
                 return Make(owner_, span_, found);
@@ -116,9 +109,9 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE FindText(BSTR text, BOOL backward, BOOL ignoreCase,
                                        ITextRangeProvider** found) override {
+        Clear(found);
         return With([&](Win32ResultView& view) {
             if (!found || !text) return E_INVALIDARG;
-            *found = nullptr;
             const TextSpan span = Clamped(view);
             const TextView needle = FromW(text, SysStringLen(text));
             const size_t at = Search(view.Store(), span, needle, backward, ignoreCase);
@@ -128,9 +121,9 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetAttributeValue(TEXTATTRIBUTEID attribute,
                                                 VARIANT* value) override {
+        if (value) VariantInit(value);
         return With([&](Win32ResultView&) {
             if (!value) return E_INVALIDARG;
-            VariantInit(value);
             if (attribute == uia::kIsReadOnlyAttribute) {
                 value->vt = VT_BOOL;
                 value->boolVal = VARIANT_TRUE;
@@ -143,6 +136,7 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE GetBoundingRectangles(SAFEARRAY** rectangles) override {
+        Clear(rectangles);
         return With([&](Win32ResultView& view) {
             if (!rectangles) return E_INVALIDARG;
             const std::vector<double> r = Rectangles(view, Clamped(view));
@@ -156,6 +150,7 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE GetEnclosingElement(IRawElementProviderSimple** element) override {
+        Clear(element);
         return With([&](Win32ResultView&) {
             if (!element) return E_INVALIDARG;
             *element = &owner_;
@@ -165,19 +160,21 @@ class TextRange final : public ITextRangeProvider {
     }
     // Reads only what is asked for, however long the range.
     HRESULT STDMETHODCALLTYPE GetText(int maxLength, BSTR* text) override {
+        Clear(text);
         return With([&](Win32ResultView& view) {
             if (!text || maxLength < -1) return E_INVALIDARG;
             const TextSpan span = Clamped(view);
             size_t count = span.end - span.start;
             if (maxLength >= 0) count = std::min(count, static_cast<size_t>(maxLength));
-            count = WholeCharacters(view.Store(), span.start, count);
-            *text = MakeString(view.Store().Substr(span.start, count));
-            return Succeeded(*text != nullptr);
+            const TextStore& store = view.Store();
+            *text = MakeString(store.Substr(span.start, store.WholeCharacters(span.start, count)));
+            return OutOfMemoryUnless(*text != nullptr);
         });
     }
     HRESULT STDMETHODCALLTYPE Move(::TextUnit unit, int count, int* moved) override {
+        Clear(moved);
         return With([&](Win32ResultView& view) {
-            if (!moved) return E_INVALIDARG;
+            if (!moved || !Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             *moved = Units(view).Move(span_, UnitOf(unit), count);
             return S_OK;
@@ -185,8 +182,9 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE MoveEndpointByUnit(TextPatternRangeEndpoint endpoint, ::TextUnit unit,
                                                  int count, int* moved) override {
+        Clear(moved);
         return With([&](Win32ResultView& view) {
-            if (!moved) return E_INVALIDARG;
+            if (!moved || !Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             *moved = Units(view).MoveEndpoint(span_, endpoint == TextPatternRangeEndpoint_End,
                                               UnitOf(unit), count);
@@ -228,15 +226,22 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE GetChildren(SAFEARRAY** children) override {
+        Clear(children);
         return With([&](Win32ResultView&) {
             if (!children) return E_INVALIDARG;
             *children = SafeArrayCreateVector(VT_UNKNOWN, 0, 0);
-            return Succeeded(*children != nullptr);
+            return OutOfMemoryUnless(*children != nullptr);
         });
     }
 
   private:
     ~TextRange() { owner_.Release(); }
+
+    // Every out-parameter holds nothing until there is something to give.
+    template <class T>
+    static void Clear(T* out) {
+        if (out) *out = T{};
+    }
 
     template <class Body>
     HRESULT With(Body&& body) {
@@ -245,12 +250,13 @@ class TextRange final : public ITextRangeProvider {
         return Guarded([&] { return body(*view); });
     }
 
-    static const TextRange* Ours(ITextRangeProvider* range) {
+    // A range of the same view, or null.
+    const TextRange* Ours(ITextRangeProvider* range) const {
         void* ours = nullptr;
         if (!range || FAILED(range->QueryInterface(kOurRange, &ours))) return nullptr;
         auto* r = static_cast<TextRange*>(static_cast<ITextRangeProvider*>(ours));
         r->Release();  // the caller holds the range
-        return r;
+        return &r->owner_ == &owner_ ? r : nullptr;
     }
     static size_t End(TextSpan span, TextPatternRangeEndpoint endpoint) {
         return endpoint == TextPatternRangeEndpoint_Start ? span.start : span.end;
@@ -287,7 +293,8 @@ class TextRange final : public ITextRangeProvider {
         return out;
     }
 
-    // Reads the range a piece at a time; pieces overlap so a match across two is found.
+    // Reads the range a piece at a time; each piece reaches into the next as far as a match
+    // starting in it can, so one across two pieces is found.
     static size_t Search(const TextStore& text, TextSpan span, TextView needle, bool backward,
                          bool ignoreCase) {
         if (needle.empty() || needle.size() > span.end - span.start) return Text::npos;
@@ -297,12 +304,14 @@ class TextRange final : public ITextRangeProvider {
                 CharUpperBuffW(reinterpret_cast<wchar_t*>(s.data()), static_cast<DWORD>(s.size()));
         };
         fold(pattern);
-        const size_t step = std::max(kSearchPiece, pattern.size()) - pattern.size() + 1;
-        const size_t count = (span.end - span.start - pattern.size()) / step + 1;
+        const size_t starts =
+            span.end - span.start - pattern.size() + 1;  // where a match may begin
+        const size_t count = (starts + kSearchPiece - 1) / kSearchPiece;
         for (size_t i = 0; i < count; ++i) {
             const size_t k = backward ? count - 1 - i : i;
-            const size_t from = span.start + k * step;
-            Text piece = text.Substr(from, std::min(span.end - from, step + pattern.size() - 1));
+            const size_t from = span.start + k * kSearchPiece;
+            Text piece =
+                text.Substr(from, std::min(span.end - from, kSearchPiece + pattern.size() - 1));
             fold(piece);
             const size_t at = backward ? piece.rfind(pattern) : piece.find(pattern);
             if (at != Text::npos) return from + at;
@@ -317,6 +326,7 @@ class TextRange final : public ITextRangeProvider {
 
 HRESULT OneRange(ResultViewProvider& owner, TextSpan span, SAFEARRAY** ranges) {
     if (!ranges) return E_INVALIDARG;
+    *ranges = nullptr;
     ITextRangeProvider* range = nullptr;
     const HRESULT made = TextRange::Make(owner, span, &range);
     if (FAILED(made)) return made;
@@ -326,7 +336,7 @@ HRESULT OneRange(ResultViewProvider& owner, TextSpan span, SAFEARRAY** ranges) {
         SafeArrayPutElement(*ranges, &i, range);  // holds its own reference
     }
     range->Release();
-    return Succeeded(*ranges != nullptr);
+    return OutOfMemoryUnless(*ranges != nullptr);
 }
 
 }  // namespace
@@ -425,6 +435,7 @@ HRESULT ResultViewProvider::get_HostRawElementProvider(IRawElementProviderSimple
 }
 
 HRESULT ResultViewProvider::GetSelection(SAFEARRAY** ranges) {
+    if (ranges) *ranges = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
         const TextStore& text = view_->Store();
@@ -433,6 +444,7 @@ HRESULT ResultViewProvider::GetSelection(SAFEARRAY** ranges) {
 }
 
 HRESULT ResultViewProvider::GetVisibleRanges(SAFEARRAY** ranges) {
+    if (ranges) *ranges = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
         const TextStore& text = view_->Store();
@@ -449,16 +461,23 @@ HRESULT ResultViewProvider::RangeFromChild(IRawElementProviderSimple*, ITextRang
 }
 
 HRESULT ResultViewProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) {
+    if (range) *range = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
-        POINT p{static_cast<LONG>(point.x), static_cast<LONG>(point.y)};
+        // Any point, however far off the screen, lands on the nearest character.
+        auto coordinate = [](double v) {
+            return static_cast<LONG>(v > -1e6 ? (v < 1e6 ? v : 1e6) : -1e6);  // NaN too
+        };
+        POINT p{coordinate(point.x), coordinate(point.y)};
         ScreenToClient(view_->Handle(), &p);
+        view_->ApplyPendingScroll();
         const size_t at = view_->CharAt(p);
         return TextRange::Make(*this, {at, at}, range);
     });
 }
 
 HRESULT ResultViewProvider::get_DocumentRange(ITextRangeProvider** range) {
+    if (range) *range = nullptr;
     if (!view_) return kGone;
     return Guarded([&] { return TextRange::Make(*this, {0, view_->Store().Length()}, range); });
 }
@@ -479,7 +498,7 @@ HRESULT ResultViewProvider::get_Value(BSTR* value) {
     if (!view_) return kGone;
     return Guarded([&] {
         *value = MakeString(AccessibleValue(view_->Store()));
-        return Succeeded(*value != nullptr);
+        return OutOfMemoryUnless(*value != nullptr);
     });
 }
 

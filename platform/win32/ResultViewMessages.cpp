@@ -4,6 +4,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 
 #include "platform/win32/Wide.h"
@@ -23,8 +24,6 @@ class EditAnswers {
   public:
     explicit EditAnswers(const TextStore& text) : text_(text) {}
 
-    size_t LineEnd(size_t line) const { return text_.LineStart(line) + text_.LineLength(line); }
-
     LRESULT LineIndex(int line) const {
         if (line == -1) return Result(text_.LineStart(text_.LineOf(text_.Caret())));
         if (line < 0) return 0;
@@ -38,8 +37,8 @@ class EditAnswers {
             const size_t from = text_.SelStart(), to = text_.SelEnd();
             const long long before =
                 static_cast<long long>(from - text_.LineStart(text_.LineOf(from)));
-            const long long after =
-                static_cast<long long>(LineEnd(text_.LineOf(to))) - static_cast<long long>(to);
+            const long long after = static_cast<long long>(text_.LineEnd(text_.LineOf(to))) -
+                                    static_cast<long long>(to);
             return static_cast<LRESULT>(before + after);
         }
         if (index >= 0 && static_cast<size_t>(index) > text_.Length()) return 0;
@@ -158,7 +157,7 @@ bool Win32ResultView::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
                 result = -1;
                 return true;
             }
-            Settle();
+            ApplyPendingScroll();
             const size_t pos = CharAt(p);
             result = MAKELONG(static_cast<WORD>(pos), static_cast<WORD>(text_.LineOf(pos)));
             return true;
@@ -167,8 +166,10 @@ bool Win32ResultView::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& res
             result = static_cast<LRESULT>(FirstVisibleLine());
             return true;
         case EM_LINESCROLL:
-            Settle();
-            ScrollLines(Signed(wp) * charWidth_, static_cast<int>(lp));
+            ApplyPendingScroll();
+            ScrollLines(static_cast<int>(std::clamp<long long>(
+                            static_cast<long long>(Signed(wp)) * charWidth_, INT_MIN, INT_MAX)),
+                        static_cast<int>(lp));
             result = TRUE;
             return true;
         case EM_SCROLLCARET:

@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "platform/TextUnits.h"
 #include "platform/win32/ResultViewAccessibility.h"
 #include "platform/win32/Wide.h"
 
@@ -53,10 +54,6 @@ bool IsWordCharacter(char16_t c) {
     return c > u' ' && TextView(u"\\/.:;,|\"'()[]{}<>").find(c) == TextView::npos;
 }
 
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c < 0xE000;
-}
-
 // Extents of every prefix of a line's text, in pixels.
 std::vector<int> Extents(HDC dc, const Text& line) {
     std::vector<int> dx(line.size());
@@ -99,9 +96,11 @@ Win32ResultView::Win32ResultView(HWND parent, Rect r, float unit)
     UpdateScrollBars();
 }
 
+// The window forgets the object first: a message that comes while clients are told the
+// view is gone finds none.
 Win32ResultView::~Win32ResultView() {
-    accessibility_.reset();  // clients holding its objects find the view gone
     if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
+    accessibility_.reset();
 }
 
 void Win32ResultView::SetText(TextView text) {
@@ -141,7 +140,7 @@ void Win32ResultView::TextChanged() {
     const UINT interval =
         std::clamp<UINT>(refreshCostMs_ * kRefreshShare, kRefreshMs, kSlowestRefreshMs);
     refreshPosted_ = SetTimer(hwnd_, kRefreshTimer, interval, nullptr) != 0;
-    if (!refreshPosted_) CatchUp();  // no timer to be had: painted when the window next is
+    if (!refreshPosted_) Refresh();  // no timer to be had: now
 }
 
 void Win32ResultView::Refresh() {
@@ -155,15 +154,16 @@ void Win32ResultView::Refresh() {
 }
 
 void Win32ResultView::CatchUp() {
-    Settle();
+    ApplyPendingScroll();
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, TRUE);
     ShowCaret();
 }
 
 // Inserted text scrolls the caret into view as in an edit box, but only when someone
-// looks: the next refresh, or a question about what is in view.
-void Win32ResultView::Settle() {
+// looks: the next refresh, or a client's question about what is in view. What the user
+// does with the mouse, the wheel and the scroll bars acts on what the screen shows.
+void Win32ResultView::ApplyPendingScroll() {
     if (!caretScrollPending_) return;
     caretScrollPending_ = false;
     ScrollCaret();
@@ -188,7 +188,7 @@ size_t Win32ResultView::VisibleLines() const {
 }
 
 size_t Win32ResultView::FirstVisibleLine() {
-    Settle();
+    ApplyPendingScroll();
     return static_cast<size_t>(topLine_);
 }
 
@@ -277,7 +277,7 @@ void Win32ResultView::ScrollCaret() {
 }
 
 void Win32ResultView::Paint() {
-    Settle();
+    ApplyPendingScroll();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
     const HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
@@ -302,7 +302,7 @@ void Win32ResultView::Paint() {
 // A line in up to three pieces: before, inside and after the selection.
 void Win32ResultView::PaintLine(HDC dc, size_t line, int x, int y) {
     const size_t start = text_.LineStart(line);
-    const Text content = text_.Substr(start, text_.LineLength(line));
+    const Text content = text_.Substr(start, text_.LineEnd(line) - start);
     const size_t selFrom = std::clamp(text_.SelStart(), start, start + content.size()) - start;
     const size_t selTo = std::clamp(text_.SelEnd(), start, start + content.size()) - start;
     const int left = x;
@@ -331,7 +331,7 @@ void Win32ResultView::PaintLine(HDC dc, size_t line, int x, int y) {
 int Win32ResultView::XOf(size_t pos) const {
     const size_t line = text_.LineOf(pos);
     const size_t start = text_.LineStart(line);
-    pos = std::min(pos, start + text_.LineLength(line));
+    pos = std::min(pos, text_.LineEnd(line));
     if (pos == start) return 0;
     ViewDC dc(hwnd_);
     const std::vector<int> dx = Extents(dc, text_.Substr(start, pos - start));
@@ -339,7 +339,7 @@ int Win32ResultView::XOf(size_t pos) const {
 }
 
 POINT Win32ResultView::PointOf(size_t pos) {
-    Settle();
+    ApplyPendingScroll();
     const RECT r = FormatRect();
     const long long line = static_cast<long long>(text_.LineOf(pos));
     return {r.left + XOf(pos) - xOffset_,
@@ -368,7 +368,9 @@ size_t Win32ResultView::CharAt(POINT p) {
         if (2 * target < before + dx[column]) break;  // in the character's first half
         ++column;
     }
-    if (column < content.size() && IsLowSurrogate(content[column])) ++column;
+    if (column > 0 && column < content.size() && IsHighSurrogate(content[column - 1]) &&
+        IsLowSurrogate(content[column]))
+        ++column;
     return start + column;
 }
 
@@ -388,7 +390,7 @@ void Win32ResultView::Select(size_t anchor, size_t caret) {
 }
 
 void Win32ResultView::ScrollIntoView(size_t from, size_t to, bool alignToTop) {
-    Settle();
+    ApplyPendingScroll();
     const long long first = static_cast<long long>(text_.LineOf(from));
     const long long last = static_cast<long long>(text_.LineOf(to));
     const long long page = static_cast<long long>(VisibleLines());
@@ -411,7 +413,7 @@ void Win32ResultView::SelectionMoved() {
 void Win32ResultView::SelectWordAt(size_t pos) {
     size_t from = pos, to = pos;
     const size_t line = text_.LineOf(pos);
-    const size_t start = text_.LineStart(line), end = start + text_.LineLength(line);
+    const size_t start = text_.LineStart(line), end = text_.LineEnd(line);
     const Text content = text_.Substr(start, end - start);
     while (from > start && IsWordCharacter(content[from - 1 - start])) --from;
     while (to < end && IsWordCharacter(content[to - start])) ++to;
@@ -433,11 +435,10 @@ void Win32ResultView::Copy() const {
 }
 
 void Win32ResultView::OnKey(WPARAM key) {
-    Settle();
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     const size_t caret = text_.Caret();
     const size_t line = text_.LineOf(caret);
-    const size_t lineStart = text_.LineStart(line), lineEnd = lineStart + text_.LineLength(line);
+    const size_t lineStart = text_.LineStart(line), lineEnd = text_.LineEnd(line);
     const size_t lastLine = text_.LineCount() - 1;
     const long long page = static_cast<long long>(VisibleLines());
     auto toLine = [&](long long target) {  // the target line at the caret's x
@@ -446,18 +447,12 @@ void Win32ResultView::OnKey(WPARAM key) {
         return CharAt({r.left + XOf(caret) - xOffset_,
                        r.top + static_cast<int>((l - topLine_) * lineHeight_)});
     };
+    const TextUnits units(text_, static_cast<size_t>(page));
     switch (key) {
-        case VK_LEFT:  // from a line's start to the end of the line before, whatever its ending
-            if (caret == lineStart)
-                return MoveCaret(
-                    line > 0 ? text_.LineStart(line - 1) + text_.LineLength(line - 1) : 0, shift);
-            return MoveCaret(caret - 1 - (IsLowSurrogate(text_.At(caret - 1)) && caret - 1 > 0),
-                             shift);
+        case VK_LEFT:  // a line's end and a pair are one character each
+            return MoveCaret(units.Previous(TextUnit::Character, caret), shift);
         case VK_RIGHT:
-            if (caret == lineEnd)
-                return MoveCaret(line < lastLine ? text_.LineStart(line + 1) : caret, shift);
-            return MoveCaret(
-                caret + 1 + (caret + 1 < lineEnd && IsLowSurrogate(text_.At(caret + 1))), shift);
+            return MoveCaret(units.Next(TextUnit::Character, caret), shift);
         case VK_UP:
             return MoveCaret(toLine(static_cast<long long>(line) - 1), shift);
         case VK_DOWN:
@@ -545,11 +540,9 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             InvalidateRect(hwnd_, nullptr, TRUE);
             return 0;
         case WM_VSCROLL:
-            Settle();
             HandleScroll(SB_VERT, LOWORD(wp));
             return 0;
         case WM_HSCROLL:
-            Settle();
             HandleScroll(SB_HORZ, LOWORD(wp));
             return 0;
         case WM_MOUSEWHEEL: {  // fine-grained wheels send parts of a notch

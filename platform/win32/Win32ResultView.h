@@ -40,7 +40,8 @@ class Win32ResultView : public Win32Control<ResultView> {
     int LineHeight() const { return lineHeight_; }
     size_t FirstVisibleLine();
     size_t VisibleLines() const;
-    RECT FormatRect() const;  // where the lines are drawn
+    RECT FormatRect() const;    // where the lines are drawn
+    void ApplyPendingScroll();  // the scroll to the caret that inserted text left pending
     // The element UI Automation clients are given, made at the first request; the caller
     // releases the reference it gets.
     IRawElementProviderSimple* AutomationElement();
@@ -53,7 +54,6 @@ class Win32ResultView : public Win32Control<ResultView> {
     void TextChanged();
     void Refresh();
     void CatchUp();  // scroll bars, caret and an invalidated screen, as the text now stands
-    void Settle();   // applies a scroll to the caret that a text change left pending
     void Paint();
     void PaintLine(HDC dc, size_t line, int x, int y);
     void UpdateScrollBars();

@@ -8,6 +8,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#define EXPECT_FAILED(hr) EXPECT_TRUE(FAILED(hr))
+
 #include <algorithm>
 #include <memory>
 #include <string>
@@ -39,16 +41,16 @@ std::wstring Take(BSTR s) {
 
 class Accessibility : public ::testing::Test {
   protected:
+    // As the program does; once, since leaving the apartment costs Wine seconds.
+    static void SetUpTestSuite() { CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); }
     void SetUp() override {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
-                                  300, nullptr, nullptr, nullptr, nullptr);
+        parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
+                                  nullptr, nullptr, nullptr);
         view_ = std::make_unique<Win32ResultView>(parent_, Rect{10, 10, 300, 200}, 1);
     }
     void TearDown() override {
         view_.reset();
         DestroyWindow(parent_);
-        CoUninitialize();
     }
     HWND View() const { return view_->Handle(); }
     void Show(const std::u16string& text) {
@@ -63,6 +65,13 @@ class Accessibility : public ::testing::Test {
     static void Pump() {
         MSG m;
         while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+    }
+    // Everything but the view's refresh timer, whenever it comes.
+    static void PumpAllButTimers() {
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, WM_TIMER - 1, PM_REMOVE) ||
+               PeekMessageW(&m, nullptr, WM_TIMER + 1, 0xFFFFFFFF, PM_REMOVE))
+            DispatchMessageW(&m);
     }
     ITextProvider* Text() {
         Ref<IRawElementProviderSimple> element;
@@ -274,16 +283,82 @@ TEST_F(Accessibility, SelectionVisibleRangesPointsAndRectanglesAreTheViews) {
     EXPECT_EQ(SendMessageW(View(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
 }
 
+// Clients may hold the objects longer than the view lives: they then answer that it is
+// gone, and leave nothing in what they would have given.
 TEST_F(Accessibility, ObjectsOutlivingTheViewSayItIsGone) {
+    Show(u"text");
     Ref<ITextProvider> text;
     text.p = Text();
     Ref<ITextRangeProvider> document;
     ASSERT_EQ(text->get_DocumentRange(&document), S_OK);
+    Ref<IAccessible> object;
+    ASSERT_EQ(AccessibleObjectFromWindow(View(), static_cast<DWORD>(OBJID_CLIENT),
+                                         __uuidof(IAccessible), reinterpret_cast<void**>(&object)),
+              S_OK);
     view_.reset();
-    BSTR s = nullptr;
+    auto* garbage = reinterpret_cast<ITextRangeProvider*>(0x1234);
+    BSTR s = reinterpret_cast<BSTR>(0x1234);
     EXPECT_EQ(document->GetText(-1, &s), uia::kElementNotAvailable);
-    Ref<ITextRangeProvider> again;
+    EXPECT_EQ(s, nullptr);
+    ITextRangeProvider* again = garbage;
     EXPECT_EQ(text->get_DocumentRange(&again), uia::kElementNotAvailable);
+    EXPECT_EQ(again, nullptr);
+    ITextRangeProvider* clone = garbage;
+    EXPECT_EQ(document->Clone(&clone), uia::kElementNotAvailable);
+    EXPECT_EQ(clone, nullptr);
+    VARIANT self;
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR value = reinterpret_cast<BSTR>(0x1234);
+    EXPECT_FAILED(object->get_accValue(self, &value));
+    EXPECT_EQ(value, nullptr);
+}
+
+// Finding text reads the range a piece at a time: a match across two pieces is found,
+// forwards and backwards, with or without case.
+TEST_F(Accessibility, FindTextAndAttributes) {
+    std::u16string text(1u << 20, u'x');
+    text.replace(text.size() - 3, 3, u"nee");
+    text += u"dle and Needle\r\n";
+    Show(text);
+    Ref<ITextProvider> provider;
+    provider.p = Text();
+    Ref<ITextRangeProvider> document;
+    ASSERT_EQ(provider->get_DocumentRange(&document), S_OK);
+    const size_t across = (1u << 20) - 3;  // starts in the first piece, ends in the second
+    auto find = [&](const wchar_t* what, BOOL backward, BOOL ignoreCase) -> long long {
+        BSTR needle = SysAllocString(what);
+        Ref<ITextRangeProvider> found;
+        EXPECT_EQ(document->FindText(needle, backward, ignoreCase, &found), S_OK);
+        SysFreeString(needle);
+        if (!found.p) return -1;
+        Ref<ITextRangeProvider> start;
+        document->Clone(&start);
+        start->MoveEndpointByRange(TextPatternRangeEndpoint_End, found.p,
+                                   TextPatternRangeEndpoint_Start);
+        return static_cast<long long>(TextOf(start.p).size());
+    };
+    EXPECT_EQ(find(L"needle", FALSE, FALSE), static_cast<long long>(across));
+    EXPECT_EQ(find(L"needle", TRUE, FALSE), static_cast<long long>(across));
+    EXPECT_EQ(find(L"needle", TRUE, TRUE), static_cast<long long>(across + 11));
+    EXPECT_EQ(find(L"NEEDLE", FALSE, FALSE), -1);
+
+    // Read-only all through; nothing else is known of the text.
+    VARIANT v;
+    ASSERT_EQ(document->GetAttributeValue(uia::kIsReadOnlyAttribute, &v), S_OK);
+    EXPECT_EQ(v.vt, VT_BOOL);
+    EXPECT_EQ(v.boolVal, VARIANT_TRUE);
+    ASSERT_EQ(document->GetAttributeValue(40001 /* font name */, &v), S_OK);
+    EXPECT_EQ(v.vt, VT_UNKNOWN);  // the reserved "not supported" value
+    VariantClear(&v);
+    v.vt = VT_BOOL;
+    v.boolVal = VARIANT_TRUE;
+    Ref<ITextRangeProvider> readOnly;
+    ASSERT_EQ(document->FindAttribute(uia::kIsReadOnlyAttribute, v, FALSE, &readOnly), S_OK);
+    ASSERT_NE(readOnly.p, nullptr);
+    BOOL same = FALSE;
+    readOnly->Compare(document.p, &same);
+    EXPECT_TRUE(same);
 }
 
 // The MSAA events, as a client hooked to them gets them.
@@ -300,7 +375,7 @@ TEST_F(Accessibility, ChangesAreAnnouncedAtThePaceOfTheScreen) {
     Refresh();
     seen.clear();
     for (int i = 0; i < 100; ++i) view_->SetSelText(u"C:\\folder\r\n");  // as a walk does
-    Pump();
+    PumpAllButTimers();
     EXPECT_THAT(seen, ::testing::IsEmpty());  // nothing before the screen catches up
     Refresh();
     const std::pair<DWORD, LONG> value{EVENT_OBJECT_VALUECHANGE, OBJID_CLIENT};
@@ -324,6 +399,7 @@ TEST_F(Accessibility, ChangesAreAnnouncedAtThePaceOfTheScreen) {
 // client (one that has asked for the element).
 std::vector<EVENTID> raised;
 TEST_F(Accessibility, UiaClientsAreToldOfTextAndSelectionChanges) {
+    ASSERT_NE(UiaCore(), nullptr);
     UiaCoreLibrary recording = *UiaCore();
     recording.ClientsAreListening = []() -> BOOL { return TRUE; };
     recording.RaiseAutomationEvent = [](IRawElementProviderSimple*, EVENTID id) {
@@ -331,6 +407,9 @@ TEST_F(Accessibility, UiaClientsAreToldOfTextAndSelectionChanges) {
         return S_OK;
     };
     ReplaceUiaCore(&recording);
+    struct Restore {
+        ~Restore() { ReplaceUiaCore(nullptr); }
+    } restore;
     Ref<IRawElementProviderSimple> element;
     element.p = view_->AutomationElement();
     raised.clear();
@@ -346,7 +425,6 @@ TEST_F(Accessibility, UiaClientsAreToldOfTextAndSelectionChanges) {
     text->get_DocumentRange(&document);
     document->Select();  // a client's selection is announced like the user's
     EXPECT_THAT(raised, ::testing::ElementsAre(uia::kTextSelectionChangedEvent));
-    ReplaceUiaCore(nullptr);
 }
 
 }  // namespace

@@ -49,8 +49,8 @@ bool IsLow(wchar_t c) {
 class EditDifferential : public ::testing::Test {
   protected:
     void SetUp() override {
-        parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 760,
-                                  300, nullptr, nullptr, nullptr, nullptr);
+        parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 760, 300, nullptr,
+                                  nullptr, nullptr, nullptr);
         view_ = std::make_unique<Win32ResultView>(parent_, Rect{10, 10, 340, 200}, 1);
         edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", kEditStyle, 380, 10, 340, 200,
                                 parent_, nullptr, nullptr, nullptr);
@@ -237,7 +237,7 @@ class EditDifferential : public ::testing::Test {
 // wider than 32 bits), scrolls (within range and far beyond) and an insertion.
 TEST_F(EditDifferential, AnswersAsAReadOnlyMultiLineEditBox) {
     std::wstring many;
-    for (int i = 0; i < 3000; ++i) many += L"C:\\folder\\name" + std::to_wstring(i) + L"\r\n";
+    for (int i = 0; i < 4000; ++i) many += L"C:\\folder\\name" + std::to_wstring(i) + L"\r\n";
     const std::wstring longLine(400, L'w');
     const std::vector<std::wstring> texts = {
         L"",

@@ -124,6 +124,11 @@ const RangeCase kRangeCases[] = {
     RangeCase{u"l0\nl1\nl2\nl3", TextUnit::Page, {7, 7}, RangeCase::Expand, 0, {6, 11}, 0},
     RangeCase{kMixed, TextUnit::Document, {5, 5}, RangeCase::Expand, 0, {0, 9}, 0},
     RangeCase{u"", TextUnit::Word, {0, 0}, RangeCase::Expand, 0, {0, 0}, 0},
+    // A range of whole units stays; one of a unit and a part is the unit around its start.
+    RangeCase{kMixed, TextUnit::Line, {0, 9}, RangeCase::Expand, 0, {0, 9}, 0},
+    RangeCase{kMixed, TextUnit::Line, {0, 5}, RangeCase::Expand, 0, {0, 4}, 0},
+    // An insertion point reaches the end of the text, where no line starts.
+    RangeCase{u"ab\r\ncd", TextUnit::Line, {4, 4}, RangeCase::Move, 1, {6, 6}, 1},
     // An endpoint moved past the other takes it along.
     RangeCase{kMixed, TextUnit::Line, {0, 2}, RangeCase::MoveStart, 1, {4, 4}, 1},
     RangeCase{kMixed, TextUnit::Word, {4, 9}, RangeCase::MoveEnd, -2, {4, 4}, -2},
