@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "platform/TextStore.h"
 
 #ifdef _WIN32
@@ -20,12 +21,6 @@
 
 namespace tarnwick::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
 
 // Lines like a listing's, numbered so that no two are alike.
 class Lines {

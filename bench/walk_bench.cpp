@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "bench/Timing.h"
 #include "bench/bench_tree.h"
 #include "window/MemoryForm.h"
 
@@ -24,12 +25,6 @@
 
 namespace tarnwick::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from) {
-    return std::chrono::duration<double>(Clock::now() - from).count();
-}
 
 struct CountingPump : EventPump {
     int DoEvents() override {

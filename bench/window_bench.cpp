@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/Timing.h"
 #include "bench/bench_tree.h"
 #include "platform/memory/MemoryControls.h"
 #include "platform/win32/Win32EventPump.h"
@@ -35,12 +36,6 @@
 
 namespace tarnwick::bench {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-double Seconds(Clock::time_point from, Clock::time_point to = Clock::now()) {
-    return std::chrono::duration<double>(to - from).count();
-}
 
 double Megabytes(size_t bytes) {
     return static_cast<double>(bytes) / 1048576.0;
