@@ -55,26 +55,29 @@ struct FlatStore {
 
 void TrimHeap();
 
-double AppendToStore(size_t count) {
+// Appends `count` lines to a fresh store of either kind; the seconds it took.
+template <class Store, class Append, class CountLines>
+double AppendTo(size_t count, Append append, CountLines lineCount) {
     TrimHeap();
     Lines lines;
-    TextStore store;
+    Store store;
     const auto start = Clock::now();
-    for (size_t i = 0; i < count; ++i) store.ReplaceSelection(lines.Next());
+    for (size_t i = 0; i < count; ++i) append(store, lines.Next());
     const double seconds = Seconds(start);
-    if (store.LineCount() != count + 1) std::printf("MISMATCH: %zu lines\n", store.LineCount());
+    if (lineCount(store) != count + 1) std::printf("MISMATCH: %zu lines\n", lineCount(store));
     return seconds;
 }
 
+double AppendToStore(size_t count) {
+    return AppendTo<TextStore>(
+        count, [](TextStore& s, TextView line) { s.ReplaceSelection(line); },
+        [](const TextStore& s) { return s.LineCount(); });
+}
+
 double AppendToFlat(size_t count) {
-    TrimHeap();
-    Lines lines;
-    FlatStore flat;
-    const auto start = Clock::now();
-    for (size_t i = 0; i < count; ++i) flat.Append(lines.Next());
-    const double seconds = Seconds(start);
-    if (flat.starts.size() != count + 1) std::printf("MISMATCH: %zu lines\n", flat.starts.size());
-    return seconds;
+    return AppendTo<FlatStore>(
+        count, [](FlatStore& s, TextView line) { s.Append(line); },
+        [](const FlatStore& s) { return s.starts.size(); });
 }
 
 void Fill(TextStore& store, size_t count) {
