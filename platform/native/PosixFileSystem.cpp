@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/RunTimeError.h"
@@ -202,18 +203,59 @@ class DescriptorWriter : public FileWriter {
     int fd_;
 };
 
+// A file a symbolic link names is written through the link, which stays as the user made it.
+std::string ThroughLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        std::string to(static_cast<size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1, '\0');
+        const ssize_t n = readlink(path.c_str(), to.data(), to.size());
+        if (n <= 0 || static_cast<size_t>(n) >= to.size()) break;
+        to.resize(static_cast<size_t>(n));
+        const size_t slash = path.rfind('/');
+        path = to[0] == '/' || slash == std::string::npos ? to : path.substr(0, slash + 1) + to;
+    }
+    return path;
+}
+
+// The new file is made beside the target under a short name of its own, so that it fits
+// wherever the target's name fits. Made with the mode a new file gets (the umask applies).
+int CreateBeside(const std::string& target, std::string& temp) {
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+    static unsigned serial = static_cast<unsigned>(getpid()) * 2654435761u;
+    for (int tries = 0;; ++tries) {
+        char name[16];
+        std::snprintf(name, sizeof name, ".~tw%08x", ++serial);
+        temp = folder + name;
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd != -1) return fd;
+        if (errno != EEXIST || tries == 100) throw WriteError(errno);
+    }
+}
+
+// The replacement keeps the old file's owner where this user may give it, and its mode.
+int KeepOwnerAndMode(int fd, const struct stat& old) {
+    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+        [[maybe_unused]] const int ignored = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    }
+    return fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
+}
+
 }  // namespace
 
-// Written beside the target under another name, then renamed over it.
+// Written completely beside the target first, then renamed over it. A target with other
+// hard links gets a file of its own: the other names keep the old listing, since keeping
+// them would mean rewriting the shared file in place, and a failure there loses it.
 void PosixFileSystem::WriteReplacing(TextView path,
                                      const std::function<void(FileWriter&)>& content) {
-    const std::string target = ToBytes(path);
-    struct stat st;
-    if (stat(target.c_str(), &st) == 0 && (S_ISDIR(st.st_mode) || !(st.st_mode & S_IWUSR)))
+    const std::string target = ThroughLinks(ToBytes(path));
+    struct stat old;
+    const bool exists = stat(target.c_str(), &old) == 0;
+    if (exists && (S_ISDIR(old.st_mode) || !(old.st_mode & S_IWUSR)))
         throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
-    std::string temp = target + ".tarnwick-XXXXXX";
-    const int fd = mkstemp(temp.data());
-    if (fd == -1) throw WriteError(errno);
+    std::string temp;
+    const int fd = CreateBeside(target, temp);
     try {
         DescriptorWriter writer(fd);
         content(writer);
@@ -222,8 +264,7 @@ void PosixFileSystem::WriteReplacing(TextView path,
         unlink(temp.c_str());
         throw;
     }
-    int failure = 0;
-    if (fchmod(fd, 0644) != 0) failure = errno;
+    int failure = exists ? KeepOwnerAndMode(fd, old) : 0;
     if (close(fd) != 0 && !failure) failure = errno;
     if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
     if (failure) {

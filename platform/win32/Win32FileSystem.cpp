@@ -14,7 +14,6 @@ std::unique_ptr<FileSystem> MakeFileSystem() {
 }
 
 namespace win32 {
-namespace {}  // namespace
 
 void Win32FileSystem::Close() {
     if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
@@ -132,23 +131,97 @@ class HandleWriter : public FileWriter {
     HANDLE h_;
 };
 
+// A file a link names is written through the link: the link stays as the user made it.
+Text ThroughLink(const Text& target) {
+    const HANDLE h =
+        CreateFileW(W(target), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return target;
+    std::wstring final(32768, L'\0');
+    const DWORD n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    CloseHandle(h);
+    if (n == 0 || n >= final.size()) return target;
+    return Text(FromW(final.data(), n));
+}
+
+// The new file is made beside the target under a short name of its own, so that it fits
+// wherever the target's name fits.
+HANDLE CreateBeside(const Text& target, Text& temp) {
+    const size_t cut = target.find_last_of(u"\\/:");
+    const Text folder = cut == Text::npos ? Text() : target.substr(0, cut + 1);
+    static unsigned serial = GetTickCount() ^ GetCurrentProcessId();
+    for (int tries = 0;; ++tries) {
+        temp = folder + u"~tw";
+        for (unsigned n = ++serial, i = 0; i < 8; ++i, n <<= 4)
+            temp += u"0123456789abcdef"[n >> 28];
+        temp += u".tmp";
+        const HANDLE h = CreateFileW(W(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD code = GetLastError();
+        if (h != INVALID_HANDLE_VALUE || code != ERROR_FILE_EXISTS || tries == 100) {
+            if (h == INVALID_HANDLE_VALUE) throw WriteError(code);
+            return h;
+        }
+    }
+}
+
+// Where the file system can't replace a file in place of another (some network file
+// systems), the new file is moved over the old one instead.
+bool ReplaceUnsupported(DWORD code) {
+    return code == ERROR_NOT_SUPPORTED || code == ERROR_INVALID_FUNCTION ||
+           code == ERROR_INVALID_PARAMETER || code == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// The old file takes the new one's contents and keeps what the user set on it: its
+// attributes, security, alternate streams and creation time. 0, or the error.
+DWORD PutInPlace(const Text& temp, const Text& target, bool targetExists) {
+    if (targetExists) {
+        if (ReplaceFileW(W(target), W(temp), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                         nullptr))
+            return 0;
+        const DWORD code = GetLastError();
+        if (!ReplaceUnsupported(code) && code != ERROR_FILE_NOT_FOUND) return code;
+    }
+    return MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
+}
+
+// What ReplaceFileW keeps of the old file that a move would lose; put back where the file
+// system (or Wine) replaced it by a plain move.
+void KeepAttributesAndCreation(const Text& target, const WIN32_FILE_ATTRIBUTE_DATA& old) {
+    constexpr DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    WIN32_FILE_ATTRIBUTE_DATA now{};
+    if (!GetFileAttributesExW(W(target), GetFileExInfoStandard, &now)) return;
+    if ((now.dwFileAttributes & kSettable) != (old.dwFileAttributes & kSettable))
+        SetFileAttributesW(W(target), (now.dwFileAttributes & ~kSettable & ~FILE_ATTRIBUTE_NORMAL) |
+                                          (old.dwFileAttributes & kSettable));
+    if (CompareFileTime(&now.ftCreationTime, &old.ftCreationTime) == 0) return;
+    const HANDLE h = CreateFileW(W(target), FILE_WRITE_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    SetFileTime(h, &old.ftCreationTime, nullptr, nullptr);
+    CloseHandle(h);
+}
+
 }  // namespace
 
-// Written beside the target under another name, then moved over it.
+// Written completely beside the target first, then put in its place.
 void Win32FileSystem::WriteReplacing(TextView path,
                                      const std::function<void(FileWriter&)>& content) {
-    const Text target = LongPath(path);
-    const DWORD existing = GetFileAttributesW(W(target));
-    if (existing != INVALID_FILE_ATTRIBUTES &&
-        (existing & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    Text target = LongPath(path);
+    WIN32_FILE_ATTRIBUTE_DATA old{};
+    bool exists = GetFileAttributesExW(W(target), GetFileExInfoStandard, &old);
+    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        target = ThroughLink(target);
+        exists = GetFileAttributesExW(W(target), GetFileExInfoStandard, &old);
+    }
+    if (exists && (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
-    static unsigned serial = 0;
-    const std::string suffix =
-        ".tarnwick-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
-    const Text temp = target + Text(suffix.begin(), suffix.end());
-    const HANDLE h =
-        CreateFileW(W(temp), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) throw WriteError(GetLastError());
+    Text temp;
+    const HANDLE h = CreateBeside(target, temp);
     try {
         HandleWriter writer(h);
         content(writer);
@@ -159,12 +232,12 @@ void Win32FileSystem::WriteReplacing(TextView path,
     }
     DWORD failure = 0;
     if (!CloseHandle(h)) failure = GetLastError();
-    if (!failure && !MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING))
-        failure = GetLastError();
+    if (!failure) failure = PutInPlace(temp, target, exists);
     if (failure) {
         DeleteFileW(W(temp));
         throw WriteError(failure);
     }
+    if (exists) KeepAttributesAndCreation(target, old);
 }
 
 }  // namespace win32

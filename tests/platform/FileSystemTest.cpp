@@ -3,6 +3,13 @@
 #include <fstream>
 #include <iterator>
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -135,6 +142,84 @@ TEST_F(WriteReplacingTest, AFailureHalfWayLeavesTheOldFileAndNothingBesideIt) {
     EXPECT_EQ(Read(u"file.txt"), "old listing");
     EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden"));
 }
+
+// The longest names the file system takes: the file made beside them while the new one is
+// written must fit too.
+TEST_F(WriteReplacingTest, NamesAtTheLengthLimitAreSavedAndReplaced) {
+    const Text names[] = {Text(251, u'n') + u".txt", Text(255, u'm')};
+    for (const Text& name : names) {
+        for (const char* listing : {"new", "replaced"}) {
+            SCOPED_TRACE(listing);
+            fs->WriteReplacing(tree.Path(name), [&](FileWriter& f) { f.Write(listing); });
+            EXPECT_EQ(Read(name), listing);
+        }
+    }
+    EXPECT_THAT(Names(),
+                UnorderedElementsAre(u"file.txt", u"folder", u".hidden", names[0], names[1]));
+}
+
+#ifdef _WIN32
+
+// Replacing keeps what the user set on the old file: here its hidden and system marks.
+// (Its creation time is kept too on Windows; Wine cannot set one.)
+TEST_F(WriteReplacingTest, ReplacingKeepsTheFilesAttributes) {
+    tree.File(u"kept.txt");
+    tree.Hide(u"kept.txt");
+    tree.MarkSystem(u"kept.txt");
+    fs->WriteReplacing(tree.Path(u"kept.txt"), [](FileWriter& f) { f.Write("new"); });
+    EXPECT_EQ(Read(u"kept.txt"), "new");
+    const DWORD a = GetFileAttributesW(tree.FsPath(u"kept.txt").c_str());
+    EXPECT_EQ(a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM),
+              DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM});
+    const auto entries = std::distance(std::filesystem::directory_iterator(tree.FsPath(u"")),
+                                       std::filesystem::directory_iterator{});
+    EXPECT_EQ(entries, 4);  // nothing left beside it
+}
+
+#else
+
+mode_t ModeOf(const std::filesystem::path& p) {
+    struct stat st {};
+    EXPECT_EQ(stat(p.c_str(), &st), 0);
+    return st.st_mode & 07777;
+}
+
+// Replacing keeps what the user set on the old file: its mode; a new file gets the mode the
+// umask gives.
+TEST_F(WriteReplacingTest, ReplacingKeepsTheModeAndANewFileFollowsTheUmask) {
+    for (const mode_t mode : {0600, 0640, 0664, 0604}) {
+        SCOPED_TRACE(mode);
+        std::ofstream(tree.FsPath(u"kept.txt")) << "old";
+        ASSERT_EQ(chmod(tree.FsPath(u"kept.txt").c_str(), mode), 0);
+        fs->WriteReplacing(tree.Path(u"kept.txt"), [](FileWriter& f) { f.Write("new"); });
+        EXPECT_EQ(Read(u"kept.txt"), "new");
+        EXPECT_EQ(ModeOf(tree.FsPath(u"kept.txt")), mode);
+    }
+    for (const mode_t mask : {022, 077}) {
+        SCOPED_TRACE(mask);
+        const mode_t previous = umask(mask);
+        std::filesystem::remove(tree.FsPath(u"new.txt"));
+        fs->WriteReplacing(tree.Path(u"new.txt"), [](FileWriter& f) { f.Write("x"); });
+        umask(previous);
+        EXPECT_EQ(ModeOf(tree.FsPath(u"new.txt")), 0666 & ~mask);
+    }
+}
+
+// Saving onto a symbolic link writes the file it names, through a chain of links and a
+// relative one; the links stay links.
+TEST_F(WriteReplacingTest, ALinkIsWrittenThroughAndStaysALink) {
+    tree.Folder(u"folder/deeper");
+    std::ofstream(tree.FsPath(u"folder/deeper/real.txt")) << "old";
+    ASSERT_EQ(symlink("deeper/real.txt", tree.FsPath(u"folder/inner").c_str()), 0);
+    ASSERT_EQ(symlink(tree.FsPath(u"folder/inner").c_str(), tree.FsPath(u"outer").c_str()), 0);
+    fs->WriteReplacing(tree.Path(u"outer"), [](FileWriter& f) { f.Write("new"); });
+    EXPECT_EQ(Read(u"folder/deeper/real.txt"), "new");
+    EXPECT_TRUE(std::filesystem::is_symlink(tree.FsPath(u"outer")));
+    EXPECT_TRUE(std::filesystem::is_symlink(tree.FsPath(u"folder/inner")));
+    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden", u"outer"));
+}
+
+#endif
 
 }  // namespace
 }  // namespace tarnwick::testing
