@@ -51,12 +51,34 @@ class Walk {
     // The enumeration phase: the activation goes on to its listing phase only when it
     // collected something and no stop was asked for.
     void Enter(int32_t Layer) {
-        if (path_.empty() || path_.back() != kSeparator) path_ += kSeparator;
+        if (path_.empty() || path_.back() != kSeparator) {
+            path_ += kSeparator;
+            literal_ += kSeparator;
+        }
+        if (stack_.empty()) StartLiteral();
         Activation a(path_.size(), Layer);
         const bool listing = Collect(a);
         files_.EndFind();  // a stop can leave the enumeration unfinished
-        path_.resize(a.pathLength);
+        Cut(a.pathLength);
         if (listing) stack_.push_back(std::move(a));
+    }
+
+    // The file system is handed each path in its literal form: the starting folder as the
+    // file system reads it, then the names exactly as it gave them. The lines show path_,
+    // the starting folder as typed.
+    void StartLiteral() {
+        literal_ = files_.LiteralFolder(path_);
+        shownRoot_ = path_.size();
+        literalRoot_ = literal_.size();
+    }
+    size_t LiteralLength(size_t pathLength) const { return pathLength - shownRoot_ + literalRoot_; }
+    void Cut(size_t pathLength) {
+        path_.resize(pathLength);
+        literal_.resize(LiteralLength(pathLength));
+    }
+    void Append(TextView name) {
+        path_ += name;
+        literal_ += name;
     }
 
     bool Collect(Activation& a) {
@@ -64,7 +86,7 @@ class Walk {
         // A folder slow to open (Wine reads a whole folder at once) pumps while it opens,
         // as does the extra pump below.
         const auto pumpWhileWaiting = [this] { return PumpAndCheckStop(); };
-        for (TextView name = files_.FindFirst(path_, form_.DirAttr, pumpWhileWaiting);
+        for (TextView name = files_.FindFirst(literal_, form_.DirAttr, pumpWhileWaiting);
              !name.empty(); name = files_.FindNext()) {
             if (IsDotOrDotDot(name)) {
                 if (PumpAndCheckStop()) return false;
@@ -77,10 +99,10 @@ class Walk {
                 if (form_.clock() - lastPump_ >= kPumpIntervalMs && PumpAndCheckStop())
                     return false;
             }
-            path_.resize(a.pathLength);
-            path_ += name;  // the entry's full path
-            if (!form_.TestPath(path_)) continue;
-            if (form_.DirsOnly && !HasFolderBit(files_.GetAttributes(path_))) continue;
+            Cut(a.pathLength);
+            Append(name);  // the entry's full path
+            if (!form_.TestPath(literal_)) continue;
+            if (form_.DirsOnly && !HasFolderBit(files_.GetAttributes(literal_))) continue;
             a.names.Add(name, files_.EnumeratedAttributes());
         }
         if (a.names.Count() == 0) return false;
@@ -93,8 +115,8 @@ class Walk {
         Activation& a = stack_.back();
         const CollectedNames::Entry entry = a.names[a.index++];
         const int32_t Layer = a.Layer;
-        path_.resize(a.pathLength);
-        path_ += entry.name;
+        Cut(a.pathLength);
+        Append(entry.name);
         if (form_.NoPath) {
             line_.assign(static_cast<size_t>(std::max(Layer - 1, 0)) * 4, u' ');
             line_ += entry.name;
@@ -108,19 +130,22 @@ class Walk {
     // The descent test answers from the enumeration where it returned the attributes;
     // an entry whose attributes can't be read is entered all the same.
     bool IsFolderToEnter(const CollectedNames::Entry& entry) {
-        const auto attributes = entry.attributes ? entry.attributes : files_.GetAttributes(path_);
+        const auto attributes =
+            entry.attributes ? entry.attributes : files_.GetAttributes(literal_);
         if (attributes && !(*attributes & attr::Folder)) return false;
         return !(attributes && (*attributes & attr::Link) && LeadsBack());
     }
 
     // A link to the folder itself, to a folder the walk is in, or to a folder above the
-    // one the walk started in, is listed but not entered.
+    // one the walk started in, is listed but not entered. The folders above are found
+    // through "..", which only the usual path rules resolve: they are asked as typed.
     bool LeadsBack() {
-        const auto target = files_.Identity(path_);
+        const auto target = files_.Identity(literal_);
         if (!target) return false;
         for (Activation& a : stack_) {
             if (!a.identityRead) {
-                a.identity = files_.Identity(TextView(path_).substr(0, a.pathLength));
+                a.identity =
+                    files_.Identity(TextView(literal_).substr(0, LiteralLength(a.pathLength)));
                 a.identityRead = true;
             }
             if (a.identity == target) return true;
@@ -153,6 +178,9 @@ class Walk {
     frmMain& form_;
     FileSystem& files_;
     Text path_;
+    Text literal_;
+    size_t shownRoot_ = 0;
+    size_t literalRoot_ = 0;
     Text line_;
     std::vector<Activation> stack_;
     int64_t lastPump_;

@@ -57,6 +57,11 @@ class FileSystem {
     // The attributes that the enumeration returned with its last name, when it did.
     virtual std::optional<uint32_t> EnumeratedAttributes() = 0;
 
+    // The form of a walk's starting folder to which the walk appends the names it was
+    // given, so that every call takes them literally wherever they lead. Windows' usual
+    // path rules would drop a name's final dots and blanks ("same.\" would open "same\").
+    virtual Text LiteralFolder(TextView folder) { return Text(folder); }
+
     // Attribute query of a full path; nothing when the attributes can't be read.
     // A query for the entry just enumerated is answered without asking the disk again.
     virtual std::optional<uint32_t> GetAttributes(TextView path) = 0;

@@ -10,25 +10,43 @@ namespace {
 constexpr size_t kClassicLimit = 240;  // MAX_PATH, less room for "\*" and an 8.3 name
 constexpr TextView kLongPrefix = u"\\\\?\\";
 
+bool IsAbsolute(TextView path) {
+    return (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') || path.starts_with(u"\\\\");
+}
+
+// The full form of `path`, resolved by the usual rules; empty when it can't be.
+Text FullPath(TextView path) {
+    const Text typed(path);
+    const DWORD needed = GetFullPathNameW(W(typed), 0, nullptr, nullptr);
+    if (needed == 0) return {};
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(W(typed), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return {};
+    return Text(FromW(full.data(), length));
+}
+
+Text Prefixed(TextView full) {
+    if (full.starts_with(u"\\\\.\\")) return Text(kLongPrefix).append(full.substr(4));  // a device
+    if (full.starts_with(u"\\\\")) return Text(u"\\\\?\\UNC\\").append(full.substr(2));
+    return Text(kLongPrefix).append(full);
+}
+
 }  // namespace
 
 Text LongPath(TextView path) {
     if (path.starts_with(kLongPrefix)) return Text(path);
-    const bool absolute =
-        (path.size() >= 3 && path[1] == u':' && path[2] == u'\\') || path.starts_with(u"\\\\");
-    if (absolute && path.size() < kClassicLimit) return Text(path);
+    if (IsAbsolute(path) && path.size() < kClassicLimit) return Text(path);
     // A relative path is judged by the length of its full form.
-    const Text typed(path);
-    const DWORD needed = GetFullPathNameW(W(typed), 0, nullptr, nullptr);
-    if (needed == 0) return typed;
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(W(typed), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return typed;
-    const TextView f = FromW(full.data(), length);
-    if (f.size() < kClassicLimit) return typed;
-    if (f.starts_with(u"\\\\.\\")) return Text(kLongPrefix).append(f.substr(4));  // a device path
-    if (f.starts_with(u"\\\\")) return Text(u"\\\\?\\UNC\\").append(f.substr(2));
-    return Text(kLongPrefix).append(f);
+    const Text full = FullPath(path);
+    if (full.empty()) return Text(path);
+    if (full.size() < kClassicLimit) return Text(path);
+    return Prefixed(full);
+}
+
+Text LiteralPath(TextView path) {
+    if (path.starts_with(kLongPrefix)) return Text(path);
+    const Text full = FullPath(path);
+    return full.empty() ? Text(path) : Prefixed(full);
 }
 
 bool IsDriveRoot(TextView folder) {

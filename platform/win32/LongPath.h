@@ -7,6 +7,11 @@ namespace tarnwick::win32 {
 // the "\\?\" form, so that it works at any length; a shorter one stays as the user typed it.
 Text LongPath(TextView path);
 
+// The "\\?\" form of `path` at any length: what the usual rules make of `path` itself, to
+// which names can then be appended and are taken literally (the rules would drop a name's
+// final dots and blanks, so "same.\" would open "same\").
+Text LiteralPath(TextView path);
+
 // "C:\", "\\?\C:\" or "\": a root that gives no "." and "..".
 bool IsDriveRoot(TextView folder);
 

@@ -56,6 +56,10 @@ std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {
     return data_.dwFileAttributes;
 }
 
+Text Win32FileSystem::LiteralFolder(TextView folder) {
+    return LiteralPath(folder);
+}
+
 bool Win32FileSystem::IsLastEntry(TextView path) const {
     if (find_ == INVALID_HANDLE_VALUE) return false;
     const TextView name = Name();

@@ -16,6 +16,7 @@ class Win32FileSystem : public FileSystem {
     TextView FindNext() override;
     void EndFind() override { Close(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
+    Text LiteralFolder(TextView folder) override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;

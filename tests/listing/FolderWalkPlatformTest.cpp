@@ -18,6 +18,54 @@ using ::testing::ElementsAreArray;
 using ::testing::IsEmpty;
 using ::testing::UnorderedElementsAreArray;
 
+// A folder or file made under exactly the name given, which Windows' usual path rules
+// would change when it ends in dots or blanks.
+void MakeLiteral(TempTree& tree, TextView relative, bool folder) {
+#ifdef _WIN32
+    const std::wstring p = L"\\\\?\\" + tree.FsPath(relative).wstring();
+    if (folder) {
+        ASSERT_TRUE(CreateDirectoryW(p.c_str(), nullptr)) << Narrow(relative);
+    } else {
+        const HANDLE h = CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE) << Narrow(relative);
+        CloseHandle(h);
+    }
+#else
+    folder ? tree.Folder(relative) : tree.File(relative);
+#endif
+}
+
+// Each folder lies beside the sibling that the rules would make of its name; each is
+// listed and entered under its own name, in both forms of line.
+TEST_F(WalkTest, NamesEndingInDotsOrBlanksAreTakenLiterally) {
+    const std::pair<Text, Text> folders[] = {
+        {u"same", u"a"},   {u"same.", u"b"}, {u"two..", u"c"},   {u"two.", u"d"},
+        {u"blank ", u"e"}, {u"blank", u"f"}, {u"dots . .", u"g"}};
+    std::vector<Text> expected;
+    for (const auto& [folder, file] : folders) {
+        MakeLiteral(tree, folder, true);
+        MakeLiteral(tree, folder + u"/" + file, false);
+        MakeLiteral(tree, folder + u"/" + file + u".", false);
+        expected.push_back(P(folder));
+        expected.push_back(P(folder + u"/" + file));
+        expected.push_back(P(folder + u"/" + file + u"."));
+    }
+    Set({});
+    const auto lines = List(tree.Root());
+    EXPECT_THAT(lines, UnorderedElementsAreArray(expected));
+    ExpectDepthFirst(lines, tree.Root());
+
+    form.txtResult.SetText(u"");
+    Set({.bare = true});
+    const auto bare = List(tree.Root());
+    ASSERT_EQ(bare.size(), lines.size());
+    for (size_t i = 0; i < bare.size(); ++i) {
+        const size_t slash = lines[i].find_last_of(kSeparator);
+        const bool inside = lines[i].substr(0, slash) != tree.Root();
+        EXPECT_EQ(bare[i], (inside ? u"    " : u"") + lines[i].substr(slash + 1));
+    }
+}
+
 #ifdef _WIN32
 
 TEST_F(WalkTest, SystemEntriesAreNeverListed) {

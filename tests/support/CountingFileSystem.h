@@ -33,6 +33,7 @@ class CountingFileSystem : public FileSystem {
     TextView FindNext() override { return real_.FindNext(); }
     void EndFind() override { real_.EndFind(); }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
+    Text LiteralFolder(TextView folder) override { return real_.LiteralFolder(folder); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
         ++attributeQueries;
         if (Fails(unreadableEntries, path)) return std::nullopt;
