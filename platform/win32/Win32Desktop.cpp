@@ -3,7 +3,6 @@
 #include <cderr.h>
 #include <commdlg.h>
 
-#include <algorithm>
 #include <string>
 
 #include "platform/win32/Wide.h"
@@ -33,22 +32,10 @@ void Win32Desktop::Launch(TextView commandLine, int showState) {
 
 namespace {
 
-std::string Ansi(TextView text) {
-    if (text.empty()) return {};
-    const auto* w = reinterpret_cast<const wchar_t*>(text.data());
-    const int n = static_cast<int>(text.size());
-    std::string out(
-        static_cast<size_t>(WideCharToMultiByte(CP_ACP, 0, w, n, nullptr, 0, nullptr, nullptr)),
-        '\0');
-    WideCharToMultiByte(CP_ACP, 0, w, n, out.data(), static_cast<int>(out.size()), nullptr,
-                        nullptr);
-    return out;
-}
-
 // The common dialog library is loaded at the first save rather than at start-up: it is
 // large (over 5 MB of working set under Wine), and many runs never save.
 struct CommonDialogs {
-    decltype(&GetSaveFileNameA) getSaveFileName = nullptr;
+    decltype(&GetSaveFileNameW) getSaveFileName = nullptr;
     decltype(&CommDlgExtendedError) extendedError = nullptr;
 };
 
@@ -62,7 +49,7 @@ const CommonDialogs& Comdlg32() {
         CommonDialogs d;
         const HMODULE m = LoadLibraryExW(L"comdlg32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
         if (m) {
-            d.getSaveFileName = Export<decltype(&GetSaveFileNameA)>(m, "GetSaveFileNameA");
+            d.getSaveFileName = Export<decltype(&GetSaveFileNameW)>(m, "GetSaveFileNameW");
             d.extendedError = Export<decltype(&CommDlgExtendedError)>(m, "CommDlgExtendedError");
         }
         return d;
@@ -70,26 +57,19 @@ const CommonDialogs& Comdlg32() {
     return dialogs;
 }
 
-Text FromAnsi(const char* s) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, s, -1, nullptr, 0);
-    std::wstring w(static_cast<size_t>(std::max(n, 1)), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, s, -1, w.data(), n);
-    return Text(FromW(w.c_str()));
-}
-
 }  // namespace
 
-// The request in its ANSI form. Its size is that of the record without the members that
-// later systems appended: 76 bytes on 32-bit Windows, and the same layout's size here.
+// The request in its wide form, so that any name the file system takes can be chosen. Its
+// size is that of the record without the members that later systems appended.
 std::optional<Text> Win32Desktop::ShowSaveDialog(const SaveRequest& request) {
-    const std::string filter = Ansi(request.filter);
-    const std::string title = Ansi(request.title);
-    const std::string extension = Ansi(request.defaultExtension);
+    const std::wstring filter(request.filter.begin(), request.filter.end());
+    const std::wstring title(request.title.begin(), request.title.end());
+    const std::wstring extension(request.defaultExtension.begin(), request.defaultExtension.end());
     // No initial name; the rest is not NUL, so that a path cut off at the buffer's end shows.
-    std::string file(request.fileBufferSize, '\x01');
-    file[0] = '\0';
-    OPENFILENAMEA ofn{};
-    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+    std::wstring file(request.fileBufferSize, L'\x01');
+    file[0] = L'\0';
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
     ofn.hwndOwner = owner_;
     ofn.hInstance = GetModuleHandleW(nullptr);
     ofn.lpstrFilter = filter.c_str();
@@ -106,13 +86,11 @@ std::optional<Text> Win32Desktop::ShowSaveDialog(const SaveRequest& request) {
         return std::nullopt;
     }
     if (!dialogs.getSaveFileName(&ofn)) return std::nullopt;
-    // Wine's ANSI dialog reports success for a path that fits the buffer in characters but
-    // not in bytes, and leaves it cut off with no error of its own.
-    if (file.find('\0') == std::string::npos) {
+    if (file.find(L'\0') == std::wstring::npos) {  // never a path cut off at the buffer's end
         ownError_ = FNERR_BUFFERTOOSMALL;
         return std::nullopt;
     }
-    return FromAnsi(file.c_str());
+    return Text(FromW(file.c_str()));
 }
 
 uint32_t Win32Desktop::SaveDialogError() {
