@@ -18,11 +18,11 @@ constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
 // The listing in the ANSI code page, read and converted a piece at a time. A text the code
 // page cannot hold exactly is written afresh as UTF-8 rather than lose characters; true
-// then.
+// then. Where the ANSI code page is UTF-8 itself, its text is exact and takes no mark.
 bool frmMain::WriteListing(FileWriter& file) const {
     bool exact = true;
     txtResult.ForEachPiece([&](TextView piece) {
-        const std::optional<std::string> bytes = ToAnsiExactly(piece);
+        const std::optional<std::string> bytes = ToCodePageExactly(piece, ansiCodePage);
         if (bytes) file.Write(*bytes);
         exact = bytes.has_value();
         return exact;

@@ -1,5 +1,6 @@
 #pragma once
 // The system's ANSI code page, for the saved listing.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -7,9 +8,14 @@
 
 namespace tarnwick {
 
-// The text in the ANSI code page, or nothing when the code page cannot hold every
-// character exactly (no look-alikes, no "?").
-std::optional<std::string> ToAnsiExactly(TextView text);
+inline constexpr uint32_t kUtf8CodePage = 65001;  // Windows' "Unicode UTF-8" option
+
+// The system's ANSI code page. Natively the program stands in for a Chinese Windows: 936.
+uint32_t AnsiCodePage();
+
+// The text in `codePage`, or nothing when the code page cannot hold every character
+// exactly (no look-alikes, no "?", no replacement character).
+std::optional<std::string> ToCodePageExactly(TextView text, uint32_t codePage);
 
 // UTF-8 for text that the code page cannot hold.
 std::string ToUtf8(TextView text);

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "listing/ListingFields.h"
+#include "platform/Ansi.h"
 #include "platform/Controls.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
@@ -66,6 +67,7 @@ class frmMain : public ListingFields, public frmMainControls {
     EventPump& events;
     Desktop& desktop;
     std::function<int64_t()> clock = SteadyMilliseconds;  // for the walk's timed pumps
+    uint32_t ansiCodePage = AnsiCodePage();               // the saved listing's
 
     static int64_t SteadyMilliseconds() {
         return std::chrono::duration_cast<std::chrono::milliseconds>(

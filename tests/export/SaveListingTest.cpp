@@ -70,6 +70,42 @@ TEST_F(SaveTest, ATextTheCodePageCannotHoldIsSavedAsUtf8) {
     EXPECT_EQ(Read(u"u.txt"), "\xEF\xBB\xBF\xF0\x9F\x93\x81 \xE7\x85\xA7\xE7\x89\x87\r\n");
 }
 
+// Windows' "Unicode UTF-8" option makes the ANSI code page UTF-8: its text is then exact,
+// written without a byte-order mark, and only a lone surrogate needs the fallback.
+TEST_F(SaveTest, UnderTheUtf8CodePageTheListingIsExactUtf8) {
+#ifdef _WIN32
+    const std::string loneSurrogate = "\xEF\xBF\xBD";
+#else
+    const std::string loneSurrogate = "\xFF";
+#endif
+    struct Case {
+        Text listing;
+        std::string bytes;
+        Text title;
+    };
+    const Case cases[] = {
+        {u"C:\\数据\\\U0001F4C1 한국어\r\n",
+         "C:\\\xE6\x95\xB0\xE6\x8D\xAE\\\xF0\x9F\x93\x81 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4\r\n",
+         u"保存成功。"},
+        {u"", "", u"保存成功。"},
+        // A lone surrogate: Windows writes the replacement character; natively it stands
+        // for a byte of a name that is not UTF-8, and that byte is written back.
+        {Text(u"a") + u'\xDCFF' + u"\r\n",
+         "\xEF\xBB\xBF"
+         "a" +
+             loneSurrogate + "\r\n",
+         u"保存成功。（UTF-8）"},
+    };
+    form.ansiCodePage = kUtf8CodePage;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.listing));
+        form.txtResult.SetText(c.listing);
+        Save(u"utf8.txt");
+        EXPECT_EQ(form.Me.GetCaption(), c.title);
+        EXPECT_EQ(Read(u"utf8.txt"), c.bytes);
+    }
+}
+
 // A long listing is converted a piece at a time; no character may be cut in two or lost
 // where one piece ends and the next begins.
 TEST_F(SaveTest, ALongListingSavesEveryCharacter) {
