@@ -113,8 +113,14 @@ Text Win32DriveList::GetDrive() const {
     return i < 0 ? Text() : drives_[static_cast<size_t>(i)].text;
 }
 
+// A letter the list doesn't hold may name a drive mapped or plugged in since it was read.
 void Win32DriveList::SetDrive(TextView drive) {
-    const int i = drive.empty() ? -1 : IndexOf(Lower(drive[0]));
+    const char16_t letter = drive.empty() ? 0 : Lower(drive[0]);
+    int i = IndexOf(letter);
+    if (i < 0 && letter >= u'a' && letter <= u'z') {
+        Fill(SelectedLetter());
+        i = IndexOf(letter);
+    }
     if (i < 0) throw MakeError(error::DeviceUnavailable);
     if (i == SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)) return;
     SendMessageW(hwnd_, CB_SETCURSEL, i, 0);
