@@ -12,6 +12,7 @@
 #include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32EventPump.h"
 #include "tests/support/TempTree.h"
+#include "window/Design.h"
 #include "window/NumberText.h"
 #include "window/win32/Win32Form.h"
 
@@ -189,6 +190,25 @@ TEST_F(RealWindowTest, CtrlAAndCtrlCCopyTheListing) {
     EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"C:\\a\r\n文件夹\r\n");
     GlobalUnlock(data);
     CloseClipboard();
+}
+
+// The drive list's icons made its items higher than the designed closed box; the field and
+// the icons now fit the design, also after the list has dropped down and closed.
+TEST_F(RealWindowTest, TheClosedDriveListIsAsHighAsDesigned) {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (dpi != 96) GTEST_SKIP() << "the design's pixels are at 96 DPI";
+    const HWND list = app.drDrive.Handle();
+    auto height = [list] {
+        RECT r;
+        GetWindowRect(list, &r);
+        return static_cast<float>(r.bottom - r.top);
+    };
+    EXPECT_EQ(height(), design::drDrive.height);
+    SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(height(), design::drDrive.height);
 }
 
 // Wine lays out a line of n digits in time quadratic in n. However a long number comes into
