@@ -18,18 +18,18 @@ HICON SmallShellIcon(SHSTOCKICONID id) {
     return loaded[id] = icon;
 }
 
-void DrawIconItem(const DRAWITEMSTRUCT& item, HICON icon, int indent, const wchar_t* text) {
-    constexpr int kIconSize = 16;
+void DrawIconItem(const DRAWITEMSTRUCT& item, HICON icon, int indent, const wchar_t* text,
+                  int iconSize) {
     const bool selected = item.itemState & ODS_SELECTED;
     const HDC dc = item.hDC;
     RECT r = item.rcItem;
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     r.left += indent;
-    const int size = std::min<int>(kIconSize, r.bottom - r.top);
+    const int size = std::min<int>(iconSize, r.bottom - r.top);
     if (icon)
         DrawIconEx(dc, r.left + 2, r.top + (r.bottom - r.top - size) / 2, icon, size, size, 0,
                    nullptr, DI_NORMAL);
-    r.left += kIconSize + 6;
+    r.left += iconSize + 6;
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     DrawTextW(dc, text, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

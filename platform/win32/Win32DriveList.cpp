@@ -39,6 +39,12 @@ Text Description(const wchar_t* root, UINT type) {
     return Text(FromW(name));
 }
 
+int WindowHeight(HWND hwnd) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return r.bottom - r.top;
+}
+
 HICON DriveIcon(char16_t letter, UINT type) {
     SHSTOCKICONID id = SIID_DRIVEFIXED;
     switch (type) {
@@ -70,9 +76,20 @@ Win32DriveList::Win32DriveList(HWND parent, Rect r)
                                    WS_TABSTOP,
                                {r.left, r.top, r.width, 200}, 1),
                    r, 1) {
-    const auto itemHeight = SendMessageW(hwnd_, CB_GETITEMHEIGHT, 0, 0);
-    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, std::max<LRESULT>(itemHeight, 18));  // the icons
+    FitHeight(Px(r.height));
     Fill(CurrentDriveLetter());
+}
+
+// The closed box at `height`, the list's items as high as its field; the icons are drawn
+// at the item's height. What the field's height counts differs (Wine adds two pixels), so
+// the border around it is measured by setting the field's present height once.
+void Win32DriveList::FitHeight(int height) {
+    constexpr auto kField = static_cast<WPARAM>(-1);
+    const auto field = SendMessageW(hwnd_, CB_GETITEMHEIGHT, kField, 0);
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, kField, field);
+    const int border = WindowHeight(hwnd_) - static_cast<int>(field);
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, kField, std::max(height - border, 1));
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, SendMessageW(hwnd_, CB_GETITEMHEIGHT, kField, 0));
 }
 
 // The system's drives, asked afresh, with `selected` selected when it is still there.
@@ -113,8 +130,14 @@ Text Win32DriveList::GetDrive() const {
     return i < 0 ? Text() : drives_[static_cast<size_t>(i)].text;
 }
 
+// A letter the list doesn't hold may name a drive mapped or plugged in since it was read.
 void Win32DriveList::SetDrive(TextView drive) {
-    const int i = drive.empty() ? -1 : IndexOf(Lower(drive[0]));
+    const char16_t letter = drive.empty() ? 0 : Lower(drive[0]);
+    int i = IndexOf(letter);
+    if (i < 0 && letter >= u'a' && letter <= u'z') {
+        Fill(SelectedLetter());
+        i = IndexOf(letter);
+    }
     if (i < 0) throw MakeError(error::DeviceUnavailable);
     if (i == SendMessageW(hwnd_, CB_GETCURSEL, 0, 0)) return;
     SendMessageW(hwnd_, CB_SETCURSEL, i, 0);
@@ -132,7 +155,7 @@ void Win32DriveList::OnCommand(int code) {
 void Win32DriveList::OnDrawItem(const DRAWITEMSTRUCT& item) {
     if (item.itemID >= drives_.size()) return;  // also the empty selection field (-1)
     const Drive& d = drives_[item.itemID];
-    DrawIconItem(item, d.icon, 0, W(d.text));
+    DrawIconItem(item, d.icon, 0, W(d.text), item.rcItem.bottom - item.rcItem.top);
 }
 
 }  // namespace tarnwick::win32

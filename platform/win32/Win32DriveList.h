@@ -21,6 +21,7 @@ class Win32DriveList : public Win32Control<DriveList> {
         Text text;        // "c: [label]"
         HICON icon;       // the shell's, not ours to destroy
     };
+    void FitHeight(int height);
     void Fill(char16_t selected);
     int IndexOf(char16_t letter) const;
     char16_t SelectedLetter() const;

@@ -1,6 +1,7 @@
 #pragma once
 // A single-line edit box. Every write notifies once, also of an unchanged text; each
 // change the user makes notifies; key presses reach onKeyDown before the box handles them.
+// A long text comes in masked, which the system lays out in linear time.
 #include "platform/win32/Win32Control.h"
 
 namespace tarnwick::win32 {
@@ -13,7 +14,7 @@ class Win32TextBox : public Win32Control<TextBox> {
     void OnCommand(int code) override;
 
   private:
-    static LRESULT CALLBACK KeyProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    static LRESULT CALLBACK BoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     bool writing_ = false;
 };
 

@@ -3,7 +3,11 @@
 // drive letter that leads nowhere stands for a dead network drive.
 #include <windows.h>
 
+#include <winioctl.h>
+
+#include <cstring>
 #include <optional>
+#include <vector>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -34,6 +38,78 @@ Text ListText(HWND list, UINT getText, int i) {
 char16_t Lower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
+
+// A drive that appears while the program runs, leading to `folder`; gone again at the end.
+// On Windows a subst drive; Wine lists those but can't open them, so there the drive is
+// made as Wine's configuration tool makes one, through the mount manager.
+class AddedDrive {
+  public:
+    AddedDrive(char16_t letter, TextView folder)
+        : letter_(letter), device_{static_cast<wchar_t>(letter), L':'}, root_(device_ + L"\\") {
+        if (DefineDosDeviceW(0, device_.c_str(), W(Text(folder)))) {
+            if (GetDriveTypeW(root_.c_str()) != DRIVE_NO_ROOT_DIR) return;
+            DefineDosDeviceW(DDD_REMOVE_DEFINITION, device_.c_str(), W(Text(folder)));
+        }
+        mounted_ = Mount(UnixName(folder).c_str(), DRIVE_FIXED);
+    }
+    ~AddedDrive() {
+        if (mounted_) {
+            Mount(nullptr, DRIVE_NO_ROOT_DIR);
+        } else {
+            DefineDosDeviceW(DDD_REMOVE_DEFINITION, device_.c_str(), nullptr);
+        }
+    }
+    AddedDrive(const AddedDrive&) = delete;
+    AddedDrive& operator=(const AddedDrive&) = delete;
+    bool Readable() const { return GetFileAttributesW(root_.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+  private:
+    static std::string UnixName(TextView folder) {
+        using ToUnix = char* (*)(const wchar_t*);
+        const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+        char* name = toUnix ? toUnix(W(Text(folder))) : nullptr;
+        const std::string s = name ? name : "";
+        if (name) HeapFree(GetProcessHeap(), 0, name);
+        return s;
+    }
+    // Wine's own request to its mount manager (IOCTL_MOUNTMGR_DEFINE_UNIX_DRIVE); without a
+    // folder, and as no root directory, it removes the drive.
+    bool Mount(const char* unixFolder, ULONG type) {
+        struct Request {
+            ULONG size, type, fsType;
+            DWORD serial;
+            ULONGLONG unixDevice;
+            WCHAR letter;
+            USHORT mountPointOffset, deviceOffset, labelOffset;
+        };
+        std::vector<char> buffer(sizeof(Request) + (unixFolder ? strlen(unixFolder) + 1 : 0));
+        Request request{static_cast<ULONG>(buffer.size()), type, 0, 0, 0,
+                        static_cast<WCHAR>(letter_),       0,    0, 0};
+        if (unixFolder) {
+            if (!*unixFolder) return false;
+            request.mountPointOffset = sizeof request;
+            std::memcpy(buffer.data() + sizeof request, unixFolder, strlen(unixFolder) + 1);
+        }
+        std::memcpy(buffer.data(), &request, sizeof request);
+        const HANDLE manager =
+            CreateFileW(L"\\\\.\\MountPointManager", GENERIC_READ | GENERIC_WRITE,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (manager == INVALID_HANDLE_VALUE) return false;
+        DWORD returned = 0;
+        const DWORD code =
+            CTL_CODE(0x6d, 32, METHOD_BUFFERED, FILE_READ_ACCESS | FILE_WRITE_ACCESS);
+        const BOOL ok =
+            DeviceIoControl(manager, code, buffer.data(), static_cast<DWORD>(buffer.size()),
+                            nullptr, 0, &returned, nullptr);
+        CloseHandle(manager);
+        return ok;
+    }
+
+    char16_t letter_;
+    std::wstring device_, root_;
+    bool mounted_ = false;
+};
 
 class RealLocationTest : public ::testing::Test {
   protected:
@@ -251,6 +327,23 @@ TEST_F(RealLocationTest, TypingShowsAnErrorBoxForEachTextThatNamesNoFolder) {
     for (int32_t n : ErrorNumbers()) EXPECT_EQ(n, 76);
     EXPECT_EQ(PathBox(), target);
     EXPECT_EQ(Dir(), target);
+    ExpectFlagClear();
+}
+
+TEST_F(RealLocationTest, PastingAPathOnADriveAddedSinceStartUpMovesAllThree) {
+    const DWORD used = GetLogicalDrives();
+    char16_t letter = 0;
+    for (char16_t c = u'x'; c > u'd' && !letter; --c)
+        if (!(used & (1u << (c - u'a')))) letter = c;
+    ASSERT_NE(letter, 0);
+    const AddedDrive drive(letter, tree.Path(u"Work"));
+    ASSERT_TRUE(drive.Readable()) << "no drive could be added";
+    const Text sub{static_cast<char16_t>(letter - 32), u':', u'\\', u'S', u'u', u'b'};
+    Paste(sub);
+    EXPECT_TRUE(desktop.errorBoxes.empty());
+    EXPECT_EQ(Drive(), letter);
+    EXPECT_EQ(Dir(), sub);
+    EXPECT_EQ(PathBox(), sub);
     ExpectFlagClear();
 }
 

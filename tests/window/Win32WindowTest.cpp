@@ -2,6 +2,9 @@
 // result view's messages and clipboard, the error box.
 #include <windows.h>
 
+#include <algorithm>
+#include <functional>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,6 +12,8 @@
 #include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32EventPump.h"
 #include "tests/support/TempTree.h"
+#include "window/Design.h"
+#include "window/NumberText.h"
 #include "window/win32/Win32Form.h"
 
 namespace tarnwick::testing {
@@ -185,6 +190,77 @@ TEST_F(RealWindowTest, CtrlAAndCtrlCCopyTheListing) {
     EXPECT_STREQ(static_cast<const wchar_t*>(GlobalLock(data)), L"C:\\a\r\n文件夹\r\n");
     GlobalUnlock(data);
     CloseClipboard();
+}
+
+// The drive list's icons made its items higher than the designed closed box; the field and
+// the icons now fit the design, also after the list has dropped down and closed.
+TEST_F(RealWindowTest, TheClosedDriveListIsAsHighAsDesigned) {
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    if (dpi != 96) GTEST_SKIP() << "the design's pixels are at 96 DPI";
+    const HWND list = app.drDrive.Handle();
+    auto height = [list] {
+        RECT r;
+        GetWindowRect(list, &r);
+        return static_cast<float>(r.bottom - r.top);
+    };
+    EXPECT_EQ(height(), design::drDrive.height);
+    SendMessageW(list, CB_SHOWDROPDOWN, TRUE, 0);
+    SendMessageW(list, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(height(), design::drDrive.height);
+}
+
+// Wine lays out a line of n digits in time quadratic in n. However a long number comes into
+// the depth box, the box lays it out masked (a run of one character, in linear time), the
+// depth is read from the whole text, and what stays in a box shows plainly.
+TEST_F(RealWindowTest, ALongNumberComesInMaskedAndIsReadWhole) {
+    const HWND box = app.txtLevel.Handle();
+    size_t longest = 0;  // the longest text the box laid out unmasked
+    app.txtLevel.onChange = [&, change = app.txtLevel.onChange] {
+        if (!SendMessageW(box, EM_GETPASSWORDCHAR, 0, 0))
+            longest = std::max<size_t>(longest, static_cast<size_t>(GetWindowTextLengthW(box)));
+        change();
+    };
+    auto zeros = [](size_t n, const wchar_t* tail) { return std::wstring(n, L'0') + tail; };
+    auto setText = [&](const std::wstring& t) {
+        SendMessageW(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(t.c_str()));
+    };
+    auto replace = [&](const std::wstring& t) {
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(t.c_str()));
+    };
+    auto paste = [&](const std::wstring& t) {
+        ASSERT_TRUE(OpenClipboard(app.Me.Handle()));
+        EmptyClipboard();
+        const HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, (t.size() + 1) * sizeof(wchar_t));
+        std::copy_n(t.c_str(), t.size() + 1, static_cast<wchar_t*>(GlobalLock(data)));
+        GlobalUnlock(data);
+        SetClipboardData(CF_UNICODETEXT, data);
+        CloseClipboard();
+        SendMessageW(box, EM_SETSEL, 0, -1);
+        SendMessageW(box, WM_PASTE, 0, 0);
+    };
+    // Pastes stay within the box's default limit of 30,000 characters.
+    const struct {
+        std::function<void(const std::wstring&)> put;
+        std::wstring text;
+        int32_t levels;
+    } cases[] = {{setText, std::wstring(100000, L'9'), 32767},
+                 {setText, zeros(100000, L"123"), 123},
+                 {replace, zeros(20000, L"45"), 45},
+                 {paste, zeros(20000, L"678"), 678}};
+    for (const auto& c : cases) {
+        c.put(c.text);
+        EXPECT_EQ(app.form.Levels, c.levels);
+        EXPECT_EQ(win32::WindowText(box), Digits(c.levels));
+        EXPECT_EQ(SendMessageW(box, EM_GETPASSWORDCHAR, 0, 0), 0);
+    }
+    EXPECT_LE(longest, 5u);
+    const std::wstring path(2000, L'7');  // no folder: the path box keeps it as typed
+    SendMessageW(app.txtPath.Handle(), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    EXPECT_EQ(win32::WindowText(app.txtPath.Handle()), Text(path.begin(), path.end()));
+    EXPECT_EQ(SendMessageW(app.txtPath.Handle(), EM_GETPASSWORDCHAR, 0, 0), 0);
 }
 
 TEST_F(RealWindowTest, ListingLinesGoInAtTheCaretTheUserSet) {
