@@ -1,5 +1,6 @@
 #include "window/NumberText.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -33,6 +34,32 @@ double RadixValue(const std::string& s, size_t from, int radix) {
     return value;  // longer runs: their magnitude (the 64-bit sum may have wrapped)
 }
 
+// Whether a number too far from 1 for a double is too small rather than too large: the
+// sign of its decimal magnitude, from its significant digits' place and its exponent.
+bool IsTiny(const std::string& s, size_t from, size_t mantissaEnd, size_t end) {
+    int64_t magnitude = 0;
+    bool significant = false, fraction = false;
+    for (size_t k = from; k < mantissaEnd; ++k) {
+        if (s[k] == '.') {
+            fraction = true;
+        } else if (!significant && s[k] == '0') {
+            if (fraction) --magnitude;  // a zero right after the point
+        } else if (!significant) {
+            significant = true;
+            if (fraction) break;
+            ++magnitude;
+        } else if (!fraction) {
+            ++magnitude;
+        }
+    }
+    int64_t exponent = 0;
+    size_t k = mantissaEnd + 1;
+    const bool negative = k < end && s[k] == '-';
+    if (k < end && (s[k] == '-' || s[k] == '+')) ++k;
+    for (; k < end; ++k) exponent = std::min<int64_t>(exponent * 10 + (s[k] - '0'), 1 << 30);
+    return magnitude + (negative ? -exponent : exponent) < 0;
+}
+
 }  // namespace
 
 double Val(TextView text) {
@@ -60,6 +87,7 @@ double Val(TextView text) {
         }
     }
     if (mantissa == 0) return 0;
+    const size_t mantissaEnd = i;
     size_t end = i;
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         size_t j = i + 1;
@@ -74,9 +102,8 @@ double Val(TextView text) {
     const auto r = std::from_chars(s.data() + start, s.data() + end, value);
     if (r.ec == std::errc::result_out_of_range) {
         // Too large or too small for a double: its nearest end, or zero.
-        const bool tiny =
-            s.find_first_of("eE") != std::string::npos && s.find('-', s.find_first_of("eE")) < end;
-        value = tiny ? 0.0 : std::numeric_limits<double>::infinity();
+        const size_t digits = s[0] == '+' || s[0] == '-' ? 1 : 0;
+        value = IsTiny(s, digits, mantissaEnd, end) ? 0.0 : std::numeric_limits<double>::infinity();
         if (s[0] == '-') value = -value;
     }
     return value;

@@ -30,6 +30,14 @@ TEST(LeadingNumber, HugeAndTinyNumbersDoNotFail) {
     EXPECT_TRUE(std::isinf(Val(u"-1e999")) && Val(u"-1e999") < 0);
     EXPECT_EQ(Val(u"1e-999"), 0);
     EXPECT_TRUE(std::isinf(Val(std::u16string(400, u'9'))));
+    // Where the digits stand decides, not only the exponent.
+    const std::u16string zeros(400, u'0');
+    EXPECT_EQ(Val(u"0." + zeros + u"1"), 0);
+    EXPECT_EQ(Val(u"-." + zeros + u"1e5"), 0);
+    EXPECT_TRUE(std::isinf(Val(u"0." + zeros + u"1e800")));
+    EXPECT_TRUE(std::isinf(Val(u"1" + zeros + u"e-50")));
+    EXPECT_EQ(Val(u"1" + zeros + u"e-800"), 0);
+    EXPECT_EQ(Val(u"0" + zeros + u"." + zeros + u"1"), 0);
 }
 
 TEST(RoundToLong, HalvesGoToTheEvenNeighbour) {
