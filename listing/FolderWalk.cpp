@@ -202,13 +202,28 @@ bool frmMain::TestPath(TextView PathName) {
     return files.GetAttributes(PathName).has_value();
 }
 
+namespace {
+
+// A name may hold CR or LF (POSIX allows them, and a Samba share or Wine shows them), which
+// would split the entry's line or fake one more: they are shown as their control pictures.
+// Windows' own names cannot hold them.
+char16_t ShownInLine(char16_t c) {
+    if (c == u'\r') return u'\u240D';
+    if (c == u'\n') return u'\u240A';
+    return c;
+}
+
+}  // namespace
+
 void frmMain::PushDir(TextView DirStr) {
     try {
-        line_.assign(DirStr);
-        line_ += u"\r\n";
+        line_.resize(DirStr.size() + 2);
     } catch (const std::bad_alloc&) {
         return;  // the line is passed over, as any refused insertion
     }
+    std::transform(DirStr.begin(), DirStr.end(), line_.begin(), ShownInLine);
+    line_[DirStr.size()] = u'\r';
+    line_[DirStr.size() + 1] = u'\n';
     txtResult.SetSelText(line_);
 }
 

@@ -8,7 +8,8 @@ namespace tarnwick::win32 {
 struct FolderOpener::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
-    OpenFunction open = nullptr;
+    OpenFunction open;
+    Hooks hooks;
     Text pattern;
     bool requested = false;  // a pattern waits for the worker
     bool busy = false;       // the worker is opening it
@@ -23,10 +24,24 @@ HANDLE FolderOpener::FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
                             FIND_FIRST_EX_LARGE_FETCH);
 }
 
+namespace {
+
+void Close(const FolderOpener::Hooks& hooks, HANDLE h) {
+    if (h == INVALID_HANDLE_VALUE) return;
+    if (hooks.close) {
+        hooks.close(h);
+    } else {
+        FindClose(h);
+    }
+}
+
+}  // namespace
+
 bool FolderOpener::Start() {
     if (shared_) return true;
     auto shared = std::make_shared<Shared>();
     shared->open = open_;
+    shared->hooks = hooks_;
     auto* held = new std::shared_ptr<Shared>(shared);  // the worker's own reference
     const HANDLE thread = CreateThread(nullptr, 0, Work, held, 0, nullptr);
     if (!thread) {
@@ -38,12 +53,16 @@ bool FolderOpener::Start() {
     return true;
 }
 
-// Lets the worker go: it ends once it has closed what it may be opening.
+// With the lock held: the worker ends once it has closed what it may be opening.
+void FolderOpener::Quit(Shared& s) {
+    s.quit = true;
+    WakeAllConditionVariable(&s.changed);
+}
+
 void FolderOpener::Retire() {
     if (!shared_) return;
     AcquireSRWLockExclusive(&shared_->lock);
-    shared_->quit = true;
-    WakeAllConditionVariable(&shared_->changed);
+    Quit(*shared_);
     ReleaseSRWLockExclusive(&shared_->lock);
     shared_.reset();
 }
@@ -66,29 +85,37 @@ DWORD WINAPI FolderOpener::Work(void* param) {
         AcquireSRWLockExclusive(&s.lock);
         s.busy = false;
         if (s.quit) {
-            if (h != INVALID_HANDLE_VALUE) FindClose(h);
+            Close(s.hooks, h);
         } else {
             s.handle = h;
             s.data = data;
             s.answered = true;
         }
         WakeAllConditionVariable(&s.changed);
+        if (s.hooks.handled) s.hooks.handled();
     }
+    if (s.answered) Close(s.hooks, s.handle);  // nobody will take it now
+    s.answered = false;
     ReleaseSRWLockExclusive(&s.lock);
+    if (s.hooks.ended) s.hooks.ended();
     return 0;
 }
 
 // Called with the lock held, and releases it: forgets the folder asked for. One that has
 // come is closed here; one not yet begun is withdrawn; one still opening (a hung network
 // share, say) is left to its worker, which is retired so the next folder need not wait.
+// It is retired before the lock goes: an answer coming just after would be kept for nobody.
 void FolderOpener::GiveUp() {
     Shared& s = *shared_;
-    if (s.answered && s.handle != INVALID_HANDLE_VALUE) FindClose(s.handle);
+    if (s.answered) Close(s.hooks, s.handle);
     s.answered = false;
     s.requested = false;
     const bool stillOpening = s.busy;
+    if (stillOpening) Quit(s);
     ReleaseSRWLockExclusive(&s.lock);
-    if (stillOpening) Retire();
+    if (!stillOpening) return;
+    if (s.hooks.gaveUp) s.hooks.gaveUp();
+    shared_.reset();
 }
 
 // With the lock held, waits a slice at a time until `ready`; between slices the caller's

@@ -5,6 +5,7 @@
 // condition variable, a few microseconds a folder.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
 
 #include "platform/FileSystem.h"
@@ -14,11 +15,19 @@ namespace tarnwick::win32 {
 class FolderOpener {
   public:
     // How a folder is opened: FindFirstFileExW, or a stand-in in tests.
-    using OpenFunction = HANDLE (*)(const Text& pattern, WIN32_FIND_DATAW& data);
+    using OpenFunction = std::function<HANDLE(const Text& pattern, WIN32_FIND_DATAW& data)>;
     static HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data);
 
-    explicit FolderOpener(DWORD sliceMs = 50, OpenFunction open = FindFirst)
-        : sliceMs_(sliceMs), open_(open) {}
+    // Where a test watches or holds the threads; all empty in the program.
+    struct Hooks {
+        std::function<void(HANDLE)> close;  // FindClose of what the opener opened and drops
+        std::function<void()> gaveUp;   // a give-up left a folder opening and let go of the lock
+        std::function<void()> handled;  // the worker has kept or closed what it opened (locked)
+        std::function<void()> ended;    // the worker ends
+    };
+
+    explicit FolderOpener(DWORD sliceMs = 50, OpenFunction open = FindFirst, Hooks hooks = {})
+        : sliceMs_(sliceMs), open_(std::move(open)), hooks_(std::move(hooks)) {}
     ~FolderOpener() { Retire(); }
     FolderOpener(const FolderOpener&) = delete;
     FolderOpener& operator=(const FolderOpener&) = delete;
@@ -32,12 +41,14 @@ class FolderOpener {
     static DWORD WINAPI Work(void* shared);
     bool Start();
     void GiveUp();
+    static void Quit(Shared& s);
     void Retire();
     template <typename Ready>
     bool WaitFor(const FileSystem::Waiting& waiting, Ready ready);
 
     DWORD sliceMs_;
     OpenFunction open_;
+    Hooks hooks_;
     std::shared_ptr<Shared> shared_;  // the worker holds it too, and may outlive us
 };
 

@@ -185,5 +185,25 @@ TEST_F(SaveTest, ASaveDuringAWalkHoldsTheLinesSoFar) {
     EXPECT_EQ(form.txtResult.GetText(), u"a\r\n    b\r\n");
 }
 
+// A name holding line breaks (POSIX allows them) keeps one line in the saved file too, with
+// the breaks' control pictures, which code page 936 cannot hold.
+TEST_F(SaveTest, LineBreaksInANameAreSavedAsTheirControlPictures) {
+    TempTree listed;
+    if (!listed.HostFile(u"a\rb\nc\r\nZ:\\fake"))
+        GTEST_SKIP() << "names holding line breaks cannot be made here";
+    form.SkipChange = True;
+    form.txtPath.SetText(listed.Root());
+    form.ChFiles.SetValue(1);
+    form.ChNoPath.SetValue(1);
+    w->Click(form.cmdDoIt);
+    Save(u"breaks.txt");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。（UTF-8）");
+    EXPECT_EQ(Read(u"breaks.txt"),
+              "\xEF\xBB\xBF"
+              "a\xE2\x90\x8D"
+              "b\xE2\x90\x8A"
+              "c\xE2\x90\x8D\xE2\x90\x8AZ:\\fake\r\n");
+}
+
 }  // namespace
 }  // namespace tarnwick::testing

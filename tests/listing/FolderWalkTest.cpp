@@ -144,6 +144,42 @@ TEST_F(WalkTest, UnicodeNamesAreListedAndEntered) {
                     {chinese, chinese + u"/" + astral, chinese + u"/" + astral + u"/说明.txt"})));
 }
 
+// Names holding CR or LF: POSIX allows them, and Samba shares and Wine show them. Each entry
+// keeps one line, the breaks shown as their control pictures, and the walk enters such a
+// folder by its real name.
+TEST_F(WalkTest, LineBreaksInNamesAreShownAsControlPictures) {
+    struct Name {
+        Text real;
+        Text shown;
+    };
+    const Name names[] = {
+        {u"crlf\r\nZ:\\fake", u"crlf\u240D\u240AZ:\\fake"},
+        {u"cr\rx", u"cr\u240Dx"},
+        {u"lf\nx", u"lf\u240Ax"},
+    };
+    for (const Name& n : names) {
+        if (!tree.HostFile(u"file " + n.real) || !tree.HostFile(u"dir " + n.real + u"/child"))
+            GTEST_SKIP() << "names holding line breaks cannot be made here";
+    }
+#ifdef _WIN32
+    const bool entered = false;  // Wine lists such names but refuses any path holding one
+#else
+    const bool entered = true;
+#endif
+    for (const bool bare : {true, false}) {
+        std::vector<Text> expected;
+        for (const Name& n : names) {
+            const Text file = u"file " + n.shown, folder = u"dir " + n.shown;
+            expected.push_back(bare ? file : P(file));
+            expected.push_back(bare ? folder : P(folder));
+            if (entered) expected.push_back(bare ? u"    child" : P(folder + u"/child"));
+        }
+        box.Store().SetText(u"");
+        Set({.bare = bare});
+        EXPECT_THAT(List(tree.Root()), UnorderedElementsAreArray(expected)) << "bare " << bare;
+    }
+}
+
 // The chain a/b/c/d, one folder in each.
 class DepthDuringWalk : public WalkTest {
   protected:

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "platform/win32/Wide.h"
 #include "tests/support/TempTree.h"
 
@@ -28,13 +30,18 @@ Text FirstEntry(const Text& pattern) {
 TEST(FolderOpener, OpensOnTheWorkerAsTheCallWouldHere) {
     TempTree tree;
     tree.File(u"a/one.txt");
-    FolderOpener opener;
+    std::atomic<DWORD> openedOn = 0;
+    FolderOpener opener(50, [&](const Text& pattern, WIN32_FIND_DATAW& d) {
+        openedOn = GetCurrentThreadId();
+        return FolderOpener::FindFirst(pattern, d);
+    });
     int waits = 0;
     WIN32_FIND_DATAW d;
     for (int i = 0; i < 3; ++i) {  // the worker serves one folder after another
         const HANDLE h = opener.Open(Pattern(tree, u"a"), d, [&] { return ++waits, false; });
         ASSERT_NE(h, INVALID_HANDLE_VALUE);
         EXPECT_EQ(win32::FromW(d.cFileName), FirstEntry(Pattern(tree, u"a")));
+        EXPECT_NE(openedOn, GetCurrentThreadId());
         FindClose(h);
     }
     EXPECT_EQ(opener.Open(Pattern(tree, u"missing"), d, [] { return false; }),
@@ -78,23 +85,132 @@ TEST(FolderOpener, AFolderGivenUpGivesNothingAndTheNextOneOpens) {
 TEST(FolderOpener, WithoutWaitingItOpensOnTheCallingThread) {
     TempTree tree;
     tree.File(u"a/one.txt");
-    FolderOpener opener(0);
+    DWORD openedOn = 0;
+    FolderOpener opener(0, [&](const Text& pattern, WIN32_FIND_DATAW& d) {
+        openedOn = GetCurrentThreadId();
+        return FolderOpener::FindFirst(pattern, d);
+    });
     WIN32_FIND_DATAW d;
     const HANDLE h = opener.Open(Pattern(tree, u"a"), d, {});
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(openedOn, GetCurrentThreadId());
     FindClose(h);
 }
+
+class Event {
+  public:
+    Event() : h_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event() { CloseHandle(h_); }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    void Set() { SetEvent(h_); }
+    // The limit only keeps a broken opener from hanging the test: each step takes microseconds.
+    bool Wait() { return WaitForSingleObject(h_, 10000) == WAIT_OBJECT_0; }
+
+  private:
+    HANDLE h_;
+};
+
+// Opens and closes of folders, counted through the opener's seams.
+struct Counts {
+    FolderOpener::OpenFunction Counted(FolderOpener::OpenFunction open) {
+        return [this, open](const Text& pattern, WIN32_FIND_DATAW& d) {
+            const HANDLE h = open(pattern, d);
+            if (h != INVALID_HANDLE_VALUE) ++opens;
+            return h;
+        };
+    }
+    std::function<void(HANDLE)> Close() {
+        return [this](HANDLE h) {
+            ++closes;
+            FindClose(h);
+        };
+    }
+    std::atomic<int> opens = 0;
+    std::atomic<int> closes = 0;
+};
 
 TEST(FolderOpener, GoingAwayWhileAFolderOpensIsSafe) {
     TempTree tree;
     tree.File(u"a/one.txt");
-    for (int i = 0; i < 20; ++i) {
-        FolderOpener opener(0, SlowFindFirst);
+    constexpr int kOpeners = 20;
+    Counts counts;
+    std::atomic<int> opening = 0, ended = 0;
+    Event allEnded;
+    for (int i = 0; i < kOpeners; ++i) {
+        FolderOpener::Hooks hooks;
+        hooks.close = counts.Close();
+        hooks.ended = [&] {
+            if (++ended == kOpeners) allEnded.Set();
+        };
+        const auto open = [&](const Text& pattern, WIN32_FIND_DATAW& d) {
+            ++opening;
+            return SlowFindFirst(pattern, d);
+        };
+        FolderOpener opener(0, counts.Counted(open), std::move(hooks));
         WIN32_FIND_DATAW d;
-        opener.Open(Pattern(tree, u"a"), d, [] { return true; });
-    }            // each worker closes what it opened and ends on its own
-    Sleep(300);  // before the folder goes
+        opener.Open(Pattern(tree, u"a"), d, [&] { return opening > i; });  // once it opens
+    }  // each worker closes what it opened and ends on its own
+    ASSERT_TRUE(allEnded.Wait());
+    EXPECT_EQ(counts.opens, kOpeners);
+    EXPECT_EQ(counts.closes, kOpeners);
 }
+
+// Where the worker's answer comes against a give-up: while the caller decides to give up,
+// in the moment the give-up has let go of the lock, or once the worker is retired.
+enum class AnswerComes { BeforeTheGiveUp, AsTheGiveUpLetsGo, AfterTheWorkerIsRetired };
+
+class FolderGivenUpAsItOpens : public ::testing::TestWithParam<AnswerComes> {};
+
+TEST_P(FolderGivenUpAsItOpens, IsClosedWhenEverTheAnswerComes) {
+    TempTree tree;
+    tree.File(u"a/one.txt");
+    const AnswerComes when = GetParam();
+    Counts counts;
+    Event opening, mayAnswer, handled, ended;
+    const auto answer = [&] {
+        mayAnswer.Set();
+        EXPECT_TRUE(handled.Wait());
+    };
+    FolderOpener::Hooks hooks;
+    hooks.close = counts.Close();
+    hooks.gaveUp = [&] {
+        if (when == AnswerComes::AsTheGiveUpLetsGo) answer();
+    };
+    hooks.handled = [&] { handled.Set(); };
+    hooks.ended = [&] { ended.Set(); };
+    const auto heldOpen = [&](const Text& pattern, WIN32_FIND_DATAW& d) {
+        opening.Set();
+        mayAnswer.Wait();
+        return FolderOpener::FindFirst(pattern, d);
+    };
+    {
+        FolderOpener opener(0, counts.Counted(heldOpen), std::move(hooks));
+        WIN32_FIND_DATAW d;
+        const auto giveUp = [&] {
+            EXPECT_TRUE(opening.Wait());
+            if (when == AnswerComes::BeforeTheGiveUp) answer();
+            return true;
+        };
+        EXPECT_EQ(opener.Open(Pattern(tree, u"a"), d, giveUp), INVALID_HANDLE_VALUE);
+        if (when == AnswerComes::AfterTheWorkerIsRetired) answer();
+    }
+    ASSERT_TRUE(ended.Wait());
+    EXPECT_EQ(counts.opens, 1);
+    EXPECT_EQ(counts.closes, 1);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<AnswerComes>& info) {
+    static const char* const kNames[] = {"BeforeTheGiveUp", "AsTheGiveUpLetsGo",
+                                         "AfterTheWorkerIsRetired"};
+    return kNames[static_cast<int>(info.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(FolderOpener, FolderGivenUpAsItOpens,
+                         ::testing::Values(AnswerComes::BeforeTheGiveUp,
+                                           AnswerComes::AsTheGiveUpLetsGo,
+                                           AnswerComes::AfterTheWorkerIsRetired),
+                         CaseName);
 
 }  // namespace
 }  // namespace tarnwick::testing

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <fstream>
 
@@ -68,15 +69,94 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
+// The host's path of `p`; empty where Wine does not provide it.
+std::string UnixPath(const fs::path& p) {
+    using ToUnix = char* (*)(const wchar_t*);
+    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    char* unix = toUnix ? toUnix(p.c_str()) : nullptr;
+    if (!unix) return {};
+    std::string out = unix;
+    HeapFree(GetProcessHeap(), 0, unix);
+    return out;
+}
+
+// Sets the shell variable `name` to `text`, each byte but letters and digits written as an
+// octal escape of printf, so that no quoting can break and no line break is lost.
+std::string ShellAssign(const char* name, std::string_view text) {
+    static const char kDigits[] = "01234567";
+    std::string format;
+    for (const unsigned char c : text) {
+        if (std::isalnum(c)) {
+            format += static_cast<char>(c);
+        } else {
+            format += {'\\', kDigits[c >> 6], kDigits[(c >> 3) & 7], kDigits[c & 7]};
+        }
+    }
+    const std::string n = name;
+    return n + "=\"$(printf '" + format + "_')\" && " + n + "=\"${" + n + "%_}\"";
+}
+
+std::string Utf8(TextView text) {
+    const std::u8string s = fs::path(Text(text)).u8string();
+    return std::string(s.begin(), s.end());
+}
+
+// Runs `script` in the host's shell with "$done" set to a mark beside `root`, and waits until
+// the script has made that mark (Wine cannot wait for a host program through its handle).
+bool RunOnHost(const fs::path& root, const std::string& script) {
+    const std::string unixRoot = UnixPath(root);
+    if (unixRoot.empty()) return false;
+    std::string all = ShellAssign("done", unixRoot + ".done") + "; " + script;
+    std::wstring cmd = L"/bin/sh -c \"";
+    for (const char c : all) {
+        if (c == '"') cmd += L'\\';
+        cmd += static_cast<wchar_t>(static_cast<unsigned char>(c));  // ASCII throughout
+    }
+    cmd += L'"';
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi;
+    if (!CreateProcessW(L"Z:\\bin\\sh", cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi))
+        return false;
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    const std::wstring done = root.wstring() + L".done";
+    for (int i = 0; i < 1000 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+        Sleep(10);
+    return DeleteFileW(done.c_str());
+}
+
 }  // namespace
 
 TempTree::~TempTree() {
+    if (hostMade_)
+        RunOnHost(root_, ShellAssign("r", UnixPath(root_)) + " && rm -rf -- \"$r\"; : > \"$done\"");
     RemoveTree(L"\\\\?\\" + root_.wstring());
+}
+
+// Wine lists names holding characters that Windows refuses, but makes none: the host's shell
+// makes them.
+bool TempTree::HostFile(TextView relative) {
+    const std::string unixRoot = UnixPath(root_);
+    if (unixRoot.empty()) return false;
+    const size_t slash = relative.find_last_of(u'/');
+    const TextView parent = relative.substr(0, slash == TextView::npos ? 0 : slash);
+    hostMade_ = true;
+    return RunOnHost(root_, ShellAssign("r", unixRoot) + " && " + ShellAssign("p", Utf8(parent)) +
+                                " && " + ShellAssign("f", Utf8(relative)) +
+                                " && mkdir -p -- \"$r/$p\" && : > \"$r/$f\" && : > \"$done\"");
 }
 #else
 TempTree::~TempTree() {
     std::error_code ec;
     fs::remove_all(root_, ec);
+}
+
+bool TempTree::HostFile(TextView relative) {
+    File(relative);
+    return fs::exists(FsPath(relative));
 }
 #endif
 

@@ -26,9 +26,13 @@ class TempTree {
     bool FolderLink(TextView relative, TextView target);  // false where links can't be made
     // `depth` nested folders all called `name`, the last holding the file `file`; at any length.
     void DeepChain(TextView name, int depth, TextView file);
+    // A file (with any missing parents) made as the host system makes it, so that its names
+    // may hold what Windows refuses, CR and LF among them. False where it can't be made.
+    bool HostFile(TextView relative);
 
   private:
     std::filesystem::path root_;
+    bool hostMade_ = false;  // Windows cannot remove what the host made
 };
 
 // The lines of a listing text; fails the test if the text's last line is not terminated.
