@@ -122,8 +122,11 @@ bool RunOnHost(const fs::path& root, const std::string& script) {
         return false;
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
+    // Wine can't wait on a host process: its marker file tells when it is done. The bound
+    // only keeps a broken shell from holding the test for ever; a loaded machine is far
+    // inside it.
     const std::wstring done = root.wstring() + L".done";
-    for (int i = 0; i < 1000 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
+    for (int i = 0; i < 12000 && GetFileAttributesW(done.c_str()) == INVALID_FILE_ATTRIBUTES; ++i)
         Sleep(10);
     return DeleteFileW(done.c_str());
 }
