@@ -185,8 +185,12 @@ DWORD PutInPlace(const Text& temp, const Text& target, bool targetExists) {
                          REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                          nullptr))
             return 0;
+        // The old file may be gone by now (it vanished, or the replace stopped half-way
+        // with the new file still under its own name): the new one is moved into place.
         const DWORD code = GetLastError();
-        if (!ReplaceUnsupported(code) && code != ERROR_FILE_NOT_FOUND) return code;
+        if (!ReplaceUnsupported(code) && code != ERROR_FILE_NOT_FOUND &&
+            code != ERROR_UNABLE_TO_MOVE_REPLACEMENT)
+            return code;
     }
     return MoveFileExW(W(temp), W(target), MOVEFILE_REPLACE_EXISTING) ? 0 : GetLastError();
 }
@@ -238,7 +242,9 @@ void Win32FileSystem::WriteReplacing(TextView path,
     if (!CloseHandle(h)) failure = GetLastError();
     if (!failure) failure = PutInPlace(temp, target, exists);
     if (failure) {
-        DeleteFileW(W(temp));
+        // Where a failed replace took the old file away, the new one is the only copy left.
+        if (!exists || GetFileAttributesW(W(target)) != INVALID_FILE_ATTRIBUTES)
+            DeleteFileW(W(temp));
         throw WriteError(failure);
     }
     if (exists) KeepAttributesAndCreation(target, old);
