@@ -26,8 +26,7 @@ int RunWindow(tarnwick::FileSystem& files, const std::vector<tarnwick::Text>& ar
               int showCommand) {
     tarnwick::win32::Win32EventPump events;
     tarnwick::Win32Form app(files, events);
-    app.Show(showCommand);
-    if (!args.empty()) app.form.ChooseFolder(args.front());
+    app.Show(showCommand, args.empty() ? tarnwick::TextView{} : tarnwick::TextView(args[0]));
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
