@@ -39,4 +39,39 @@ void frmMain::txtPath_Change() {
     }
 }
 
+// Chosen as a paste into the path box would choose it, except that a text naming no
+// folder leaves all three as they were: nothing was typed for the user to correct.
+void frmMain::ChooseFolder(TextView path) {
+    const Text drive = drDrive.GetDrive();
+    try {
+        SkipChange = True;
+        txtPath.SetText(path);  // its change handler's steps follow here, with this trap
+        SkipChange = True;
+        drDrive.SetDrive(txtPath.GetText());
+        drDir.SetPath(txtPath.GetText());
+    } catch (const RunTimeError& e) {
+        desktop.ShowErrorBox(e);
+        SkipChange = False;
+        if (drDrive.GetDrive() != drive) {
+            SkipChange = True;
+            drDrive.SetDrive(drive);
+        }
+        drDir_Change();
+    }
+}
+
+// Items dragged onto the window: the first one, or the folder a file is in.
+void frmMain::Form_DropFiles(const std::vector<Text>& items) {
+    if (items.empty()) return;
+    Text path = items.front();
+    const auto attributes = files.GetAttributes(path);
+    const bool file = attributes && !(*attributes & attr::Folder);
+    const size_t cut = path.find_last_of(kSeparator);
+    if (file && cut != Text::npos) {
+        const bool root = cut == 0 || path[cut - 1] == u':';
+        path.erase(root ? cut + 1 : cut);
+    }
+    ChooseFolder(path);
+}
+
 }  // namespace tarnwick

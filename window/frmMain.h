@@ -3,6 +3,7 @@
 // of the program. The controls come from the platform (Win32, or in memory natively).
 #include <chrono>
 #include <functional>
+#include <vector>
 
 #include "listing/ListingFields.h"
 #include "platform/Ansi.h"
@@ -63,6 +64,13 @@ class frmMain : public ListingFields, public frmMainControls {
     void drDir_Change();
     void txtPath_Change();
 
+    // A folder named from outside the window: the command line, a drop.
+    void ChooseFolder(TextView path);
+    void Form_DropFiles(const std::vector<Text>& items);
+
+    // The listing as the save writes it; true when it went out as UTF-8.
+    bool WriteListing(FileWriter& file) const;
+
     FileSystem& files;
     EventPump& events;
     Desktop& desktop;
@@ -77,7 +85,6 @@ class frmMain : public ListingFields, public frmMainControls {
 
   private:
     Notify Untrapped(void (frmMain::*handler)());
-    bool WriteListing(FileWriter& file) const;
 
     Text line_;  // PushDir's line, kept to save an allocation per line
 };

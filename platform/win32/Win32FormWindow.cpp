@@ -1,5 +1,7 @@
 #include "platform/win32/Win32FormWindow.h"
 
+#include <shellapi.h>
+
 #include <algorithm>
 
 #include "platform/win32/Wide.h"
@@ -32,6 +34,18 @@ Win32FormWindow* WindowOf(HWND hwnd) {
 
 bool CanTakeFocus(HWND h) {
     return IsWindowVisible(h) && IsWindowEnabled(h) && (GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP);
+}
+
+// The full paths a drop carries, in the order Explorer gives them.
+std::vector<Text> DroppedPaths(HDROP drop) {
+    std::vector<Text> paths;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        paths.emplace_back(FromW(path.c_str(), path.size()));
+    }
+    return paths;
 }
 
 }  // namespace
@@ -76,6 +90,11 @@ float Win32FormWindow::ScaleHeight() const {
     return static_cast<float>(r.bottom);
 }
 
+void Win32FormWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
+    onDrop_ = std::move(onDrop);
+    DragAcceptFiles(hwnd_, TRUE);
+}
+
 LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return Dispatch(WindowOf(hwnd), &Win32FormWindow::Handle, hwnd, msg, wp, lp);
 }
@@ -104,6 +123,10 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         }
         case WM_SIZE:
             if (onResize) onResize();
+            return 0;
+        case WM_DROPFILES:
+            if (onDrop_) onDrop_(DroppedPaths(reinterpret_cast<HDROP>(wp)));
+            DragFinish(reinterpret_cast<HDROP>(wp));
             return 0;
         case WM_ACTIVATE:  // remember and give back the focus, as a dialog does
             if (LOWORD(wp) == WA_INACTIVE) {

@@ -4,6 +4,7 @@
 // the focus with Tab in the order it is given.
 #include <windows.h>
 
+#include <functional>
 #include <vector>
 
 #include "platform/Controls.h"
@@ -27,6 +28,9 @@ class Win32FormWindow : public FormWindow {
     void SetTabOrder(std::vector<HWND> order) { tabOrder_ = std::move(order); }
     Notify onResize;
 
+    // Files and folders dragged from Explorer and dropped on the window, by full path.
+    void AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop);
+
     // Keyboard navigation for a message of this thread: Tab and Shift+Tab in the tab
     // order, access keys and the rest as in a dialog. True when the message was used.
     static bool TranslateNavigation(MSG& msg);
@@ -35,6 +39,7 @@ class Win32FormWindow : public FormWindow {
     static int OpenCount() { return openCount_; }
 
   private:
+    std::function<void(const std::vector<Text>&)> onDrop_;
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void MoveFocus(bool backwards);

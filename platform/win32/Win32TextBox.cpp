@@ -1,6 +1,7 @@
 #include "platform/win32/Win32TextBox.h"
 
 #include <commctrl.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cwchar>
@@ -52,6 +53,10 @@ Win32TextBox::Win32TextBox(HWND parent, TextView text, Rect r, float unit)
                                WS_EX_CLIENTEDGE),
                    r, unit) {
     SetWindowSubclass(hwnd_, BoxProc, 0, reinterpret_cast<DWORD_PTR>(this));
+}
+
+void Win32TextBox::CompleteFolders() {
+    SHAutoComplete(hwnd_, SHACF_FILESYS_DIRS);
 }
 
 void Win32TextBox::SetText(TextView text) {

@@ -12,6 +12,8 @@ class Win32TextBox : public Win32Control<TextBox> {
     Text GetText() const override { return WindowText(hwnd_); }
     void SetText(TextView text) override;
     void OnCommand(int code) override;
+    // The shell's completion of folder paths as they are typed.
+    void CompleteFolders();
 
   private:
     static LRESULT CALLBACK BoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);

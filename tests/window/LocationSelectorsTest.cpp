@@ -71,5 +71,30 @@ TEST_F(LocationTest, ATextWhoseFirstLetterIsNoDriveChangesNothingElse) {
     ExpectState(u"c:", u"C:\\Work", u"Q:\\x");
 }
 
+// A folder from the command line or a drop: chosen as a paste chooses it, but a text that
+// names no folder leaves all three as they were.
+TEST_F(LocationTest, ChoosingAFolderFromOutsideIsAPasteThatLeavesNoMissingPath) {
+    folders.insert(u"c:\\work\\sub");
+    const struct {
+        TextView chosen;
+        std::vector<int32_t> errors;
+        TextView drive, dir, path;
+    } cases[] = {
+        {u"D:\\Data", {}, u"d:", u"D:\\Data", u"D:\\Data"},
+        {u"c:\\work\\sub", {}, u"c:", u"c:\\work\\sub", u"c:\\work\\sub"},
+        {u"D:\\Nowhere", {76}, u"c:", u"C:\\Work", u"C:\\Work"},
+        {u"Q:\\x", {68}, u"c:", u"C:\\Work", u"C:\\Work"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.chosen));
+        w.drDrive.Select(u'c');
+        w.drDir.Open(u"C:\\Work");
+        w.desktop.errorBoxes.clear();
+        form.ChooseFolder(c.chosen);
+        EXPECT_EQ(ErrorNumbers(), c.errors);
+        ExpectState(c.drive, c.dir, c.path);
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::testing

@@ -5,6 +5,8 @@
 
 #include <winioctl.h>
 
+#include <shlobj.h>
+
 #include <cstring>
 #include <optional>
 #include <vector>
@@ -359,6 +361,82 @@ TEST_F(RealLocationTest, ATextWhoseFirstLetterIsNoDriveChangesNothingElse) {
     EXPECT_EQ(Dir(), tree.Path(u"Work"));
     EXPECT_EQ(PathBox(), (Text{none, u':', u'\\', u'x'}));
     ExpectFlagClear();
+}
+
+// Started as "Tarnwick.exe FOLDER": chosen after start-up as a paste would choose it; a
+// text that names no folder shows one error box and leaves the start-up state.
+TEST_F(RealLocationTest, TheCommandLinesFolderIsChosenAfterStartUp) {
+    const Text elsewhere = FolderOnOtherDrive();
+    ASSERT_FALSE(elsewhere.empty());
+    const Text work = tree.Path(u"Work");
+    const struct {
+        Text arg;
+        std::vector<int32_t> errors;
+        char16_t drive;
+        Text dir, path;
+    } cases[] = {
+        {elsewhere + u"\\", {}, other, elsewhere, elsewhere},
+        {tree.Path(u"Work/Sub") + u"\\",
+         {},
+         here,
+         tree.Path(u"Work/Sub"),
+         tree.Path(u"Work/Sub") + u"\\"},
+        {Text{other, u':', u'\\'} + u"tarnwick-no-such-folder", {76}, here, work, work},
+        {Text{dead, u':', u'\\', u'x'}, {68}, here, work, work},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.arg));
+        app.reset();
+        desktop.errorBoxes.clear();
+        app.emplace(*files, events, &desktop);
+        app->Show(SW_HIDE, c.arg);
+        EXPECT_EQ(ErrorNumbers(), c.errors);
+        EXPECT_EQ(Drive(), c.drive);
+        EXPECT_EQ(Dir(), c.dir);
+        EXPECT_EQ(PathBox(), c.path);
+        ExpectFlagClear();
+    }
+}
+
+// What Explorer posts: a DROPFILES block with the wide full paths, each ending in a NUL,
+// the list in one more.
+HGLOBAL DropOf(const std::vector<Text>& paths) {
+    std::wstring names;
+    for (const Text& p : paths) names += std::wstring(p.begin(), p.end()) + L'\0';
+    names += L'\0';
+    const size_t bytes = sizeof(DROPFILES) + names.size() * sizeof(wchar_t);
+    const HGLOBAL block = GlobalAlloc(GHND, bytes);
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    std::memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return block;
+}
+
+TEST_F(RealLocationTest, ADropChoosesTheFirstItemOrTheFolderOfAFile) {
+    tree.File(u"Work/Sub/报告.txt");
+    tree.Folder(u"数据");
+    const Text elsewhere = FolderOnOtherDrive();
+    const struct {
+        std::vector<Text> dropped;
+        Text dir, path;
+    } cases[] = {
+        {{tree.Path(u"数据"), tree.Path(u"Work/Sub")}, tree.Path(u"数据"), tree.Path(u"数据")},
+        {{tree.Path(u"Work/Sub/报告.txt")}, tree.Path(u"Work/Sub"), tree.Path(u"Work/Sub")},
+        {{elsewhere}, elsewhere, elsewhere},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.dropped[0]));
+        PostMessageW(app->Me.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(c.dropped)),
+                     0);
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&m);
+        EXPECT_EQ(Dir(), c.dir);
+        EXPECT_EQ(PathBox(), c.path);
+        EXPECT_TRUE(desktop.errorBoxes.empty());
+        ExpectFlagClear();
+    }
 }
 
 }  // namespace

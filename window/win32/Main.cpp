@@ -1,11 +1,43 @@
-// The program's entry: the main window, then the message loop until it is closed.
+// The program's entry: a command (/list, /?) runs without a window; otherwise the main
+// window, with the folder the command line names, then the message loop until it is closed.
 #include <windows.h>
 
 #include <commctrl.h>
 #include <objbase.h>
 
+#include "cli/ListCommand.h"
+#include "platform/win32/Win32Console.h"
 #include "platform/win32/Win32EventPump.h"
 #include "window/win32/Win32Form.h"
+
+namespace {
+
+class Console : public tarnwick::CommandConsole {
+  public:
+    void Output(std::string_view bytes) override { console_.Output(bytes); }
+    void OutputLine(tarnwick::TextView line) override { console_.OutputLine(line); }
+    void ErrorLine(tarnwick::TextView line) override { console_.ErrorLine(line); }
+
+  private:
+    tarnwick::win32::Win32Console console_;
+};
+
+int RunWindow(tarnwick::FileSystem& files, const std::vector<tarnwick::Text>& args,
+              int showCommand) {
+    tarnwick::win32::Win32EventPump events;
+    tarnwick::Win32Form app(files, events);
+    app.Show(showCommand, args.empty() ? tarnwick::TextView{} : tarnwick::TextView(args[0]));
+
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        if (tarnwick::win32::Win32FormWindow::TranslateNavigation(msg)) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     // An empty drive or a dead network drive must never bring up a system dialog.
@@ -17,15 +49,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     auto files = tarnwick::MakeFileSystem();
-    tarnwick::win32::Win32EventPump events;
-    tarnwick::Win32Form app(*files, events);
-    app.Show(showCommand);
-
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (tarnwick::win32::Win32FormWindow::TranslateNavigation(msg)) continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    const auto args = tarnwick::win32::CommandArguments();
+    if (tarnwick::IsCommand(args)) {
+        Console console;
+        return tarnwick::RunCommand(args, *files, console);
     }
-    return static_cast<int>(msg.wParam);
+    return RunWindow(*files, args, showCommand);
 }

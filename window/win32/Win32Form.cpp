@@ -38,13 +38,16 @@ Win32Form::Win32Form(FileSystem& files, EventPump& events, Desktop* desktopOverr
                     ChNoPath.Handle(), txtLevel.Handle(), VSLevel.Handle(), txtResult.Handle(),
                     cmdDoIt.Handle(), cmdSave.Handle(), txtPath.Handle(), Command1.Handle()});
     Me.onResize = [this] { form.Form_Resize(); };  // handles all of its own errors
+    Me.AcceptDrops([this](const std::vector<Text>& items) { form.Form_DropFiles(items); });
+    txtPath.CompleteFolders();
 }
 
-void Win32Form::Show(int showCommand) {
+void Win32Form::Show(int showCommand, TextView folder) {
     form.Form_Load();
     ShowWindow(Me.Handle(), showCommand);
     UpdateWindow(Me.Handle());
     SetFocus(drDrive.Handle());
+    if (!folder.empty()) form.ChooseFolder(folder);
 }
 
 }  // namespace tarnwick

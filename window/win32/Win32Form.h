@@ -3,9 +3,9 @@
 // stacking order of the design: the window's own controls, then the frame's.
 #include "platform/win32/Win32Button.h"
 #include "platform/win32/Win32Desktop.h"
-#include "platform/win32/Win32FormWindow.h"
 #include "platform/win32/Win32DirList.h"
 #include "platform/win32/Win32DriveList.h"
+#include "platform/win32/Win32FormWindow.h"
 #include "platform/win32/Win32ResultView.h"
 #include "platform/win32/Win32TextBox.h"
 #include "window/Design.h"
@@ -38,8 +38,9 @@ struct Win32Form {
     Desktop& desktop;
     frmMain form;
 
-    // Runs start-up and shows the window with the focus on the drive list.
-    void Show(int showCommand);
+    // Runs start-up and shows the window with the focus on the drive list; then chooses
+    // the folder the command line names, if any.
+    void Show(int showCommand, TextView folder = {});
 };
 
 }  // namespace tarnwick

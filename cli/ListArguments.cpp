@@ -1,0 +1,78 @@
+// The command line of /list: switches in any case, led by "/" or "-".
+#include <algorithm>
+
+#include "cli/ListCommand.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr TextView kSwitches[] = {u"list", u"?", u"depth", u"files", u"hidden", u"nopath", u"out"};
+
+// The switch's name in lower case, without its lead.
+Text SwitchName(TextView arg) {
+    Text name(arg.substr(1));
+    for (char16_t& c : name)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    return name;
+}
+
+// Where "/" starts a path, it starts only the switches there are.
+bool IsSwitch(TextView arg) {
+    if (arg.size() < 2 || (arg[0] != u'-' && arg[0] != u'/')) return false;
+    if (arg[0] == u'-' || kSeparator != u'/') return true;
+    return std::find(std::begin(kSwitches), std::end(kSwitches), SwitchName(arg)) !=
+           std::end(kSwitches);
+}
+
+}  // namespace
+
+const TextView kUsage =
+    u"用法：Tarnwick.exe /list 文件夹 [/depth 层数] [/files] [/hidden] [/nopath] [/out 文件]\r\n"
+    u"  不显示窗口，写出窗口对这些设置所列的清单，字节与保存的文件相同。\r\n"
+    u"  /depth 层数  列举的层数（1 到 32767，默认 1）\r\n"
+    u"  /files       也列出文件\r\n"
+    u"  /hidden      也列出隐藏的文件夹和文件\r\n"
+    u"  /nopath      只写名字，每层缩进四格\r\n"
+    u"  /out 文件    写入该文件；省略时写到控制台\r\n"
+    u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹";
+
+bool IsCommand(const std::vector<Text>& args) {
+    if (args.empty() || !IsSwitch(args[0])) return false;
+    const Text name = SwitchName(args[0]);
+    return name == u"list" || name == u"?";
+}
+
+ParsedCommand ParseCommand(const std::vector<Text>& args) {
+    if (args.empty() || SwitchName(args[0]) == u"?") return ShowUsage{};  // IsCommand's two
+    ListSettings s;
+    bool haveFolder = false;
+    for (size_t i = 1; i < args.size(); ++i) {
+        const Text& arg = args[i];
+        if (!IsSwitch(arg)) {
+            if (haveFolder) return ArgumentError{exitcode::BadSwitch, u"多余的参数：" + arg};
+            s.folder = arg;
+            haveFolder = true;
+            continue;
+        }
+        const Text name = SwitchName(arg);
+        if (name == u"files") {
+            s.files = true;
+        } else if (name == u"hidden") {
+            s.hidden = true;
+        } else if (name == u"nopath") {
+            s.noPath = true;
+        } else if (name == u"depth" || name == u"out") {
+            if (i + 1 == args.size())
+                return ArgumentError{exitcode::MissingValue, u"开关 " + arg + u" 后缺少值"};
+            (name == u"depth" ? s.depth : s.out.emplace()) = args[++i];
+        } else if (name == u"?") {
+            return ShowUsage{};
+        } else {
+            return ArgumentError{exitcode::BadSwitch, u"未知的开关：" + arg};
+        }
+    }
+    if (!haveFolder) return ArgumentError{exitcode::MissingValue, u"缺少要列举的文件夹"};
+    return s;
+}
+
+}  // namespace tarnwick

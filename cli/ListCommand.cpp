@@ -1,0 +1,81 @@
+// Running /list: the settings go into the window's controls, the start button's handler
+// walks, and the save's writer writes, so the bytes are those of a save from the window.
+#include "cli/ListCommand.h"
+
+namespace tarnwick {
+namespace {
+
+// The window is never shown: there is nothing to hand control to during the walk.
+class NoEvents : public EventPump {
+  public:
+    int DoEvents() override { return 1; }
+    [[noreturn]] void End() override { std::exit(exitcode::ListingFailed); }
+};
+
+// The whole listing, for a console that cannot take back what was written.
+class BufferWriter : public FileWriter {
+  public:
+    void Write(std::string_view bytes) override { bytes_ += bytes; }
+    void Restart() override { bytes_.clear(); }
+    std::string bytes_;
+};
+
+bool NamesFolder(FileSystem& files, TextView path) {
+    const auto attributes = files.GetAttributes(path);
+    return attributes && (*attributes & attr::Folder);
+}
+
+void SetUp(frmMain& form, const ListSettings& s) {
+    form.ChFiles.SetValue(s.files ? 1 : 0);
+    form.ChHidden.SetValue(s.hidden ? 1 : 0);
+    form.ChNoPath.SetValue(s.noPath ? 1 : 0);
+    form.txtLevel.SetText(s.depth);
+    form.SkipChange = True;  // the folder goes in as the folder list would put it
+    form.txtPath.SetText(s.folder);
+}
+
+int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
+    if (!NamesFolder(files, s.folder)) {
+        console.ErrorLine(u"找不到文件夹：" + s.folder);
+        return exitcode::NoFolder;
+    }
+    NoEvents events;
+    const auto window = MakeListingWindow(files, events);
+    frmMain& form = window->Form();
+    SetUp(form, s);
+    form.cmdDoIt_Click();
+    if (!window->ErrorBoxes().empty()) {
+        console.ErrorLine(u"列举失败：" + window->ErrorBoxes().front().description);
+        return exitcode::ListingFailed;
+    }
+    if (!s.out) {
+        BufferWriter listing;
+        form.WriteListing(listing);
+        console.Output(listing.bytes_);
+        return exitcode::Ok;
+    }
+    try {
+        files.WriteReplacing(*s.out, [&](FileWriter& file) { form.WriteListing(file); });
+    } catch (const RunTimeError& e) {
+        console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
+        return exitcode::CannotWrite;
+    }
+    return exitcode::Ok;
+}
+
+}  // namespace
+
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console) {
+    const ParsedCommand command = ParseCommand(args);
+    if (const auto* error = std::get_if<ArgumentError>(&command)) {
+        console.ErrorLine(error->message);
+        return error->exitCode;
+    }
+    if (std::holds_alternative<ShowUsage>(command)) {
+        console.OutputLine(kUsage);
+        return exitcode::Ok;
+    }
+    return List(std::get<ListSettings>(command), files, console);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,67 @@
+#pragma once
+// Tarnwick /list: the listing that the window would show for the given settings, written
+// as a save from the window would write it, without showing the window.
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "window/frmMain.h"
+
+namespace tarnwick {
+
+// The command's exit codes: one per kind of failure.
+namespace exitcode {
+inline constexpr int Ok = 0;
+inline constexpr int BadSwitch = 2;     // an unknown switch or an argument too many
+inline constexpr int MissingValue = 3;  // no folder, or a switch without its value
+inline constexpr int NoFolder = 4;      // the folder does not exist
+inline constexpr int CannotWrite = 5;   // the output cannot be written
+inline constexpr int ListingFailed = 6;
+}  // namespace exitcode
+
+struct ListSettings {
+    Text folder;
+    Text depth = u"1";  // as typed into the depth box, which reads and clamps it
+    bool files = false, hidden = false, noPath = false;
+    std::optional<Text> out;  // the console's output when there is none
+};
+
+struct ShowUsage {};
+struct ArgumentError {
+    int exitCode;
+    Text message;
+};
+using ParsedCommand = std::variant<ListSettings, ShowUsage, ArgumentError>;
+
+// The arguments after the program's name. True when they ask for a command (/list, /?)
+// rather than the window.
+bool IsCommand(const std::vector<Text>& args);
+ParsedCommand ParseCommand(const std::vector<Text>& args);
+extern const TextView kUsage;
+
+// Where a command writes: the listing's bytes, and lines for a person to read.
+class CommandConsole {
+  public:
+    virtual ~CommandConsole() = default;
+    virtual void Output(std::string_view bytes) = 0;
+    virtual void OutputLine(TextView line) = 0;
+    virtual void ErrorLine(TextView line) = 0;
+};
+
+// A main window that is never shown, to run one listing in; the error boxes it would
+// have shown are kept. Each build makes its own (ListingWindow*.cpp).
+class ListingWindow {
+  public:
+    virtual ~ListingWindow() = default;
+    virtual frmMain& Form() = 0;
+    virtual const std::vector<RunTimeError>& ErrorBoxes() const = 0;
+};
+std::unique_ptr<ListingWindow> MakeListingWindow(FileSystem& files, EventPump& events);
+
+// Runs the command the arguments ask for; gives the exit code.
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console);
+
+}  // namespace tarnwick

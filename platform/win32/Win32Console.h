@@ -1,0 +1,29 @@
+#pragma once
+// The console of the program that started this one. A GUI program has none of its own:
+// output goes to a redirected file or pipe when there is one, else to the parent's console.
+#include <windows.h>
+
+#include <string_view>
+#include <vector>
+
+#include "platform/Text.h"
+
+namespace tarnwick::win32 {
+
+class Win32Console {
+  public:
+    Win32Console();
+    void Output(std::string_view bytes) { WriteBytes(out_, bytes); }
+    void OutputLine(TextView line) { WriteLine(out_, line); }
+    void ErrorLine(TextView line) { WriteLine(err_, line); }
+
+  private:
+    static void WriteBytes(HANDLE h, std::string_view bytes);
+    static void WriteLine(HANDLE h, TextView line);
+    HANDLE out_, err_;
+};
+
+// The arguments after the program's name, split as the C runtime splits them.
+std::vector<Text> CommandArguments();
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,146 @@
+// /list against the window: for generated trees and every combination of the options,
+// the command writes the bytes that a listing in the window followed by a save writes.
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "cli/ListCommand.h"
+#include "tests/window/WindowFixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+class RecordedConsole : public CommandConsole {
+  public:
+    void Output(std::string_view bytes) override { out += bytes; }
+    void OutputLine(TextView line) override { outLines.emplace_back(line); }
+    void ErrorLine(TextView line) override { errorLines.emplace_back(line); }
+    std::string out;
+    std::vector<Text> outLines, errorLines;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A random tree of folders and files, some hidden, with Chinese names and one name
+// that the ANSI code page cannot hold (so that a listing with it goes out as UTF-8).
+void Grow(TempTree& tree, unsigned seed) {
+    static const TextView kNames[] = {u"a",        u"数据",  u"照片 2024",
+                                      u"报告.txt", u"b.log", u"한국어"};
+    std::mt19937 random(seed);
+    std::vector<Text> folders{u""};
+    for (int i = 0; i < 14; ++i) {
+        const Text parent = folders[random() % folders.size()];
+        const bool hidden = random() % 4 == 0;
+        Text name = Text(hidden ? u"." : u"") + Text(kNames[random() % std::size(kNames)]) +
+                    Text(1, static_cast<char16_t>(u'0' + i % 10));
+        const Text path = parent.empty() ? name : parent + u"/" + name;
+        if (random() % 3 == 0) {
+            tree.File(path);
+        } else {
+            tree.Folder(path);
+            folders.push_back(path);
+        }
+        if (hidden) tree.Hide(path);
+    }
+}
+
+struct Options {
+    bool withFiles, hidden, noPath;
+};
+
+class ListCommandTest : public WindowTest {
+  protected:
+    // The user: ticks the options, types the depth, puts the folder in, starts, saves.
+    std::string WindowListing(TextView root, Options o, TextView depth) {
+        form.ChFiles.SetValue(o.withFiles ? 1 : 0);
+        form.ChHidden.SetValue(o.hidden ? 1 : 0);
+        form.ChNoPath.SetValue(o.noPath ? 1 : 0);
+        w->Paste(form.txtLevel, depth);
+        form.SkipChange = True;  // as the folder list puts a folder in
+        form.txtPath.SetText(root);
+        w->Click(form.cmdDoIt);
+        w->Desktop().answers = {out.Path(u"window.txt")};
+        w->Click(form.cmdSave);
+        return ReadFile(out.FsPath(u"window.txt"));
+    }
+    int Run(const std::vector<Text>& args) { return RunCommand(args, *files, console); }
+
+    TempTree tree, out;
+    RecordedConsole console;
+};
+
+TEST_F(ListCommandTest, WritesWhatTheWindowSavesForEveryOption) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        TempTree shape;
+        Grow(shape, seed);
+        for (int options = 0; options < 8; ++options) {
+            for (TextView depth : {u"1", u"2", u"0", u"99999"}) {
+                const Options o{(options & 1) != 0, (options & 2) != 0, (options & 4) != 0};
+                SCOPED_TRACE(::testing::Message() << "seed " << seed << " options " << options
+                                                  << " depth " << Narrow(depth));
+                const std::string expected = WindowListing(shape.Root(), o, depth);
+                std::vector<Text> args{u"/list",    shape.Root(), u"/depth",
+                                       Text(depth), u"/out",      out.Path(u"command.txt")};
+                if (o.withFiles) args.push_back(u"/files");
+                if (o.hidden) args.push_back(u"-HIDDEN");
+                if (o.noPath) args.push_back(u"/NoPath");
+                ASSERT_EQ(Run(args), exitcode::Ok);
+                EXPECT_EQ(ReadFile(out.FsPath(u"command.txt")), expected);
+                args.resize(4);  // without /out: the same bytes to the console
+                console.out.clear();
+                if (o.withFiles) args.push_back(u"/files");
+                if (o.hidden) args.push_back(u"/hidden");
+                if (o.noPath) args.push_back(u"/nopath");
+                ASSERT_EQ(Run(args), exitcode::Ok);
+                EXPECT_EQ(console.out, expected);
+            }
+        }
+    }
+}
+
+TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
+    tree.Folder(u"sub");
+    const Text root = tree.Root(), file = out.Path(u"x.txt");
+    struct Case {
+        std::vector<Text> args;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{u"/list"}, exitcode::MissingValue},
+        {{u"/list", root, u"/depth"}, exitcode::MissingValue},
+        {{u"/list", root, u"/out"}, exitcode::MissingValue},
+        {{u"/list", root, u"-deep", u"3", u"/out", file}, exitcode::BadSwitch},
+        {{u"/list", root, u"sub", u"/out", file}, exitcode::BadSwitch},
+        {{u"/list", tree.Path(u"none"), u"/out", file}, exitcode::NoFolder},
+        {{u"/list", tree.Path(u"sub/x.txt"), u"/out", file}, exitcode::NoFolder},
+        {{u"/list", root, u"/out", out.Path(u"none/x.txt")}, exitcode::CannotWrite},
+        {{u"/list", root, u"/out", out.Path(u"")}, exitcode::CannotWrite},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(Narrow(c.args.back()));
+        console = {};
+        EXPECT_EQ(Run(c.args), c.exitCode);
+        ASSERT_EQ(console.errorLines.size(), 1u);
+        EXPECT_NE(console.errorLines[0].find_first_of(u"找缺未多无"), Text::npos);
+        EXPECT_TRUE(console.out.empty());
+        EXPECT_TRUE(console.outLines.empty());
+        EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
+    }
+}
+
+TEST_F(ListCommandTest, UsageGoesToTheOutputAndOnlyListOrHelpAreCommands) {
+    EXPECT_EQ(Run({u"-?"}), exitcode::Ok);
+    ASSERT_EQ(console.outLines.size(), 1u);
+    EXPECT_TRUE(console.outLines[0].starts_with(u"用法：Tarnwick.exe /list 文件夹"));
+    EXPECT_TRUE(console.errorLines.empty());
+    EXPECT_TRUE(IsCommand({u"-List", u"x"}));
+    EXPECT_TRUE(IsCommand({u"/?"}));
+    EXPECT_FALSE(IsCommand({tree.Root()}));
+    EXPECT_FALSE(IsCommand({}));
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

@@ -1,0 +1,118 @@
+// The real Tarnwick.exe started with /list, its output redirected to files as a shell
+// would: the same bytes as the command run here, and its exit codes.
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "cli/ListCommand.h"
+#include "tests/window/WindowFixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+struct Finished {
+    DWORD exitCode;
+    std::string out, err;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Tarnwick.exe is built beside the folder of the tests.
+std::wstring ProgramPath() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    return (std::filesystem::path(self).parent_path().parent_path() / L"Tarnwick.exe").wstring();
+}
+
+HANDLE Inheritable(const std::filesystem::path& path) {
+    SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
+    return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0,
+                       nullptr);
+}
+
+class ProgramTest : public ::testing::Test {
+  protected:
+    Finished Start(const std::vector<Text>& args) {
+        std::wstring line = L"\"" + ProgramPath() + L"\"";
+        for (const Text& a : args) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
+        const HANDLE out = Inheritable(streams.FsPath(u"out")),
+                     err = Inheritable(streams.FsPath(u"err"));
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = out;
+        si.hStdError = err;
+        PROCESS_INFORMATION pi{};
+        const bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &si, &pi);
+        CloseHandle(out);
+        CloseHandle(err);
+        EXPECT_TRUE(started);
+        if (!started) return {};
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return {code, ReadFile(streams.FsPath(u"out")), ReadFile(streams.FsPath(u"err"))};
+    }
+    TempTree tree, streams, out;
+};
+
+class Recorded : public CommandConsole {
+  public:
+    void Output(std::string_view bytes) override { text += bytes; }
+    void OutputLine(TextView) override {}
+    void ErrorLine(TextView) override {}
+    std::string text;
+};
+
+TEST_F(ProgramTest, ListsToAFileAndToARedirectedOutputAsTheCommandDoes) {
+    tree.Folder(u"数据/照片 2024");
+    tree.File(u"数据/报告.txt");
+    tree.Folder(u"a b/c");
+    const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"3", u"/files", u"/NOPATH"};
+    Recorded here;
+    auto files = MakeFileSystem();
+    ASSERT_EQ(RunCommand(args, *files, here), exitcode::Ok);
+    ASSERT_NE(here.text.find("\x20\x20\x20\x20\xd5\xd5"), std::string::npos);  // "    照"
+
+    std::vector<Text> toFile = args;
+    toFile.insert(toFile.end(), {u"-out", out.Path(u"清单.txt")});
+    const Finished written = Start(toFile);
+    EXPECT_EQ(written.exitCode, 0u);
+    EXPECT_EQ(ReadFile(out.FsPath(u"清单.txt")), here.text);
+    EXPECT_EQ(written.out, "");
+
+    const Finished printed = Start(args);
+    EXPECT_EQ(printed.exitCode, 0u);
+    EXPECT_EQ(printed.out, here.text);
+    EXPECT_EQ(printed.err, "");
+}
+
+TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
+    const struct {
+        std::vector<Text> args;
+        int exitCode;
+    } cases[] = {
+        {{u"/list", tree.Path(u"none")}, exitcode::NoFolder},
+        {{u"/list", tree.Root(), u"/out", out.Path(u"none/x.txt")}, exitcode::CannotWrite},
+        {{u"/LIST", tree.Root(), u"/x"}, exitcode::BadSwitch},
+        {{u"-list", tree.Root(), u"-depth"}, exitcode::MissingValue},
+    };
+    for (const auto& c : cases) {
+        const Finished f = Start(c.args);
+        EXPECT_EQ(f.exitCode, static_cast<DWORD>(c.exitCode));
+        EXPECT_EQ(f.out, "");
+        EXPECT_TRUE(f.err.ends_with("\r\n"));
+        EXPECT_EQ(f.err.find('\n'), f.err.size() - 1);
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
