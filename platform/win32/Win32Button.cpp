@@ -52,4 +52,9 @@ void Win32Frame::Move(Rect r) {
     MoveWindow(box_, 0, 0, Px(r.width), Px(r.height), TRUE);
 }
 
+void Win32Frame::OnDpiChanged() {
+    SendMessageW(box_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(DpiOf(hwnd_))), TRUE);
+    Win32Control::OnDpiChanged();
+}
+
 }  // namespace tarnwick::win32

@@ -44,6 +44,7 @@ class Win32Frame : public Win32Control<Frame> {
   public:
     Win32Frame(HWND parent, TextView caption, Rect r);
     void Move(Rect r) override;
+    void OnDpiChanged() override;
     void PutBoxBehindChildren() {
         SetWindowPos(box_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
