@@ -140,9 +140,10 @@ TEST_F(DpiTest, EveryControlIsTheLayoutTimesTheScaleWithItsCaptionWhole) {
     ExpectAtScale(dpi);
 }
 
-// A move to a monitor of another scale (to 144 DPI from 96, else back to 96): the
+// A move to a monitor of another scale (to 144 DPI from 96, else to 96) and back: the
 // window takes the suggested rectangle, lays itself out again and rescales its fonts
-// and the result view's lines.
+// and the result view's lines. The way back keeps the size in pixels, which brings no
+// WM_SIZE, yet changes the inner size the layout sees.
 TEST_F(DpiTest, AMoveToAnotherScaleFollowsTheSuggestedRectangleFontsAndLayout) {
     const UINT from = GivenDpi(), to = from == 96 ? 144 : 96;
     const LONG fontBefore = FontHeight(app.cmdDoIt.Handle());
@@ -172,6 +173,10 @@ TEST_F(DpiTest, AMoveToAnotherScaleFollowsTheSuggestedRectangleFontsAndLayout) {
     ReleaseDC(view, dc);
     EXPECT_EQ(y(3) - y(0), tm.tmHeight);
     EXPECT_EQ(FontHeight(view), FontHeight(app.cmdDoIt.Handle()));
+
+    SendMessageW(me, WM_DPICHANGED, MAKEWPARAM(from, from), reinterpret_cast<LPARAM>(&now));
+    ExpectAtScale(from);
+    EXPECT_EQ(FontHeight(app.cmdDoIt.Handle()), fontBefore);
 }
 
 }  // namespace
