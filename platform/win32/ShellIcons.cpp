@@ -13,11 +13,14 @@ HICON ShellIcon(SHSTOCKICONID id, int size) {
     if (const auto it = loaded.find({id, size}); it != loaded.end()) return it->second;
     SHSTOCKICONINFO info{};
     info.cbSize = sizeof info;
-    // Where the stock icons are missing (Wine), the shell's own icon resources, whose
-    // numbers are the stock numbers plus one (a negative index asks by number).
+    // Where the stock icons are missing (Wine gives no icon, and the plain file's place),
+    // the shell's own icon resources, whose numbers are the stock numbers plus one (a
+    // negative index asks by number).
     const wchar_t* file = L"shell32.dll";
     int index = -(static_cast<int>(id) + 1);
-    if (SUCCEEDED(SHGetStockIconInfo(id, SHGSI_ICONLOCATION, &info)) && info.szPath[0]) {
+    constexpr UINT kAsk = SHGSI_ICONLOCATION | SHGSI_ICON | SHGSI_SMALLICON;
+    if (SUCCEEDED(SHGetStockIconInfo(id, kAsk, &info)) && info.hIcon) {
+        DestroyIcon(info.hIcon);
         file = info.szPath;
         index = info.iIcon;
     }
