@@ -1,6 +1,6 @@
 // The real window at the display's scale: every control where the layout puts it, times
-// the scale, and every caption whole in its control's font. CTest runs this at 96, 144
-// and 192 DPI (TARNWICK_TEST_DPI names the scale the run was given).
+// the scale, and every caption whole in its control's font. CTest runs this at 96, 120,
+// 144, 168 and 192 DPI (TARNWICK_TEST_DPI names the scale the run was given).
 #include <windows.h>
 
 #include <algorithm>
