@@ -2,34 +2,47 @@
 
 #include <algorithm>
 #include <map>
+#include <utility>
+
+#include "platform/win32/Dpi.h"
 
 namespace tarnwick::win32 {
 
-HICON SmallShellIcon(SHSTOCKICONID id) {
-    static std::map<SHSTOCKICONID, HICON> loaded;
-    if (const auto it = loaded.find(id); it != loaded.end()) return it->second;
+HICON ShellIcon(SHSTOCKICONID id, int size) {
+    static std::map<std::pair<SHSTOCKICONID, int>, HICON> loaded;
+    if (const auto it = loaded.find({id, size}); it != loaded.end()) return it->second;
     SHSTOCKICONINFO info{};
     info.cbSize = sizeof info;
+    // Where the stock icons are missing (Wine gives no icon, and the plain file's place),
+    // the shell's own icon resources, whose numbers are the stock numbers plus one (a
+    // negative index asks by number).
+    const wchar_t* file = L"shell32.dll";
+    int index = -(static_cast<int>(id) + 1);
+    constexpr UINT kAsk = SHGSI_ICONLOCATION | SHGSI_ICON | SHGSI_SMALLICON;
+    if (SUCCEEDED(SHGetStockIconInfo(id, kAsk, &info)) && info.hIcon) {
+        DestroyIcon(info.hIcon);
+        file = info.szPath;
+        index = info.iIcon;
+    }
     HICON icon = nullptr;
-    if (SUCCEEDED(SHGetStockIconInfo(id, SHGSI_ICON | SHGSI_SMALLICON, &info))) icon = info.hIcon;
-    // Where the stock icons are missing (Wine), the shell's own icon resources, whose
-    // numbers are the stock numbers plus one (a negative index asks by number).
-    if (!icon) ExtractIconExW(L"shell32.dll", -(static_cast<int>(id) + 1), nullptr, &icon, 1);
-    return loaded[id] = icon;
+    UINT iconId = 0;
+    if (PrivateExtractIconsW(file, index, size, size, &icon, &iconId, 1, LR_DEFAULTCOLOR) != 1)
+        icon = nullptr;
+    return loaded[{id, size}] = icon;
 }
 
-void DrawIconItem(const DRAWITEMSTRUCT& item, HICON icon, int indent, const wchar_t* text,
-                  int iconSize) {
+void DrawIconItem(const DRAWITEMSTRUCT& item, SHSTOCKICONID icon, int indent, const wchar_t* text,
+                  int iconSize, UINT dpi) {
     const bool selected = item.itemState & ODS_SELECTED;
     const HDC dc = item.hDC;
     RECT r = item.rcItem;
     FillRect(dc, &r, GetSysColorBrush(selected ? COLOR_HIGHLIGHT : COLOR_WINDOW));
     r.left += indent;
     const int size = std::min<int>(iconSize, r.bottom - r.top);
-    if (icon)
-        DrawIconEx(dc, r.left + 2, r.top + (r.bottom - r.top - size) / 2, icon, size, size, 0,
-                   nullptr, DI_NORMAL);
-    r.left += iconSize + 6;
+    if (const HICON h = size > 0 ? ShellIcon(icon, size) : nullptr)
+        DrawIconEx(dc, r.left + Scaled(2, dpi), r.top + (r.bottom - r.top - size) / 2, h, size,
+                   size, 0, nullptr, DI_NORMAL);
+    r.left += iconSize + Scaled(6, dpi);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(selected ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT));
     DrawTextW(dc, text, -1, &r, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);

@@ -42,6 +42,21 @@ void Win32Button::SetCaption(TextView caption) {
     SetWindowTextW(hwnd_, W(c));
 }
 
+void Win32Label::FitText() {
+    const HDC dc = GetDC(hwnd_);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    RECT r;
+    GetWindowRect(hwnd_, &r);
+    if (r.bottom - r.top < tm.tmHeight)
+        SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, tm.tmHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 Win32Frame::Win32Frame(HWND parent, TextView caption, Rect r)
     : Win32Control(CreateFrameWindow(parent, r), r, 1) {
     box_ = CreateChild(hwnd_, L"BUTTON", caption, BS_GROUPBOX, {0, 0, r.width, r.height}, 1);
@@ -50,6 +65,11 @@ Win32Frame::Win32Frame(HWND parent, TextView caption, Rect r)
 void Win32Frame::Move(Rect r) {
     Win32Control::Move(r);
     MoveWindow(box_, 0, 0, Px(r.width), Px(r.height), TRUE);
+}
+
+void Win32Frame::OnDpiChanged() {
+    SendMessageW(box_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(DpiOf(hwnd_))), TRUE);
+    Win32Control::OnDpiChanged();
 }
 
 }  // namespace tarnwick::win32

@@ -31,11 +31,22 @@ class Win32CheckBox : public Win32Control<CheckBox> {
     }
 };
 
+// A label is never lower than its text: the design's heights were made for a font whose
+// lines are lower than the interface font's at any scale.
 class Win32Label : public Win32Control<Label> {
   public:
     Win32Label(HWND parent, TextView caption, Rect r, float unit)
         : Win32Control(CreateChild(parent, L"STATIC", caption, SS_LEFT | SS_NOPREFIX, r, unit), r,
-                       unit) {}
+                       unit) {
+        FitText();
+    }
+    void Move(Rect r) override {
+        Win32Control::Move(r);
+        FitText();
+    }
+
+  private:
+    void FitText();
 };
 
 // The options frame: a container whose children are placed in twips from its corner.
@@ -44,6 +55,7 @@ class Win32Frame : public Win32Control<Frame> {
   public:
     Win32Frame(HWND parent, TextView caption, Rect r);
     void Move(Rect r) override;
+    void OnDpiChanged() override;
     void PutBoxBehindChildren() {
         SetWindowPos(box_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }

@@ -14,24 +14,19 @@ void AttachTarget(HWND control, NotificationTarget* target) {
 
 // The desktop's message font: the user interface font of the system, Chinese included.
 HFONT InterfaceFont() {
-    static const HFONT font = [] {
-        NONCLIENTMETRICSW m{};
-        m.cbSize = sizeof m;
-        SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
-        return CreateFontIndirectW(&m.lfMessageFont);
-    }();
-    return font;
+    return InterfaceFont(SystemDpi());
 }
 
 HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
                  float unit, DWORD exStyle) {
-    auto px = [unit](float v) { return ToPixels(v, unit); };
+    const UINT dpi = DpiOf(parent);
+    auto px = [unit, dpi](float v) { return ToPixels(v, unit, dpi); };
     const Text caption(text);
     HWND hwnd = CreateWindowExW(exStyle, windowClass, W(caption),
                                 style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, px(r.left),
                                 px(r.top), px(r.width), px(r.height), parent, nullptr,
                                 GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), FALSE);
+    SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(dpi)), FALSE);
     // A new child goes to the top of its siblings; ours go below the ones made before, so
     // that where two overlap, the earlier one lies on top.
     SetWindowPos(hwnd, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);

@@ -1,10 +1,12 @@
 #pragma once
 // The base of the thin wrappers over the Win32 controls. A wrapper owns nothing but its
-// HWND's place: it keeps the place it was given in its container's unit (pixels, or
-// twips inside the frame) and hears the notifications its parent routes to it.
+// HWND's place: it keeps the place it was given in its container's unit (96-DPI pixels,
+// or twips inside the frame), scales it to the window's DPI, and hears the notifications
+// its parent routes to it.
 #include <windows.h>
 
 #include "platform/Controls.h"
+#include "platform/win32/Dpi.h"
 
 namespace tarnwick::win32 {
 
@@ -15,15 +17,18 @@ class NotificationTarget {
     virtual void OnCommand(int /*code*/) {}
     virtual void OnScroll(int /*code*/, int /*position*/) {}
     virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}  // owner-drawn controls
+    virtual void OnDpiChanged() {}  // after the main window took its new scale
 };
 
 // The target attached to a control's window, or none.
 NotificationTarget* TargetOf(HWND control);
 void AttachTarget(HWND control, NotificationTarget* target);
 
-// A place or size in the container's unit (1 for pixels, 15 for twips) as whole pixels.
-inline int ToPixels(float v, float unit) {
-    return static_cast<int>(v / unit + (v >= 0 ? 0.5f : -0.5f));
+// A place or size in the container's unit (1 for pixels, 15 for twips) as whole pixels at
+// `dpi`.
+inline int ToPixels(float v, float unit, UINT dpi = kDesignDpi) {
+    const float px = v / unit * static_cast<float>(dpi) / kDesignDpi;
+    return static_cast<int>(px + (px >= 0 ? 0.5f : -0.5f));
 }
 
 // Creates a child window; `unit` is 1 for pixels, 15 for twips.
@@ -49,9 +54,15 @@ class Win32Control : public Base, public NotificationTarget {
         rect_ = r;
         MoveWindow(hwnd_, Px(r.left), Px(r.top), Px(r.width), Px(r.height), TRUE);
     }
+    // The font and the place at the new scale; the place stays the same in the unit.
+    void OnDpiChanged() override {
+        SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(DpiOf(hwnd_))),
+                     TRUE);
+        Move(rect_);
+    }
 
   protected:
-    int Px(float v) const { return ToPixels(v, unit_); }
+    int Px(float v) const { return ToPixels(v, unit_, DpiOf(hwnd_)); }
     HWND hwnd_;
 
   private:
@@ -73,6 +84,6 @@ LRESULT Dispatch(T* self, LRESULT (T::*handler)(UINT, WPARAM, LPARAM), HWND hwnd
 }
 
 Text WindowText(HWND hwnd);
-HFONT InterfaceFont();
+HFONT InterfaceFont();  // at the system's scale
 
 }  // namespace tarnwick::win32

@@ -74,9 +74,26 @@ Win32DirList::Win32DirList(HWND parent, Rect r)
                    r, 1),
       path_(FullPath(CurrentFolder())) {
     SetWindowSubclass(hwnd_, KeyProc, 0, reinterpret_cast<DWORD_PTR>(this));
-    const auto itemHeight = SendMessageW(hwnd_, LB_GETITEMHEIGHT, 0, 0);
-    SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, std::max<LRESULT>(itemHeight, 18));  // the icons
+    FitItemHeight();
     Fill();
+}
+
+// Items as high as the font's, and never lower than the icons with a pixel's room.
+void Win32DirList::FitItemHeight() {
+    const HDC dc = GetDC(hwnd_);
+    const HGDIOBJ old = SelectObject(dc, InterfaceFont(DpiOf(hwnd_)));
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    const int icons = Scaled(kSmallIconSize + 2, DpiOf(hwnd_));
+    SendMessageW(hwnd_, LB_SETITEMHEIGHT, 0, std::max<LONG>(tm.tmHeight, icons));
+}
+
+void Win32DirList::OnDpiChanged() {
+    Win32Control::OnDpiChanged();
+    FitItemHeight();
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 void Win32DirList::SetPath(TextView path) {
@@ -139,8 +156,9 @@ void Win32DirList::OnDrawItem(const DRAWITEMSTRUCT& item) {
     const auto length = SendMessageW(hwnd_, LB_GETTEXTLEN, item.itemID, 0);
     std::wstring name(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
     SendMessageW(hwnd_, LB_GETTEXT, item.itemID, reinterpret_cast<LPARAM>(name.data()));
-    const HICON icon = SmallShellIcon(it.onPath ? SIID_FOLDEROPEN : SIID_FOLDER);
-    DrawIconItem(item, icon, it.depth * 10, name.c_str());
+    const UINT dpi = DpiOf(hwnd_);
+    DrawIconItem(item, it.onPath ? SIID_FOLDEROPEN : SIID_FOLDER, it.depth * Scaled(10, dpi),
+                 name.c_str(), Scaled(kSmallIconSize, dpi), dpi);
 }
 
 LRESULT CALLBACK Win32DirList::KeyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,

@@ -14,10 +14,12 @@ class Win32DirList : public Win32Control<DirList> {
     void SetPath(TextView path) override;
     void OnCommand(int code) override;
     void OnDrawItem(const DRAWITEMSTRUCT& item) override;
+    void OnDpiChanged() override;
     void OpenSelected();
 
   private:
     void Fill();
+    void FitItemHeight();
     static LRESULT CALLBACK KeyProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
     struct Item {
         Text path;

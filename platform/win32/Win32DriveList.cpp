@@ -11,6 +11,8 @@
 namespace tarnwick::win32 {
 namespace {
 
+constexpr float kDroppedHeight = 200;
+
 char16_t Lower(char16_t c) {
     return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
 }
@@ -45,7 +47,7 @@ int WindowHeight(HWND hwnd) {
     return r.bottom - r.top;
 }
 
-HICON DriveIcon(char16_t letter, UINT type) {
+SHSTOCKICONID DriveIcon(char16_t letter, UINT type) {
     SHSTOCKICONID id = SIID_DRIVEFIXED;
     switch (type) {
         case DRIVE_REMOVABLE:
@@ -65,7 +67,7 @@ HICON DriveIcon(char16_t letter, UINT type) {
             id = SIID_DRIVENETDISABLED;
             break;
     }
-    return SmallShellIcon(id);
+    return id;
 }
 
 }  // namespace
@@ -74,10 +76,18 @@ Win32DriveList::Win32DriveList(HWND parent, Rect r)
     : Win32Control(CreateChild(parent, L"COMBOBOX", u"",
                                CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL |
                                    WS_TABSTOP,
-                               {r.left, r.top, r.width, 200}, 1),
+                               {r.left, r.top, r.width, kDroppedHeight}, 1),
                    r, 1) {
     FitHeight(Px(r.height));
     Fill(CurrentDriveLetter());
+}
+
+// The box is made as high as its dropped list; its field is then fitted to the height.
+void Win32DriveList::OnDpiChanged() {
+    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(DpiOf(hwnd_))), TRUE);
+    const Rect r = GetRect();
+    MoveWindow(hwnd_, Px(r.left), Px(r.top), Px(r.width), Px(kDroppedHeight), TRUE);
+    FitHeight(Px(r.height));
 }
 
 // The closed box at `height`, the list's items as high as its field; the icons are drawn
@@ -155,7 +165,7 @@ void Win32DriveList::OnCommand(int code) {
 void Win32DriveList::OnDrawItem(const DRAWITEMSTRUCT& item) {
     if (item.itemID >= drives_.size()) return;  // also the empty selection field (-1)
     const Drive& d = drives_[item.itemID];
-    DrawIconItem(item, d.icon, 0, W(d.text), item.rcItem.bottom - item.rcItem.top);
+    DrawIconItem(item, d.icon, 0, W(d.text), item.rcItem.bottom - item.rcItem.top, DpiOf(hwnd_));
 }
 
 }  // namespace tarnwick::win32

@@ -3,6 +3,7 @@
 // icon, its letter and colon, and its volume label (or, for a network drive, its share).
 #include <vector>
 
+#include "platform/win32/ShellIcons.h"
 #include "platform/win32/Win32Control.h"
 
 namespace tarnwick::win32 {
@@ -14,12 +15,13 @@ class Win32DriveList : public Win32Control<DriveList> {
     void SetDrive(TextView drive) override;
     void OnCommand(int code) override;
     void OnDrawItem(const DRAWITEMSTRUCT& item) override;
+    void OnDpiChanged() override;
 
   private:
     struct Drive {
         char16_t letter;  // lower case
         Text text;        // "c: [label]"
-        HICON icon;       // the shell's, not ours to destroy
+        SHSTOCKICONID icon;
     };
     void FitHeight(int height);
     void Fill(char16_t selected);

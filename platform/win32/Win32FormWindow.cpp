@@ -62,6 +62,7 @@ Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
     if (hwnd_) ++openCount_;
+    FitToDpi(innerWidth, innerHeight);
 }
 
 void Win32FormWindow::Destroy() {
@@ -81,13 +82,13 @@ void Win32FormWindow::SetCaption(TextView caption) {
 float Win32FormWindow::ScaleWidth() const {
     RECT r;
     GetClientRect(hwnd_, &r);
-    return static_cast<float>(r.right);
+    return static_cast<float>(r.right) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
 float Win32FormWindow::ScaleHeight() const {
     RECT r;
     GetClientRect(hwnd_, &r);
-    return static_cast<float>(r.bottom);
+    return static_cast<float>(r.bottom) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
 void Win32FormWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
@@ -100,6 +101,7 @@ LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp
 }
 
 LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_DPICHANGED) return OnDpiChanged(LOWORD(wp), *reinterpret_cast<RECT*>(lp));
     switch (msg) {
         case WM_COMMAND:
             if (lp) {

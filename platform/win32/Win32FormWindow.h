@@ -1,7 +1,7 @@
 #pragma once
-// The main window: a sizable top-level window whose inner area is measured in pixels. It
-// routes its controls' notifications to their wrappers, reports size changes, and moves
-// the focus with Tab in the order it is given.
+// The main window: a sizable top-level window whose inner area is measured in 96-DPI
+// pixels at any display scale. It routes its controls' notifications to their wrappers,
+// reports size changes, and moves the focus with Tab in the order it is given.
 #include <windows.h>
 
 #include <functional>
@@ -43,6 +43,9 @@ class Win32FormWindow : public FormWindow {
     static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
     LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
     void MoveFocus(bool backwards);
+    // The window's size and its controls follow its DPI (Win32FormWindowDpi.cpp).
+    void FitToDpi(int innerWidth, int innerHeight);
+    LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
 
     HWND hwnd_ = nullptr;
     HWND lastFocus_ = nullptr;

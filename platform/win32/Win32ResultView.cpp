@@ -67,7 +67,7 @@ std::vector<int> Extents(HDC dc, const Text& line) {
 class ViewDC {
   public:
     explicit ViewDC(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {
-        old_ = SelectObject(dc_, InterfaceFont());
+        old_ = SelectObject(dc_, InterfaceFont(DpiOf(hwnd)));
     }
     ~ViewDC() {
         SelectObject(dc_, old_);
@@ -87,13 +87,31 @@ Win32ResultView::Win32ResultView(HWND parent, Rect r, float unit)
     : Win32Control(CreateView(parent, r, unit), r, unit) {
     SetWindowLongPtrW(hwnd_, 0, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    MeasureFont();
+    accessibility_ = std::make_unique<ResultViewAccessibility>(*this);
+    UpdateScrollBars();
+}
+
+void Win32ResultView::MeasureFont() {
     ViewDC dc(hwnd_);
     TEXTMETRICW tm;
     GetTextMetricsW(dc, &tm);
     lineHeight_ = std::max<int>(1, tm.tmHeight);
     charWidth_ = std::max<int>(1, tm.tmAveCharWidth);
-    accessibility_ = std::make_unique<ResultViewAccessibility>(*this);
+    measuredWidest_ = 0;
+}
+
+// Lines, caret and scroll ranges are measured again in the font of the new scale.
+void Win32ResultView::OnDpiChanged() {
+    Win32Control::OnDpiChanged();
+    MeasureFont();
+    if (GetFocus() == hwnd_) {
+        CreateCaret(hwnd_, nullptr, 1, lineHeight_);
+        ShowCaret();
+        ::ShowCaret(hwnd_);
+    }
     UpdateScrollBars();
+    InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 // The window forgets the object first: a message that comes while clients are told the
@@ -280,7 +298,7 @@ void Win32ResultView::Paint() {
     ApplyPendingScroll();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
-    const HGDIOBJ oldFont = SelectObject(dc, InterfaceFont());
+    const HGDIOBJ oldFont = SelectObject(dc, InterfaceFont(DpiOf(hwnd_)));
     RECT client;
     GetClientRect(hwnd_, &client);
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
@@ -535,6 +553,8 @@ LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_ERASEBKGND:
             return 1;
+        case WM_GETFONT:  // what the text is drawn in, as an edit box answers
+            return reinterpret_cast<LRESULT>(InterfaceFont(DpiOf(hwnd_)));
         case WM_SIZE:
             UpdateScrollBars();
             InvalidateRect(hwnd_, nullptr, TRUE);

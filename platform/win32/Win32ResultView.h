@@ -51,6 +51,8 @@ class Win32ResultView : public Win32Control<ResultView> {
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);  // ResultViewMessages
 
+    void OnDpiChanged() override;
+    void MeasureFont();
     void TextChanged();
     void Refresh();
     void CatchUp();  // scroll bars, caret and an invalidated screen, as the text now stands

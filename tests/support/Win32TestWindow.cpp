@@ -1,6 +1,7 @@
 // The real window, driven with the messages that a user's mouse and keyboard produce.
 #include <windows.h>
 
+#include "platform/win32/Dpi.h"
 #include "tests/support/TestWindow.h"
 #include "window/win32/Win32Form.h"
 
@@ -62,9 +63,10 @@ class Win32TestWindow : public TestWindow {
     Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
     void Resize(int innerWidth, int innerHeight) override {
         const HWND h = window_.Me.Handle();
-        RECT r{0, 0, innerWidth, innerHeight};
-        AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)), FALSE,
-                           static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)));
+        const UINT dpi = win32::DpiOf(h);  // the size is in 96-DPI pixels
+        RECT r{0, 0, win32::Scaled(innerWidth, dpi), win32::Scaled(innerHeight, dpi)};
+        win32::AdjustForDpi(r, static_cast<DWORD>(GetWindowLongW(h, GWL_STYLE)),
+                            static_cast<DWORD>(GetWindowLongW(h, GWL_EXSTYLE)), dpi);
         SetWindowPos(h, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
     }
