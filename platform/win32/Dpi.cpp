@@ -42,6 +42,10 @@ void SetDpi(HWND topLevel, UINT dpi) {
     SetPropW(topLevel, kDpiProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(dpi)));
 }
 
+void ForgetDpi(HWND topLevel) {
+    RemovePropW(topLevel, kDpiProperty);
+}
+
 void AdjustForDpi(RECT& r, DWORD style, DWORD exStyle, UINT dpi) {
     static const auto adjust =
         User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");

@@ -14,6 +14,7 @@ UINT SystemDpi();
 // WM_DPICHANGED); the system's for a window outside one.
 UINT DpiOf(HWND hwnd);
 void SetDpi(HWND topLevel, UINT dpi);
+void ForgetDpi(HWND topLevel);  // before the window goes
 // The DPI the system gives a new top-level window.
 UINT DpiOfNewWindow(HWND topLevel);
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/Dpi.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32Control.h"
 
@@ -143,6 +144,7 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             return 0;
         case WM_NCDESTROY: {
             const HWND hwnd = hwnd_;
+            ForgetDpi(hwnd);
             --openCount_;
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
