@@ -102,7 +102,8 @@ class DpiTest : public ::testing::Test {
         const float scale = static_cast<float>(dpi) / 96;
         RECT client;
         GetClientRect(app.Me.Handle(), &client);
-        for (const Placed& c : Table(client.right / scale, client.bottom / scale)) {
+        for (const Placed& c : Table(static_cast<float>(client.right) / scale,
+                                     static_cast<float>(client.bottom) / scale)) {
             SCOPED_TRACE(::testing::Message() << c.name << " at " << dpi << " DPI");
             const RECT r = RealRect(c.hwnd);
             const float k = scale / c.unit;
@@ -112,8 +113,8 @@ class DpiTest : public ::testing::Test {
             const bool isLabel = c.captionRoom == 0;
             const SIZE text = Extent(c.hwnd, Caption(c.hwnd, !isLabel));
             const float height = c.rect.height * k;
-            EXPECT_NEAR(r.bottom - c.rect.top * k,
-                        isLabel ? std::max<float>(height, text.cy) : height, 1);
+            EXPECT_NEAR(static_cast<float>(r.bottom) - c.rect.top * k,
+                        isLabel ? std::max(height, static_cast<float>(text.cy)) : height, 1);
             if (c.captionRoom < 0) continue;
             EXPECT_LE(text.cx + Scaled(c.captionRoom, dpi), r.right - r.left);
             EXPECT_LE(text.cy, r.bottom - r.top);
@@ -135,8 +136,8 @@ TEST_F(DpiTest, EveryControlIsTheLayoutTimesTheScaleWithItsCaptionWhole) {
     const UINT dpi = GivenDpi();
     RECT client;
     GetClientRect(app.Me.Handle(), &client);
-    EXPECT_NEAR(client.right, design::kInnerWidth * dpi / 96, 1);
-    EXPECT_NEAR(client.bottom, design::kInnerHeight * dpi / 96, 1);
+    EXPECT_NEAR(client.right, design::kInnerWidth * static_cast<float>(dpi) / 96, 1);
+    EXPECT_NEAR(client.bottom, design::kInnerHeight * static_cast<float>(dpi) / 96, 1);
     ExpectAtScale(dpi);
 }
 
@@ -159,7 +160,9 @@ TEST_F(DpiTest, AMoveToAnotherScaleFollowsTheSuggestedRectangleFontsAndLayout) {
     GetWindowRect(me, &now);
     EXPECT_TRUE(EqualRect(&now, &suggested));
     ExpectAtScale(to);
-    EXPECT_NEAR(FontHeight(app.cmdDoIt.Handle()), fontBefore * static_cast<float>(to) / from, 1);
+    EXPECT_NEAR(FontHeight(app.cmdDoIt.Handle()),
+                static_cast<float>(fontBefore) * static_cast<float>(to) / static_cast<float>(from),
+                1);
     // The result view's line pitch is its new font's height.
     const HWND view = app.txtResult.Handle();
     SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"a\r\nb"));
