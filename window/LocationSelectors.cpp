@@ -52,11 +52,20 @@ void frmMain::ChooseFolder(TextView path) {
     } catch (const RunTimeError& e) {
         desktop.ShowErrorBox(e);
         SkipChange = False;
-        if (drDrive.GetDrive() != drive) {
-            SkipChange = True;
-            drDrive.SetDrive(drive);
-        }
+        RestoreDrive(drive);
         drDir_Change();
+    }
+}
+
+// Back to the drive shown before; with none shown (the program started in a network
+// folder), or none to go back to, the list stays where it is.
+void frmMain::RestoreDrive(TextView drive) {
+    if (drive.empty() || drDrive.GetDrive() == drive) return;
+    try {
+        SkipChange = True;
+        drDrive.SetDrive(drive);
+    } catch (const RunTimeError&) {
+        SkipChange = False;
     }
 }
 

@@ -85,6 +85,7 @@ class frmMain : public ListingFields, public frmMainControls {
 
   private:
     Notify Untrapped(void (frmMain::*handler)());
+    void RestoreDrive(TextView drive);
 
     Text line_;  // PushDir's line, kept to save an allocation per line
 };
