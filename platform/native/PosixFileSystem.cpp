@@ -219,7 +219,7 @@ std::string ThroughLinks(std::string path) {
 }
 
 // The new file is made beside the target under a short name of its own, so that it fits
-// wherever the target's name fits. Made with the mode a new file gets (the umask applies).
+// wherever the target's name fits; only its owner may read it while it is written.
 int CreateBeside(const std::string& target, std::string& temp) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
@@ -228,18 +228,28 @@ int CreateBeside(const std::string& target, std::string& temp) {
         char name[16];
         std::snprintf(name, sizeof name, ".~tw%08x", ++serial);
         temp = folder + name;
-        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
         if (fd != -1) return fd;
         if (errno != EEXIST || tries == 100) throw WriteError(errno);
     }
 }
 
-// The replacement keeps the old file's owner where this user may give it, and its mode.
-int KeepOwnerAndMode(int fd, const struct stat& old) {
-    if (fchown(fd, old.st_uid, old.st_gid) != 0) {
-        [[maybe_unused]] const int ignored = fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+// The mode a new file gets here: what the umask leaves of 0666. The umask can only be read
+// by setting it; saves run on the window's thread alone.
+mode_t NewFileMode() {
+    const mode_t mask = umask(077);
+    umask(mask);
+    return 0666 & ~mask;
+}
+
+// The replacement keeps the old file's owner where this user may give it, and its mode; a
+// new file gets the mode any new file would.
+int GiveOwnerAndMode(int fd, const struct stat* old) {
+    if (!old) return fchmod(fd, NewFileMode()) == 0 ? 0 : errno;
+    if (fchown(fd, old->st_uid, old->st_gid) != 0) {
+        [[maybe_unused]] const int ignored = fchown(fd, static_cast<uid_t>(-1), old->st_gid);
     }
-    return fchmod(fd, old.st_mode & 07777) == 0 ? 0 : errno;
+    return fchmod(fd, old->st_mode & 07777) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -264,7 +274,9 @@ void PosixFileSystem::WriteReplacing(TextView path,
         unlink(temp.c_str());
         throw;
     }
-    int failure = exists ? KeepOwnerAndMode(fd, old) : 0;
+    int failure = GiveOwnerAndMode(fd, exists ? &old : nullptr);
+    // On the disk before it takes the old file's place: a crash then leaves one or the other.
+    if (!failure && fsync(fd) != 0) failure = errno;
     if (close(fd) != 0 && !failure) failure = errno;
     if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
     if (failure) {

@@ -198,8 +198,9 @@ DWORD PutInPlace(const Text& temp, const Text& target, bool targetExists) {
 // What ReplaceFileW keeps of the old file that a move would lose; put back where the file
 // system (or Wine) replaced it by a plain move.
 void KeepAttributesAndCreation(const Text& target, const WIN32_FILE_ATTRIBUTE_DATA& old) {
-    constexpr DWORD kSettable = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    // Not the archive mark: the contents are new, and a backup must see them.
+    constexpr DWORD kSettable =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
     WIN32_FILE_ATTRIBUTE_DATA now{};
     if (!GetFileAttributesExW(W(target), GetFileExInfoStandard, &now)) return;
     if ((now.dwFileAttributes & kSettable) != (old.dwFileAttributes & kSettable))
@@ -238,8 +239,9 @@ void Win32FileSystem::WriteReplacing(TextView path,
         DeleteFileW(W(temp));
         throw;
     }
-    DWORD failure = 0;
-    if (!CloseHandle(h)) failure = GetLastError();
+    // On the disk before it takes the old file's place: a crash then leaves one or the other.
+    DWORD failure = FlushFileBuffers(h) ? 0 : GetLastError();
+    if (!CloseHandle(h) && !failure) failure = GetLastError();
     if (!failure) failure = PutInPlace(temp, target, exists);
     if (failure) {
         // Where a failed replace took the old file away, the new one is the only copy left.

@@ -191,7 +191,17 @@ TEST_F(WriteReplacingTest, ReplacingKeepsTheModeAndANewFileFollowsTheUmask) {
         SCOPED_TRACE(mode);
         std::ofstream(tree.FsPath(u"kept.txt")) << "old";
         ASSERT_EQ(chmod(tree.FsPath(u"kept.txt").c_str(), mode), 0);
-        fs->WriteReplacing(tree.Path(u"kept.txt"), [](FileWriter& f) { f.Write("new"); });
+        fs->WriteReplacing(tree.Path(u"kept.txt"), [&](FileWriter& f) {
+            f.Write("new");
+            // While it is written, nobody but its owner can read the new listing.
+            int temps = 0;
+            for (const auto& e : std::filesystem::directory_iterator(tree.FsPath(u""))) {
+                if (!e.path().filename().string().starts_with(".~tw")) continue;
+                ++temps;
+                EXPECT_EQ(ModeOf(e.path()) & 077, 0u);
+            }
+            EXPECT_EQ(temps, 1);
+        });
         EXPECT_EQ(Read(u"kept.txt"), "new");
         EXPECT_EQ(ModeOf(tree.FsPath(u"kept.txt")), mode);
     }
