@@ -51,8 +51,9 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
     if (!s.out) {
         BufferWriter listing;
         form.WriteListing(listing);
-        console.Output(listing.bytes_);
-        return exitcode::Ok;
+        if (console.Output(listing.bytes_)) return exitcode::Ok;
+        console.ErrorLine(u"无法写出清单：输出已关闭或已满");
+        return exitcode::CannotWrite;
     }
     try {
         files.WriteReplacing(*s.out, [&](FileWriter& file) { form.WriteListing(file); });

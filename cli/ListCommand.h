@@ -46,7 +46,7 @@ extern const TextView kUsage;
 class CommandConsole {
   public:
     virtual ~CommandConsole() = default;
-    virtual void Output(std::string_view bytes) = 0;
+    virtual bool Output(std::string_view bytes) = 0;  // false when it could not take them all
     virtual void OutputLine(TextView line) = 0;
     virtual void ErrorLine(TextView line) = 0;
 };

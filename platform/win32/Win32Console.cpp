@@ -29,14 +29,15 @@ Win32Console::Win32Console() {
     err_ = Stream(STD_ERROR_HANDLE, attached);
 }
 
-void Win32Console::WriteBytes(HANDLE h, std::string_view bytes) {
-    if (!Usable(h)) return;
+bool Win32Console::WriteBytes(HANDLE h, std::string_view bytes) {
+    if (!Usable(h)) return false;
     while (!bytes.empty()) {
         DWORD written = 0;
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 20));
-        if (!WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0) return;
+        if (!WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
         bytes.remove_prefix(written);
     }
+    return true;
 }
 
 // A console shows the characters themselves; a file gets them in the ANSI code page, or
@@ -57,7 +58,13 @@ std::vector<Text> CommandArguments() {
     int count = 0;
     LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
     std::vector<Text> args;
-    for (int i = 1; argv && i < count; ++i) args.emplace_back(FromW(argv[i]));
+    for (int i = 1; argv && i < count; ++i) {
+        // "D:\" quoted reaches here as D:" (the backslash escapes the quote): a folder's
+        // name can't hold a quote, so it is the separator the user typed.
+        Text arg(FromW(argv[i]));
+        if (arg.size() > 1 && arg.back() == u'"') arg.back() = u'\\';
+        args.push_back(std::move(arg));
+    }
     LocalFree(argv);
     return args;
 }

@@ -13,12 +13,12 @@ namespace tarnwick::win32 {
 class Win32Console {
   public:
     Win32Console();
-    void Output(std::string_view bytes) { WriteBytes(out_, bytes); }
+    bool Output(std::string_view bytes) { return WriteBytes(out_, bytes); }
     void OutputLine(TextView line) { WriteLine(out_, line); }
     void ErrorLine(TextView line) { WriteLine(err_, line); }
 
   private:
-    static void WriteBytes(HANDLE h, std::string_view bytes);
+    static bool WriteBytes(HANDLE h, std::string_view bytes);
     static void WriteLine(HANDLE h, TextView line);
     HANDLE out_, err_;
 };

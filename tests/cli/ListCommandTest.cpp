@@ -12,10 +12,14 @@ namespace {
 
 class RecordedConsole : public CommandConsole {
   public:
-    void Output(std::string_view bytes) override { out += bytes; }
+    bool Output(std::string_view bytes) override {
+        out += bytes;
+        return !full;
+    }
     void OutputLine(TextView line) override { outLines.emplace_back(line); }
     void ErrorLine(TextView line) override { errorLines.emplace_back(line); }
     std::string out;
+    bool full = false;  // an output that takes nothing more: a full disk, a closed pipe
     std::vector<Text> outLines, errorLines;
 };
 
@@ -129,6 +133,12 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
         EXPECT_TRUE(console.outLines.empty());
         EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
     }
+}
+
+TEST_F(ListCommandTest, AnOutputThatCannotTakeTheListingIsAFailure) {
+    console.full = true;
+    EXPECT_EQ(Run({u"/list", tree.Root()}), exitcode::CannotWrite);
+    EXPECT_EQ(console.errorLines.size(), 1u);
 }
 
 TEST_F(ListCommandTest, UsageGoesToTheOutputAndOnlyListOrHelpAreCommands) {

@@ -39,18 +39,18 @@ class ProgramTest : public ::testing::Test {
     Finished Start(const std::vector<Text>& args) {
         std::wstring line = L"\"" + ProgramPath() + L"\"";
         for (const Text& a : args) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
-        const HANDLE out = Inheritable(streams.FsPath(u"out")),
-                     err = Inheritable(streams.FsPath(u"err"));
+        const HANDLE stdOut = Inheritable(streams.FsPath(u"out")),
+                     stdErr = Inheritable(streams.FsPath(u"err"));
         STARTUPINFOW si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
-        si.hStdOutput = out;
-        si.hStdError = err;
+        si.hStdOutput = stdOut;
+        si.hStdError = stdErr;
         PROCESS_INFORMATION pi{};
         const bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
                                             nullptr, nullptr, &si, &pi);
-        CloseHandle(out);
-        CloseHandle(err);
+        CloseHandle(stdOut);
+        CloseHandle(stdErr);
         EXPECT_TRUE(started);
         if (!started) return {};
         WaitForSingleObject(pi.hProcess, INFINITE);
@@ -65,7 +65,10 @@ class ProgramTest : public ::testing::Test {
 
 class Recorded : public CommandConsole {
   public:
-    void Output(std::string_view bytes) override { text += bytes; }
+    bool Output(std::string_view bytes) override {
+        text += bytes;
+        return true;
+    }
     void OutputLine(TextView) override {}
     void ErrorLine(TextView) override {}
     std::string text;

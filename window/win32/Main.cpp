@@ -14,7 +14,7 @@ namespace {
 
 class Console : public tarnwick::CommandConsole {
   public:
-    void Output(std::string_view bytes) override { console_.Output(bytes); }
+    bool Output(std::string_view bytes) override { return console_.Output(bytes); }
     void OutputLine(tarnwick::TextView line) override { console_.OutputLine(line); }
     void ErrorLine(tarnwick::TextView line) override { console_.ErrorLine(line); }
 
