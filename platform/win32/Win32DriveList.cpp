@@ -90,16 +90,30 @@ void Win32DriveList::OnDpiChanged() {
     FitHeight(Px(r.height));
 }
 
-// The closed box at `height`, the list's items as high as its field; the icons are drawn
-// at the item's height. What the field's height counts differs (Wine adds two pixels), so
-// the border around it is measured by setting the field's present height once.
+// The closed box at `height`; the icons are drawn to fit each item's height. What the field's
+// height counts differs (Wine adds two pixels), so the border around it is measured by setting the
+// field's present height once.
 void Win32DriveList::FitHeight(int height) {
     constexpr auto kField = static_cast<WPARAM>(-1);
     const auto field = SendMessageW(hwnd_, CB_GETITEMHEIGHT, kField, 0);
     SendMessageW(hwnd_, CB_SETITEMHEIGHT, kField, field);
     const int border = WindowHeight(hwnd_) - static_cast<int>(field);
     SendMessageW(hwnd_, CB_SETITEMHEIGHT, kField, std::max(height - border, 1));
-    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, SendMessageW(hwnd_, CB_GETITEMHEIGHT, kField, 0));
+    // The dropped list's rows hold a small icon and a line of text whole.
+    const int row = std::max({static_cast<int>(SendMessageW(hwnd_, CB_GETITEMHEIGHT, kField, 0)),
+                              Scaled(18, DpiOf(hwnd_)), TextRowHeight()});
+    SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, row);
+}
+
+int Win32DriveList::TextRowHeight() const {
+    const HDC dc = GetDC(hwnd_);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    return tm.tmHeight + 2;
 }
 
 // The system's drives, asked afresh, with `selected` selected when it is still there.
@@ -140,11 +154,12 @@ Text Win32DriveList::GetDrive() const {
     return i < 0 ? Text() : drives_[static_cast<size_t>(i)].text;
 }
 
-// A letter the list doesn't hold may name a drive mapped or plugged in since it was read.
+// A letter the list doesn't hold may name a drive mapped or plugged in since it was read:
+// the drives are read again for a text that names one ("X:"), not for every keystroke.
 void Win32DriveList::SetDrive(TextView drive) {
     const char16_t letter = drive.empty() ? 0 : Lower(drive[0]);
     int i = IndexOf(letter);
-    if (i < 0 && letter >= u'a' && letter <= u'z') {
+    if (i < 0 && letter >= u'a' && letter <= u'z' && drive.size() >= 2 && drive[1] == u':') {
         Fill(SelectedLetter());
         i = IndexOf(letter);
     }
@@ -165,7 +180,9 @@ void Win32DriveList::OnCommand(int code) {
 void Win32DriveList::OnDrawItem(const DRAWITEMSTRUCT& item) {
     if (item.itemID >= drives_.size()) return;  // also the empty selection field (-1)
     const Drive& d = drives_[item.itemID];
-    DrawIconItem(item, d.icon, 0, W(d.text), item.rcItem.bottom - item.rcItem.top, DpiOf(hwnd_));
+    // A small icon, shrunk where the closed field is lower than one.
+    const UINT dpi = DpiOf(hwnd_);
+    DrawIconItem(item, d.icon, 0, W(d.text), Scaled(16, dpi), dpi);
 }
 
 }  // namespace tarnwick::win32
