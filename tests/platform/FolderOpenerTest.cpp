@@ -48,6 +48,20 @@ TEST(FolderOpener, OpensOnTheWorkerAsTheCallWouldHere) {
               INVALID_HANDLE_VALUE);
 }
 
+class Event {
+  public:
+    Event() : h_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
+    ~Event() { CloseHandle(h_); }
+    Event(const Event&) = delete;
+    Event& operator=(const Event&) = delete;
+    void Set() { SetEvent(h_); }
+    // The limit only keeps a broken opener from hanging the test: each step takes microseconds.
+    bool Wait() { return WaitForSingleObject(h_, 10000) == WAIT_OBJECT_0; }
+
+  private:
+    HANDLE h_;
+};
+
 // The opener still serves the next folder, with the same first entry as the call here.
 void ExpectOpens(FolderOpener& opener, const TempTree& tree, TextView folder) {
     WIN32_FIND_DATAW d;
@@ -57,29 +71,31 @@ void ExpectOpens(FolderOpener& opener, const TempTree& tree, TextView folder) {
     FindClose(h);
 }
 
-// A folder as slow to open as 10^5 entries under Wine.
-HANDLE SlowFindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
-    Sleep(150);
-    return FolderOpener::FindFirst(pattern, data);
-}
-
 // The caller's `waiting` runs before a slow folder's answer can come. Giving up (or the
 // walk's pump ending the program, a throw in tests) leaves the opener usable.
 TEST(FolderOpener, AFolderGivenUpGivesNothingAndTheNextOneOpens) {
     TempTree tree;
     tree.File(u"a/one.txt");
     tree.File(u"b/two.txt");
-    FolderOpener opener(10, SlowFindFirst);
+    // Folder a opens only once the test lets it (as slow as a hung share); b at once.
+    Event firstA, secondA;
+    std::atomic<int> opensOfA = 0;
+    FolderOpener opener(10, [&](const Text& pattern, WIN32_FIND_DATAW& d) {
+        if (pattern == Pattern(tree, u"a")) (opensOfA++ == 0 ? firstA : secondA).Wait();
+        return FolderOpener::FindFirst(pattern, d);
+    });
     WIN32_FIND_DATAW d;
     int waits = 0;
     EXPECT_EQ(opener.Open(Pattern(tree, u"a"), d, [&] { return ++waits, true; }),
               INVALID_HANDLE_VALUE);
     EXPECT_EQ(waits, 1);
     ExpectOpens(opener, tree, u"b");  // not held up by the folder given up
+    firstA.Set();
 
     struct Ended {};
     EXPECT_THROW(opener.Open(Pattern(tree, u"a"), d, []() -> bool { throw Ended{}; }), Ended);
     ExpectOpens(opener, tree, u"b");
+    secondA.Set();
 }
 
 TEST(FolderOpener, WithoutWaitingItOpensOnTheCallingThread) {
@@ -96,20 +112,6 @@ TEST(FolderOpener, WithoutWaitingItOpensOnTheCallingThread) {
     EXPECT_EQ(openedOn, GetCurrentThreadId());
     FindClose(h);
 }
-
-class Event {
-  public:
-    Event() : h_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
-    ~Event() { CloseHandle(h_); }
-    Event(const Event&) = delete;
-    Event& operator=(const Event&) = delete;
-    void Set() { SetEvent(h_); }
-    // The limit only keeps a broken opener from hanging the test: each step takes microseconds.
-    bool Wait() { return WaitForSingleObject(h_, 10000) == WAIT_OBJECT_0; }
-
-  private:
-    HANDLE h_;
-};
 
 // Opens and closes of folders, counted through the opener's seams.
 struct Counts {
@@ -136,7 +138,7 @@ TEST(FolderOpener, GoingAwayWhileAFolderOpensIsSafe) {
     constexpr int kOpeners = 20;
     Counts counts;
     std::atomic<int> opening = 0, ended = 0;
-    Event allEnded;
+    Event released, allEnded;
     for (int i = 0; i < kOpeners; ++i) {
         FolderOpener::Hooks hooks;
         hooks.close = counts.Close();
@@ -145,12 +147,14 @@ TEST(FolderOpener, GoingAwayWhileAFolderOpensIsSafe) {
         };
         const auto open = [&](const Text& pattern, WIN32_FIND_DATAW& d) {
             ++opening;
-            return SlowFindFirst(pattern, d);
+            released.Wait();  // every opener goes away while its folder is still opening
+            return FolderOpener::FindFirst(pattern, d);
         };
         FolderOpener opener(0, counts.Counted(open), std::move(hooks));
         WIN32_FIND_DATAW d;
         opener.Open(Pattern(tree, u"a"), d, [&] { return opening > i; });  // once it opens
     }  // each worker closes what it opened and ends on its own
+    released.Set();
     ASSERT_TRUE(allEnded.Wait());
     EXPECT_EQ(counts.opens, kOpeners);
     EXPECT_EQ(counts.closes, kOpeners);

@@ -27,7 +27,8 @@ class TempTree {
     // `depth` nested folders all called `name`, the last holding the file `file`; at any length.
     void DeepChain(TextView name, int depth, TextView file);
     // A file (with any missing parents) made as the host system makes it, so that its names
-    // may hold what Windows refuses, CR and LF among them. False where it can't be made.
+    // may hold what Windows refuses, CR and LF among them. False where there is no host to
+    // make it (Windows itself); a host that fails fails the test.
     bool HostFile(TextView relative);
 
   private:
