@@ -43,17 +43,11 @@ void Win32Button::SetCaption(TextView caption) {
 }
 
 void Win32Label::FitText() {
-    const HDC dc = GetDC(hwnd_);
-    const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
-    TEXTMETRICW tm;
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    const int line = FontLineHeight(hwnd_);
     RECT r;
     GetWindowRect(hwnd_, &r);
-    if (r.bottom - r.top < tm.tmHeight)
-        SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, tm.tmHeight,
+    if (r.bottom - r.top < line)
+        SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, line,
                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 

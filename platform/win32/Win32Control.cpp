@@ -33,6 +33,17 @@ HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD s
     return hwnd;
 }
 
+int FontLineHeight(HWND hwnd) {
+    const HDC dc = GetDC(hwnd);
+    const HGDIOBJ old =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd, WM_GETFONT, 0, 0)));
+    TEXTMETRICW tm{};
+    GetTextMetricsW(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd, dc);
+    return tm.tmHeight;
+}
+
 Text WindowText(HWND hwnd) {
     const int n = GetWindowTextLengthW(hwnd);
     std::wstring s(static_cast<size_t>(n) + 1, L'\0');

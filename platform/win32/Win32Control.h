@@ -84,6 +84,8 @@ LRESULT Dispatch(T* self, LRESULT (T::*handler)(UINT, WPARAM, LPARAM), HWND hwnd
 }
 
 Text WindowText(HWND hwnd);
+// The height of a line of text in the window's own font.
+int FontLineHeight(HWND hwnd);
 HFONT InterfaceFont();  // at the system's scale
 
 }  // namespace tarnwick::win32

@@ -101,19 +101,8 @@ void Win32DriveList::FitHeight(int height) {
     SendMessageW(hwnd_, CB_SETITEMHEIGHT, kField, std::max(height - border, 1));
     // The dropped list's rows hold a small icon and a line of text whole.
     const int row = std::max({static_cast<int>(SendMessageW(hwnd_, CB_GETITEMHEIGHT, kField, 0)),
-                              Scaled(18, DpiOf(hwnd_)), TextRowHeight()});
+                              Scaled(18, DpiOf(hwnd_)), FontLineHeight(hwnd_) + 2});
     SendMessageW(hwnd_, CB_SETITEMHEIGHT, 0, row);
-}
-
-int Win32DriveList::TextRowHeight() const {
-    const HDC dc = GetDC(hwnd_);
-    const HGDIOBJ old =
-        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
-    TEXTMETRICW tm{};
-    GetTextMetricsW(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
-    return tm.tmHeight + 2;
 }
 
 // The system's drives, asked afresh, with `selected` selected when it is still there.

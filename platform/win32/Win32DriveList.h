@@ -24,7 +24,6 @@ class Win32DriveList : public Win32Control<DriveList> {
         SHSTOCKICONID icon;
     };
     void FitHeight(int height);
-    int TextRowHeight() const;
     void Fill(char16_t selected);
     int IndexOf(char16_t letter) const;
     char16_t SelectedLetter() const;

@@ -209,26 +209,10 @@ bool IsLink(const fs::path& p) {
 // Wine reports success for CreateSymbolicLinkW without making a link, but shows the host's
 // symbolic links as reparse points: there the host's ln makes one.
 bool HostSymlink(const fs::path& target, const fs::path& link) {
-    using ToUnix = char* (*)(const wchar_t*);
-    const auto toUnix = reinterpret_cast<ToUnix>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
-    if (!toUnix) return false;
-    char* t = toUnix(target.c_str());
-    char* l = toUnix(link.c_str());
-    std::wstring cmd =
-        L"/bin/ln -s \"" + fs::path(t).wstring() + L"\" \"" + fs::path(l).wstring() + L"\"";
-    HeapFree(GetProcessHeap(), 0, t);
-    HeapFree(GetProcessHeap(), 0, l);
-    STARTUPINFOW si{};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi;
-    if (!CreateProcessW(L"Z:\\bin\\ln", cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi))
-        return false;
-    CloseHandle(pi.hProcess);
-    CloseHandle(pi.hThread);
-    // Wine does not wait for a host program through its process handle: watch for the link.
-    for (int i = 0; i < 500 && !IsLink(link); ++i) Sleep(10);
+    const std::string t = UnixPath(target), l = UnixPath(link);
+    if (t.empty() || l.empty()) return false;
+    RunOnHost(link.parent_path(), ShellAssign("t", t) + " && " + ShellAssign("l", l) +
+                                      " && ln -s -- \"$t\" \"$l\"; : > \"$done\"");
     return IsLink(link);
 }
 
