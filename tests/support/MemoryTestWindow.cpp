@@ -40,6 +40,7 @@ class MemoryTestWindow : public TestWindow {
         dynamic_cast<MemoryScrollBar&>(bar).Drag(positions);
     }
     Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
+    Rect Shown(const Control& c) override { return c.GetRect(); }
     // The window's size notification runs Form_Resize, as the real one does.
     void Resize(int innerWidth, int innerHeight) override {
         window_.Me.width = static_cast<float>(innerWidth);

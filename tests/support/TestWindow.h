@@ -26,6 +26,9 @@ class TestWindow {
     virtual void Scroll(ScrollBar& bar, ScrollAction action) = 0;
     virtual void Drag(ScrollBar& bar, const std::vector<int16_t>& positions) = 0;
     virtual Rect Inner() = 0;  // the window's inner area, in pixels
+    // Where the control is shown, in its container's unit: read from the real window
+    // under Wine, so a control the wrapper placed wrongly is seen as it is.
+    virtual Rect Shown(const Control& c) = 0;
     // The user resizes the window to this inner size, minimises it, restores it.
     virtual void Resize(int innerWidth, int innerHeight) = 0;
     virtual void Minimize() = 0;

@@ -1,6 +1,10 @@
 // The real window, driven with the messages that a user's mouse and keyboard produce.
 #include <windows.h>
 
+#include <utility>
+
+#include <gtest/gtest.h>
+
 #include "platform/win32/Dpi.h"
 #include "tests/support/TestWindow.h"
 #include "window/win32/Win32Form.h"
@@ -61,6 +65,18 @@ class Win32TestWindow : public TestWindow {
         SendScroll(bar, SB_ENDSCROLL, 0);
     }
     Rect Inner() override { return {0, 0, window_.Me.ScaleWidth(), window_.Me.ScaleHeight()}; }
+    Rect Shown(const Control& c) override {
+        const HWND h = ShownHandle(c);
+        RECT r;
+        GetWindowRect(h, &r);
+        MapWindowPoints(HWND_DESKTOP, GetParent(h), reinterpret_cast<POINT*>(&r), 2);
+        // The frame's children are placed in twips, the window's own in pixels.
+        const float unit = GetParent(h) == window_.Me.Handle() ? 1.0f : 15.0f;
+        const float perPixel = unit * win32::kDesignDpi / static_cast<float>(win32::DpiOf(h));
+        return {static_cast<float>(r.left) * perPixel, static_cast<float>(r.top) * perPixel,
+                static_cast<float>(r.right - r.left) * perPixel,
+                static_cast<float>(r.bottom - r.top) * perPixel};
+    }
     void Resize(int innerWidth, int innerHeight) override {
         const HWND h = window_.Me.Handle();
         const UINT dpi = win32::DpiOf(h);  // the size is in 96-DPI pixels
@@ -74,6 +90,29 @@ class Win32TestWindow : public TestWindow {
     void Restore() override { ShowWindow(window_.Me.Handle(), SW_SHOWNOACTIVATE); }
 
   private:
+    HWND ShownHandle(const Control& c) const {
+        const std::pair<const Control*, HWND> controls[] = {
+            {&window_.Command1, window_.Command1.Handle()},
+            {&window_.txtPath, window_.txtPath.Handle()},
+            {&window_.frmSettings, window_.frmSettings.Handle()},
+            {&window_.drDir, window_.drDir.Handle()},
+            {&window_.drDrive, window_.drDrive.Handle()},
+            {&window_.lblPath, window_.lblPath.Handle()},
+            {&window_.cmdSave, window_.cmdSave.Handle()},
+            {&window_.cmdDoIt, window_.cmdDoIt.Handle()},
+            {&window_.txtResult, window_.txtResult.Handle()},
+            {&window_.VSLevel, window_.VSLevel.Handle()},
+            {&window_.txtLevel, window_.txtLevel.Handle()},
+            {&window_.ChNoPath, window_.ChNoPath.Handle()},
+            {&window_.ChHidden, window_.ChHidden.Handle()},
+            {&window_.ChFiles, window_.ChFiles.Handle()},
+            {&window_.lblLevels, window_.lblLevels.Handle()}};
+        for (const auto& [control, handle] : controls)
+            if (control == &c) return handle;
+        ADD_FAILURE() << "not a control of the window";
+        return nullptr;
+    }
+
     // As the bar itself sends it: to its parent, the frame, which passes it on.
     void SendScroll(ScrollBar& bar, int code, int position) {
         const HWND h = HandleOf<win32::Win32ScrollBar>(bar);

@@ -8,7 +8,7 @@ namespace {
 class LayoutTest : public WindowTest {
   protected:
     void Expect(const Control& c, Rect e) {
-        const Rect r = c.GetRect();
+        const Rect r = w->Shown(c);
         EXPECT_FLOAT_EQ(r.left, e.left);
         EXPECT_FLOAT_EQ(r.top, e.top);
         EXPECT_FLOAT_EQ(r.width, e.width);

@@ -26,18 +26,19 @@ TEST_F(WindowTest, StartUpCopiesTheFolderListsFolderIntoThePathBox) {
 }
 
 TEST_F(WindowTest, StartUpLayoutIsTheWorkedExample) {
-    auto expect = [](Rect r, Rect e) {
+    auto expect = [this](const Control& c, Rect e) {
+        const Rect r = w->Shown(c);
         EXPECT_FLOAT_EQ(r.left, e.left);
         EXPECT_FLOAT_EQ(r.top, e.top);
         EXPECT_FLOAT_EQ(r.width, e.width);
         EXPECT_FLOAT_EQ(r.height, e.height);
     };
-    expect(form.drDir.GetRect(), {8, 72, 193, 357});
-    expect(form.frmSettings.GetRect(), {208, 8, 377, 421});
-    expect(form.txtResult.GetRect(), {120, 1440, 5415, 4755});
-    expect(form.cmdDoIt.GetRect(), {2880, 600, 2655, 375});
-    expect(form.cmdSave.GetRect(), {2880, 960, 2655, 375});
-    expect(form.Command1.GetRect(), {16, 408, 537, 25});
+    expect(form.drDir, {8, 72, 193, 357});
+    expect(form.frmSettings, {208, 8, 377, 421});
+    expect(form.txtResult, {120, 1440, 5415, 4755});
+    expect(form.cmdDoIt, {2880, 600, 2655, 375});
+    expect(form.cmdSave, {2880, 960, 2655, 375});
+    expect(form.Command1, {16, 408, 537, 25});
 }
 
 TEST_F(WindowTest, LinkButtonStartsExplorerMinimisedEachPress) {
