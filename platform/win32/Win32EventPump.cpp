@@ -6,7 +6,7 @@
 
 namespace tarnwick::win32 {
 int Win32EventPump::DoEvents() {
-    const auto now = Clock::now();
+    const auto now = now_();
     if (now < nextLook_) return Win32FormWindow::OpenCount();
     nextLook_ = now + interval_;
     MSG msg;

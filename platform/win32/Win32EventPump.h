@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <functional>
 
 #include "platform/EventPump.h"
 
@@ -13,14 +14,17 @@ namespace tarnwick::win32 {
 // the one the last look left.
 class Win32EventPump : public EventPump {
   public:
-    explicit Win32EventPump(std::chrono::milliseconds interval = std::chrono::milliseconds(10))
-        : interval_(interval) {}
+    using Clock = std::chrono::steady_clock;
+    // `now` is the clock's reading; tests give one they move themselves.
+    explicit Win32EventPump(std::chrono::milliseconds interval = std::chrono::milliseconds(10),
+                            std::function<Clock::time_point()> now = Clock::now)
+        : interval_(interval), now_(std::move(now)) {}
     int DoEvents() override;
     [[noreturn]] void End() override;
 
   private:
-    using Clock = std::chrono::steady_clock;
     std::chrono::milliseconds interval_;
+    std::function<Clock::time_point()> now_;
     Clock::time_point nextLook_{};
 };
 

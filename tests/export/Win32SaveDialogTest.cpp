@@ -24,7 +24,7 @@ namespace {
 
 using win32::W;
 
-constexpr DWORD kGiveUpMs = 10000;
+constexpr DWORD kGiveUpMs = 120000;  // far beyond a loaded machine's slowest dialog
 
 // What the "user" does once the dialog shows: type a name (or nothing) and press a button.
 // Any message box of its own that the dialog raises is answered; a dialog still open after

@@ -41,14 +41,16 @@ TEST(Win32EventPump, LeavesTheQuitMessageForTheMainLoop) {
 }
 
 TEST(Win32EventPump, LooksAtTheQueueAgainOnlyOnceTheIntervalHasPassed) {
-    Win32EventPump pump{std::chrono::milliseconds(200)};
+    Win32EventPump::Clock::time_point now{};
+    Win32EventPump pump{std::chrono::milliseconds(200), [&now] { return now; }};
     Win32FormWindow w(u"t", 100, 100);
     const int open = pump.DoEvents();
     const HWND hwnd = w.Handle();
     PostMessageW(hwnd, WM_CLOSE, 0, 0);
-    EXPECT_EQ(pump.DoEvents(), open);  // right after a look: the close waits
+    now += std::chrono::milliseconds(199);
+    EXPECT_EQ(pump.DoEvents(), open);  // within the interval: the close waits
     EXPECT_TRUE(IsWindow(hwnd));
-    Sleep(250);
+    now += std::chrono::milliseconds(1);
     EXPECT_EQ(pump.DoEvents(), open - 1);
     EXPECT_FALSE(IsWindow(hwnd));
     MSG quit;
