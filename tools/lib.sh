@@ -67,8 +67,12 @@ start_display() {
 # they would otherwise hold open (CTest would then wait for them after the last test).
 start_wine() {
   export WINEPREFIX="$tarnwick_lib_root/build/wineprefix" WINEDEBUG=-all
+  if ! wineserver -p </dev/null >/dev/null 2>&1; then
+    echo "start_wine: a Wine server already runs in $WINEPREFIX (another script of ours?);" \
+      "wait for it, or end it with: WINEPREFIX=$WINEPREFIX wineserver -k" >&2
+    return 1
+  fi
   on_exit stop_wine "$WINEPREFIX"
-  wineserver -p </dev/null >/dev/null 2>&1
   "$tarnwick_lib_root/tools/wine-run" wineboot </dev/null >/dev/null 2>&1 || true
 }
 
