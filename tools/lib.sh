@@ -19,21 +19,28 @@ on_exit() {
 }
 
 # A failing step must not keep the others from running, nor change the script's status.
-tarnwick_run_exit_list() {
-  local status=$? i
+# The list is emptied, so that it runs once even if the shell gets here twice.
+tarnwick_clean_up() {
+  local i
   set +e
-  trap - EXIT
   trap '' INT TERM HUP
   for ((i = ${#tarnwick_exit_list[@]} - 1; i >= 0; i--)); do
     eval "${tarnwick_exit_list[i]}"
   done
-  exit "$status"
+  tarnwick_exit_list=()
 }
-trap tarnwick_run_exit_list EXIT
-# Through exit, so that the list runs on a signal too.
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
+# On a signal the script ends by that signal once clean, so that a calling shell sees the
+# Ctrl-C and stops too, rather than going on after an ordinary failure.
+tarnwick_end_by() {
+  tarnwick_clean_up
+  trap - "$1" EXIT
+  kill -s "$1" "$$"
+  exit $((128 + $(kill -l "$1")))
+}
+trap tarnwick_clean_up EXIT
+trap 'tarnwick_end_by INT' INT
+trap 'tarnwick_end_by TERM' TERM
+trap 'tarnwick_end_by HUP' HUP
 
 stop() {
   kill "$@" 2>/dev/null
