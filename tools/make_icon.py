@@ -1,6 +1,11 @@
 #!/usr/bin/env python3
 """Draws Tarnwick's icon: one 64x64 image, 24-bit colour with a 1-bit mask (a folder
-with a tree of lines beside it), written as an .ico file."""
+with a tree of lines beside it), written as an .ico file.
+
+The icon's source: window/win32/res/tarnwick.ico is its output, committed, so the build
+never runs it. After changing the drawing, regenerate the icon from the repository's root:
+    python3 tools/make_icon.py window/win32/res/tarnwick.ico
+"""
 import struct
 import sys
 

@@ -4,23 +4,23 @@
 # Safe to run again: every step checks first.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
-          wine wine64 xvfb xauth locales fonts-wqy-microhei x11-apps imagemagick xdotool)
+          wine wine64 xvfb xauth locales fonts-wqy-microhei x11-apps imagemagick xdotool procps)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "setup: installing ${missing[*]}"
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
 
 if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   echo "setup: generating zh_CN.UTF-8"
-  sudo=""; [ "$(id -u)" -eq 0 ] || sudo="sudo"
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null ||
     echo 'zh_CN.UTF-8 UTF-8' | $sudo tee -a /etc/locale.gen >/dev/null
   $sudo locale-gen >/dev/null
