@@ -46,7 +46,7 @@ EngineRun RunEngine(const Text& root) {
     CountingPump pump;
     MemoryForm window(*files, pump);
     frmMain& form = window.form;
-    MemoryResultView& box = window.txtResult;
+    MemoryResultBox& box = window.txtResult;
     form.DirsOnly = False;  // files too, hidden entries too, full paths, every level
     form.DirAttr = 18;
     form.NoPath = False;

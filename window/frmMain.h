@@ -8,14 +8,16 @@
 #include "listing/ListingFields.h"
 #include "platform/Ansi.h"
 #include "platform/Controls.h"
+#include "platform/Desktop.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/MainWindow.h"
 
 namespace tarnwick {
 
 // The controls in creation order, the window's own first, then the frame's.
 struct frmMainControls {
-    FormWindow& Me;
+    MainWindow& Me;
     Button& Command1;
     TextBox& txtPath;
     Frame& frmSettings;
@@ -24,7 +26,7 @@ struct frmMainControls {
     Label& lblPath;
     Button& cmdSave;
     Button& cmdDoIt;
-    ResultView& txtResult;
+    ResultBox& txtResult;
     ScrollBar& VSLevel;
     TextBox& txtLevel;
     CheckBox& ChNoPath;

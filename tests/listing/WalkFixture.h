@@ -42,7 +42,7 @@ class WalkTest : public ::testing::Test {
     ScriptedPump pump;
     MemoryForm window{files, pump};
     frmMain& form = window.form;
-    MemoryResultView& box = window.txtResult;
+    MemoryResultBox& box = window.txtResult;
     TempTree tree;
 };
 

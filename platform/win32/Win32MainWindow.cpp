@@ -1,4 +1,4 @@
-#include "platform/win32/Win32FormWindow.h"
+#include "platform/win32/Win32MainWindow.h"
 
 #include <shellapi.h>
 
@@ -29,8 +29,8 @@ void RegisterMainClass() {
     (void)atom;
 }
 
-Win32FormWindow* WindowOf(HWND hwnd) {
-    return reinterpret_cast<Win32FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+Win32MainWindow* WindowOf(HWND hwnd) {
+    return reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 bool CanTakeFocus(HWND h) {
@@ -51,7 +51,7 @@ std::vector<Text> DroppedPaths(HDROP drop) {
 
 }  // namespace
 
-Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight) {
+Win32MainWindow::Win32MainWindow(TextView title, int innerWidth, int innerHeight) {
     RegisterMainClass();
     constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT r{0, 0, innerWidth, innerHeight};
@@ -66,42 +66,42 @@ Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight
     FitToDpi(innerWidth, innerHeight);
 }
 
-void Win32FormWindow::Destroy() {
+void Win32MainWindow::Destroy() {
     destroyedByOwner_ = true;
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-Text Win32FormWindow::GetCaption() const {
+Text Win32MainWindow::GetCaption() const {
     return WindowText(hwnd_);
 }
 
-void Win32FormWindow::SetCaption(TextView caption) {
+void Win32MainWindow::SetCaption(TextView caption) {
     const Text c(caption);
     SetWindowTextW(hwnd_, W(c));
 }
 
-float Win32FormWindow::ScaleWidth() const {
+float Win32MainWindow::ScaleWidth() const {
     RECT r;
     GetClientRect(hwnd_, &r);
     return static_cast<float>(r.right) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
-float Win32FormWindow::ScaleHeight() const {
+float Win32MainWindow::ScaleHeight() const {
     RECT r;
     GetClientRect(hwnd_, &r);
     return static_cast<float>(r.bottom) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
-void Win32FormWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
+void Win32MainWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
     onDrop_ = std::move(onDrop);
     DragAcceptFiles(hwnd_, TRUE);
 }
 
-LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return Dispatch(WindowOf(hwnd), &Win32FormWindow::Handle, hwnd, msg, wp, lp);
+LRESULT CALLBACK Win32MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    return Dispatch(WindowOf(hwnd), &Win32MainWindow::Handle, hwnd, msg, wp, lp);
 }
 
-LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DPICHANGED) return OnDpiChanged(LOWORD(wp), *reinterpret_cast<RECT*>(lp));
     switch (msg) {
         case WM_COMMAND:
@@ -154,7 +154,7 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
-void Win32FormWindow::MoveFocus(bool backwards) {
+void Win32MainWindow::MoveFocus(bool backwards) {
     if (tabOrder_.empty()) return;
     const HWND focus = GetFocus();
     auto it = std::find_if(tabOrder_.begin(), tabOrder_.end(),
@@ -176,7 +176,7 @@ void Win32FormWindow::MoveFocus(bool backwards) {
     }
 }
 
-bool Win32FormWindow::TranslateNavigation(MSG& msg) {
+bool Win32MainWindow::TranslateNavigation(MSG& msg) {
     if (!msg.hwnd) return false;
     const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     wchar_t cls[32];
@@ -184,7 +184,7 @@ bool Win32FormWindow::TranslateNavigation(MSG& msg) {
         return root && IsDialogMessageW(root, &msg);
     }
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
-        if (Win32FormWindow* self = WindowOf(root)) {
+        if (Win32MainWindow* self = WindowOf(root)) {
             self->MoveFocus(GetKeyState(VK_SHIFT) < 0);
             return true;
         }

@@ -1,4 +1,4 @@
-// The result view against a real read-only multi-line edit box: the same script of texts,
+// The result box against a real read-only multi-line edit box: the same script of texts,
 // selections, scrolls and insertions goes to both, and after each step every question a
 // reader or an automation tool may ask, hostile ones included, gets the same answer.
 //
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -51,7 +51,7 @@ class EditDifferential : public ::testing::Test {
     void SetUp() override {
         parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 760, 300, nullptr,
                                   nullptr, nullptr, nullptr);
-        view_ = std::make_unique<Win32ResultView>(parent_, Rect{10, 10, 340, 200}, 1);
+        view_ = std::make_unique<Win32ResultBox>(parent_, Rect{10, 10, 340, 200}, 1);
         edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", kEditStyle, 380, 10, 340, 200,
                                 parent_, nullptr, nullptr, nullptr);
         SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), TRUE);
@@ -228,7 +228,7 @@ class EditDifferential : public ::testing::Test {
     }
 
     HWND parent_ = nullptr;
-    std::unique_ptr<Win32ResultView> view_;
+    std::unique_ptr<Win32ResultBox> view_;
     HWND edit_ = nullptr;
     std::wstring text_;
 };
