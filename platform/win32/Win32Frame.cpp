@@ -5,7 +5,29 @@ namespace {
 
 constexpr wchar_t kFrameClass[] = L"TarnwickFrame";
 
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+void RegisterFrameClass() {
+    static const ATOM atom = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = OwnWindowProc<Win32Frame>;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kFrameClass;
+        return RegisterClassW(&wc);
+    }();
+    (void)atom;
+}
+
+}  // namespace
+
+Win32Frame::Win32Frame(HWND parent, TextView caption, Rect r) : Win32Control(r, 1) {
+    RegisterFrameClass();
+    CreateChild(parent, kFrameClass, u"", WS_CLIPSIBLINGS, r, 1, WS_EX_CONTROLPARENT, this);
+    box_ = CreateChild(hwnd_, L"BUTTON", caption, BS_GROUPBOX, {0, 0, r.width, r.height}, 1);
+}
+
+// The children's notifications and colour questions are the main window's to answer.
+LRESULT Win32Frame::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     switch (msg) {
         case WM_COMMAND:
         case WM_VSCROLL:
@@ -14,30 +36,9 @@ LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORBTN:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORSCROLLBAR:
-            return SendMessageW(GetParent(hwnd), msg, wp, lp);
+            return SendMessageW(GetParent(hwnd_), msg, wp, lp);
     }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-HWND CreateFrameWindow(HWND parent, Rect r) {
-    static const ATOM atom = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = FrameProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kFrameClass;
-        return RegisterClassW(&wc);
-    }();
-    (void)atom;
-    return CreateChild(parent, kFrameClass, u"", WS_CLIPSIBLINGS, r, 1, WS_EX_CONTROLPARENT);
-}
-
-}  // namespace
-
-Win32Frame::Win32Frame(HWND parent, TextView caption, Rect r)
-    : Win32Control(CreateFrameWindow(parent, r), r, 1) {
-    box_ = CreateChild(hwnd_, L"BUTTON", caption, BS_GROUPBOX, {0, 0, r.width, r.height}, 1);
+    return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
 void Win32Frame::Move(Rect r) {

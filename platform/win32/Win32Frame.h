@@ -15,7 +15,10 @@ class Win32Frame : public Win32Control<Frame> {
     }
 
   private:
-    HWND box_;  // the drawn group box, below the children
+    template <class T>
+    friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    HWND box_ = nullptr;  // the drawn group box, below the children
 };
 
 }  // namespace tarnwick::win32

@@ -7,6 +7,7 @@
 #include "platform/win32/Dpi.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32Control.h"
+#include "platform/win32/WindowLink.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -18,7 +19,7 @@ void RegisterMainClass() {
     static const ATOM atom = [] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;  // replaced per window once its object exists
+        wc.lpfnWndProc = OwnWindowProc<Win32MainWindow>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconResource));
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -27,10 +28,6 @@ void RegisterMainClass() {
         return RegisterClassExW(&wc);
     }();
     (void)atom;
-}
-
-Win32MainWindow* WindowOf(HWND hwnd) {
-    return reinterpret_cast<Win32MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 bool CanTakeFocus(HWND h) {
@@ -59,9 +56,7 @@ Win32MainWindow::Win32MainWindow(TextView title, int innerWidth, int innerHeight
     const Text t(title);
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClass, W(t), style, CW_USEDEFAULT, CW_USEDEFAULT,
                             r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+                            GetModuleHandleW(nullptr), this);
     if (hwnd_) ++openCount_;
     FitToDpi(innerWidth, innerHeight);
 }
@@ -97,11 +92,7 @@ void Win32MainWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> 
     DragAcceptFiles(hwnd_, TRUE);
 }
 
-LRESULT CALLBACK Win32MainWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return Dispatch(WindowOf(hwnd), &Win32MainWindow::Handle, hwnd, msg, wp, lp);
-}
-
-LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Win32MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DPICHANGED) return OnDpiChanged(LOWORD(wp), *reinterpret_cast<RECT*>(lp));
     switch (msg) {
         case WM_COMMAND:
@@ -146,7 +137,6 @@ LRESULT Win32MainWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             const HWND hwnd = hwnd_;
             ForgetDpi(hwnd);
             --openCount_;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
             return DefWindowProcW(hwnd, msg, wp, lp);
         }
@@ -184,7 +174,7 @@ bool Win32MainWindow::TranslateNavigation(MSG& msg) {
         return root && IsDialogMessageW(root, &msg);
     }
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
-        if (Win32MainWindow* self = WindowOf(root)) {
+        if (Win32MainWindow* self = ObjectOf<Win32MainWindow>(root)) {
             self->MoveFocus(GetKeyState(VK_SHIFT) < 0);
             return true;
         }

@@ -41,8 +41,9 @@ class Win32MainWindow : public MainWindow {
 
   private:
     std::function<void(const std::vector<Text>&)> onDrop_;
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    template <class T>
+    friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     void MoveFocus(bool backwards);
     // The window's size and its controls follow its DPI (Win32MainWindowDpi.cpp).
     void FitToDpi(int innerWidth, int innerHeight);

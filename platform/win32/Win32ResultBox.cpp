@@ -34,20 +34,17 @@ UINT MillisecondsSince(std::chrono::steady_clock::time_point start) {
                                  .count());
 }
 
-HWND CreateView(HWND parent, Rect r, float unit) {
+void RegisterViewClass() {
     static const ATOM atom = [] {
         WNDCLASSW wc{};
         wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = DefWindowProcW;  // replaced once the object exists
-        wc.cbWndExtra = sizeof(void*);
+        wc.lpfnWndProc = OwnWindowProc<Win32ResultBox>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursorW(nullptr, IDC_IBEAM);
         wc.lpszClassName = kClass;
         return RegisterClassW(&wc);
     }();
     (void)atom;
-    return CreateChild(parent, kClass, u"", WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, r, unit,
-                       WS_EX_CLIENTEDGE);
 }
 
 bool IsWordCharacter(char16_t c) {
@@ -83,12 +80,14 @@ class ViewDC {
 
 }  // namespace
 
+// Clients may ask for the text and the accessible objects while the window is being made,
+// so the accessibility side exists first.
 Win32ResultBox::Win32ResultBox(HWND parent, Rect r, float unit)
-    : Win32Control(CreateView(parent, r, unit), r, unit) {
-    SetWindowLongPtrW(hwnd_, 0, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+    : Win32Control(r, unit), accessibility_(std::make_unique<ResultBoxAccessibility>(*this)) {
+    RegisterViewClass();
+    CreateChild(parent, kClass, u"", WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, r, unit,
+                WS_EX_CLIENTEDGE, this);
     MeasureFont();
-    accessibility_ = std::make_unique<ResultBoxAccessibility>(*this);
     UpdateScrollBars();
 }
 
@@ -117,7 +116,7 @@ void Win32ResultBox::OnDpiChanged() {
 // The window forgets the object first: a message that comes while clients are told the
 // view is gone finds none.
 Win32ResultBox::~Win32ResultBox() {
-    if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
+    if (IsWindow(hwnd_)) Unlink(hwnd_);
     accessibility_.reset();
 }
 
@@ -533,11 +532,6 @@ void Win32ResultBox::HandleScroll(int bar, int code) {
         ScrollTo(topLine_, static_cast<int>(std::clamp<long long>(
                                pos, 0, std::max(0, WidestLine() - FormatWidth()))));
     }
-}
-
-LRESULT CALLBACK Win32ResultBox::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<Win32ResultBox*>(GetWindowLongPtrW(hwnd, 0));
-    return Dispatch(self, &Win32ResultBox::OnMessage, hwnd, msg, wp, lp);
 }
 
 LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {

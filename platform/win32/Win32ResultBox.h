@@ -47,7 +47,8 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     IRawElementProviderSimple* AutomationElement();
 
   private:
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    template <class T>
+    friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);  // ResultBoxMessages
 

@@ -50,9 +50,7 @@ LRESULT TakeMasked(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
 Win32TextBox::Win32TextBox(HWND parent, TextView text, Rect r, float unit)
     : Win32Control(CreateChild(parent, L"EDIT", text, ES_AUTOHSCROLL | WS_TABSTOP, r, unit,
                                WS_EX_CLIENTEDGE),
-                   r, unit) {
-    SetWindowSubclass(hwnd_, BoxProc, 0, reinterpret_cast<DWORD_PTR>(this));
-}
+                   r, unit) {}
 
 void Win32TextBox::CompleteFolders() {
     SHAutoComplete(hwnd_, SHACF_FILESYS_DIRS);
@@ -70,20 +68,19 @@ void Win32TextBox::OnCommand(int code) {
     if (code == EN_CHANGE && !writing_ && onChange) onChange();
 }
 
-LRESULT CALLBACK Win32TextBox::BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                       DWORD_PTR self) {
-    auto* box = reinterpret_cast<Win32TextBox*>(self);
-    if (msg == WM_KEYDOWN && box->onKeyDown) {
+bool Win32TextBox::OnControlMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_KEYDOWN && onKeyDown) {
         int16_t key = static_cast<int16_t>(wp);
         const int16_t shift = static_cast<int16_t>((GetKeyState(VK_SHIFT) < 0 ? 1 : 0) |
                                                    (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
                                                    (GetKeyState(VK_MENU) < 0 ? 4 : 0));
-        box->onKeyDown(key, shift);
+        onKeyDown(key, shift);
     }
-    if (IncomingLength(hwnd, msg, lp) > kLongText &&
-        !(GetWindowLongW(hwnd, GWL_STYLE) & ES_PASSWORD))
-        return TakeMasked(hwnd, msg, wp, lp);
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    if (IncomingLength(hwnd_, msg, lp) <= kLongText ||
+        (GetWindowLongW(hwnd_, GWL_STYLE) & ES_PASSWORD))
+        return false;
+    result = TakeMasked(hwnd_, msg, wp, lp);
+    return true;
 }
 
 }  // namespace tarnwick::win32

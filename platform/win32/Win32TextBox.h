@@ -16,7 +16,7 @@ class Win32TextBox : public Win32Control<TextBox> {
     void CompleteFolders();
 
   private:
-    static LRESULT CALLBACK BoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    bool OnControlMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     bool writing_ = false;
 };
 

@@ -273,5 +273,46 @@ TEST_F(EditDifferential, AnswersAsAReadOnlyMultiLineEditBox) {
     }
 }
 
+// What the parent learns of the box while the box is being made: the system tells it of
+// a new child from inside CreateWindowEx.
+std::vector<LRESULT> heardDuringCreation;
+
+std::vector<LRESULT> AskAbout(HWND box) {
+    DWORD from = 7, to = 7;  // left alone by a window that does not answer
+    const LRESULT sel = SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                                     reinterpret_cast<LPARAM>(&to));
+    return {SendMessageW(box, EM_GETLINECOUNT, 0, 0),
+            SendMessageW(box, WM_GETDLGCODE, 0, 0),
+            SendMessageW(box, EM_GETLIMITTEXT, 0, 0),
+            sel,
+            static_cast<LRESULT>(from),
+            static_cast<LRESULT>(to)};
+}
+
+LRESULT CALLBACK AskingParent(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PARENTNOTIFY && LOWORD(wp) == WM_CREATE)
+        heardDuringCreation = AskAbout(reinterpret_cast<HWND>(lp));
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A client that asks while the window is being made (a screen reader that heard of the
+// new window) gets the box's answers, not those of a window with no object yet.
+TEST(ResultBoxCreation, AnswersFromItsFirstMessage) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = AskingParent;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TarnwickAskingParent";
+    RegisterClassW(&wc);
+    const HWND parent = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 400,
+                                        300, nullptr, nullptr, wc.hInstance, nullptr);
+    heardDuringCreation.clear();
+    {
+        Win32ResultBox box(parent, Rect{10, 10, 300, 200}, 1);
+        ASSERT_FALSE(heardDuringCreation.empty()) << "the parent heard nothing of the new box";
+        EXPECT_EQ(heardDuringCreation, AskAbout(box.Handle()));
+    }
+    DestroyWindow(parent);
+}
+
 }  // namespace
 }  // namespace tarnwick::win32
