@@ -11,7 +11,7 @@
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -6,7 +6,7 @@
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 
 namespace tarnwick::testing {
 

@@ -12,7 +12,7 @@
 
 #include "platform/win32/Dpi.h"
 #include "platform/win32/Win32EventPump.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 #include "window/win32/Win32Form.h"
 
 namespace tarnwick::testing {
