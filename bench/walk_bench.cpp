@@ -11,7 +11,7 @@
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -46,7 +46,7 @@ EngineRun RunEngine(const Text& root) {
     CountingPump pump;
     MemoryForm window(*files, pump);
     frmMain& form = window.form;
-    MemoryResultView& box = window.txtResult;
+    MemoryResultBox& box = window.txtResult;
     form.DirsOnly = False;  // files too, hidden entries too, full paths, every level
     form.DirAttr = 18;
     form.NoPath = False;

@@ -1,12 +1,10 @@
 #pragma once
-// The controls of the main window as its handlers see them. Each has a Win32 and an
-// in-memory implementation; both raise their notifications synchronously, inside the
+// The controls of the main window as its handlers see them, one interface per kind. Each has a
+// Win32 and an in-memory implementation; both raise their notifications synchronously, inside the
 // write that caused them, by calling the callback the window set.
 #include <cstdint>
 #include <functional>
-#include <optional>
 
-#include "platform/ResultBox.h"
 #include "platform/RunTimeError.h"
 #include "platform/Text.h"
 
@@ -73,10 +71,14 @@ class DirList : public Control {
     Notify onChange;
 };
 
-class ResultView : public Control, public ResultBox {
+// The multi-line result box: the listing. The walk only ever inserts.
+class ResultBox : public Control {
   public:
     virtual Text GetText() const = 0;
     virtual void SetText(TextView text) = 0;
+    // Replaces the selection (or inserts at the caret) and leaves the caret after the new
+    // text. False when the box refuses it.
+    virtual bool SetSelText(TextView text) = 0;
     // The text a piece at a time, for reading a long listing without a copy of the whole;
     // no piece ends between the halves of a surrogate pair. `take` returns false to stop.
     virtual void ForEachPiece(const std::function<bool(TextView)>& take) const = 0;
@@ -84,41 +86,5 @@ class ResultView : public Control, public ResultBox {
 
 class Label : public Control {};
 class Frame : public Control {};
-
-// The window itself: its title and its inner area, in pixels.
-class FormWindow {
-  public:
-    virtual ~FormWindow() = default;
-    virtual Text GetCaption() const = 0;
-    virtual void SetCaption(TextView caption) = 0;
-    virtual float ScaleWidth() const = 0;
-    virtual float ScaleHeight() const = 0;
-};
-
-// What the save dialog is asked for. The file name field opens empty.
-struct SaveRequest {
-    Text filter;  // description and pattern pairs, each part followed by a NUL, then one more
-    TextView title;
-    TextView defaultExtension;
-    uint32_t flags;
-    uint32_t fileBufferSize;  // characters, the NUL included
-};
-
-// What the program asks of the desktop beyond its own window.
-class Desktop {
-  public:
-    virtual ~Desktop() = default;
-    // The error box: warning icon, one OK button; returns when the user has closed it.
-    virtual void ShowErrorBox(const RunTimeError& e) = 0;
-    // Starts a command line as a new process with a window show state; does not wait.
-    // Throws RunTimeError when it cannot be started.
-    virtual void Launch(TextView commandLine, int showState) = 0;
-
-    // The save dialog, modal to the main window: the chosen path, or nothing when no file
-    // was chosen; then SaveDialogError tells a cancel (0) from a failure (its code).
-    virtual std::optional<Text> ShowSaveDialog(const SaveRequest& request) = 0;
-    virtual uint32_t SaveDialogError() = 0;
-    virtual void Beep() = 0;
-};
 
 }  // namespace tarnwick

@@ -8,14 +8,16 @@
 #include "listing/ListingFields.h"
 #include "platform/Ansi.h"
 #include "platform/Controls.h"
+#include "platform/Desktop.h"
 #include "platform/EventPump.h"
 #include "platform/FileSystem.h"
+#include "platform/MainWindow.h"
 
 namespace tarnwick {
 
 // The controls in creation order, the window's own first, then the frame's.
 struct frmMainControls {
-    FormWindow& Me;
+    MainWindow& Me;
     Button& Command1;
     TextBox& txtPath;
     Frame& frmSettings;
@@ -24,7 +26,7 @@ struct frmMainControls {
     Label& lblPath;
     Button& cmdSave;
     Button& cmdDoIt;
-    ResultView& txtResult;
+    ResultBox& txtResult;
     ScrollBar& VSLevel;
     TextBox& txtLevel;
     CheckBox& ChNoPath;
@@ -39,6 +41,17 @@ struct frmMainServices {
     Desktop& desktop;
 };
 
+// Its members are defined beside the code of their subject:
+//   constructor (the handlers wired to the controls)    window/frmMain.cpp
+//   ValidateLevels                                      listing/ValidateLevels.cpp
+//   PushDir, TestPath, ListFile                         listing/FolderWalk.cpp
+//   cmdDoIt_Click                                       listing/ListingRun.cpp
+//   Form_Load, Command1_Click                           window/Startup.cpp
+//   txtLevel_Change, txtLevel_KeyDown, VSLevel_*        window/DepthControls.cpp
+//   drDrive_Change, drDir_Change, txtPath_Change,
+//   ChooseFolder, Form_DropFiles                        window/LocationSelectors.cpp
+//   Form_Resize                                         window/Layout.cpp
+//   cmdSave_Click, WriteListing                         export/SaveListing.cpp
 class frmMain : public ListingFields, public frmMainControls {
   public:
     // Connects the controls' notifications to the handlers.

@@ -1,6 +1,6 @@
 // Natively the listing runs in the in-memory window.
 #include "cli/ListCommand.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 
 namespace tarnwick {
 namespace {

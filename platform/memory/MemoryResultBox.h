@@ -2,13 +2,18 @@
 // The result box held in memory: the native build's control, and the sink of the benchmarks.
 #include <new>
 
-#include "platform/ResultBox.h"
 #include "platform/TextStore.h"
+#include "platform/memory/MemoryControl.h"
 
 namespace tarnwick {
 
-class MemoryResultBox : public ResultBox {
+class MemoryResultBox : public MemoryControl<ResultBox> {
   public:
+    Text GetText() const override { return text_.GetText(); }
+    void ForEachPiece(const std::function<bool(TextView)>& take) const override {
+        text_.ForEachPiece(take);
+    }
+    void SetText(TextView text) override { text_.SetText(text); }
     bool SetSelText(TextView text) override {
         try {
             text_.ReplaceSelection(text);
@@ -17,7 +22,6 @@ class MemoryResultBox : public ResultBox {
             return false;
         }
     }
-
     TextStore& Store() { return text_; }
     const TextStore& Store() const { return text_; }
 

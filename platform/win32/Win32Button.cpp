@@ -3,67 +3,10 @@
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
-namespace {
-
-constexpr wchar_t kFrameClass[] = L"TarnwickFrame";
-
-LRESULT CALLBACK FrameProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    switch (msg) {
-        case WM_COMMAND:
-        case WM_VSCROLL:
-        case WM_DRAWITEM:
-        case WM_CTLCOLORSTATIC:
-        case WM_CTLCOLORBTN:
-        case WM_CTLCOLOREDIT:
-        case WM_CTLCOLORSCROLLBAR:
-            return SendMessageW(GetParent(hwnd), msg, wp, lp);
-    }
-    return DefWindowProcW(hwnd, msg, wp, lp);
-}
-
-HWND CreateFrameWindow(HWND parent, Rect r) {
-    static const ATOM atom = [] {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = FrameProc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kFrameClass;
-        return RegisterClassW(&wc);
-    }();
-    (void)atom;
-    return CreateChild(parent, kFrameClass, u"", WS_CLIPSIBLINGS, r, 1, WS_EX_CONTROLPARENT);
-}
-
-}  // namespace
 
 void Win32Button::SetCaption(TextView caption) {
     const Text c(caption);
     SetWindowTextW(hwnd_, W(c));
-}
-
-void Win32Label::FitText() {
-    const int line = FontLineHeight(hwnd_);
-    RECT r;
-    GetWindowRect(hwnd_, &r);
-    if (r.bottom - r.top < line)
-        SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, line,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-Win32Frame::Win32Frame(HWND parent, TextView caption, Rect r)
-    : Win32Control(CreateFrameWindow(parent, r), r, 1) {
-    box_ = CreateChild(hwnd_, L"BUTTON", caption, BS_GROUPBOX, {0, 0, r.width, r.height}, 1);
-}
-
-void Win32Frame::Move(Rect r) {
-    Win32Control::Move(r);
-    MoveWindow(box_, 0, 0, Px(r.width), Px(r.height), TRUE);
-}
-
-void Win32Frame::OnDpiChanged() {
-    SendMessageW(box_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(DpiOf(hwnd_))), TRUE);
-    Win32Control::OnDpiChanged();
 }
 
 }  // namespace tarnwick::win32

@@ -4,28 +4,20 @@
 
 namespace tarnwick::win32 {
 
-NotificationTarget* TargetOf(HWND control) {
-    return reinterpret_cast<NotificationTarget*>(GetWindowLongPtrW(control, GWLP_USERDATA));
-}
-
-void AttachTarget(HWND control, NotificationTarget* target) {
-    SetWindowLongPtrW(control, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(target));
-}
-
 // The desktop's message font: the user interface font of the system, Chinese included.
 HFONT InterfaceFont() {
     return InterfaceFont(SystemDpi());
 }
 
 HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
-                 float unit, DWORD exStyle) {
+                 float unit, DWORD exStyle, void* object) {
     const UINT dpi = DpiOf(parent);
     auto px = [unit, dpi](float v) { return ToPixels(v, unit, dpi); };
     const Text caption(text);
     HWND hwnd = CreateWindowExW(exStyle, windowClass, W(caption),
                                 style | WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, px(r.left),
                                 px(r.top), px(r.width), px(r.height), parent, nullptr,
-                                GetModuleHandleW(nullptr), nullptr);
+                                GetModuleHandleW(nullptr), object);
     SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont(dpi)), FALSE);
     // A new child goes to the top of its siblings; ours go below the ones made before, so
     // that where two overlap, the earlier one lies on top.

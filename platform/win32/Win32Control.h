@@ -7,22 +7,9 @@
 
 #include "platform/Controls.h"
 #include "platform/win32/Dpi.h"
+#include "platform/win32/WindowLink.h"
 
 namespace tarnwick::win32 {
-
-// What a parent window forwards to the control that sent a notification.
-class NotificationTarget {
-  public:
-    virtual ~NotificationTarget() = default;
-    virtual void OnCommand(int /*code*/) {}
-    virtual void OnScroll(int /*code*/, int /*position*/) {}
-    virtual void OnDrawItem(const DRAWITEMSTRUCT& /*item*/) {}  // owner-drawn controls
-    virtual void OnDpiChanged() {}  // after the main window took its new scale
-};
-
-// The target attached to a control's window, or none.
-NotificationTarget* TargetOf(HWND control);
-void AttachTarget(HWND control, NotificationTarget* target);
 
 // A place or size in the container's unit (1 for pixels, 15 for twips) as whole pixels at
 // `dpi`.
@@ -31,18 +18,28 @@ inline int ToPixels(float v, float unit, UINT dpi = kDesignDpi) {
     return static_cast<int>(px + (px >= 0 ? 0.5f : -0.5f));
 }
 
-// Creates a child window; `unit` is 1 for pixels, 15 for twips.
+// Creates a child window; `unit` is 1 for pixels, 15 for twips. `object` runs a window
+// of our own class from its first message on.
 HWND CreateChild(HWND parent, const wchar_t* windowClass, TextView text, DWORD style, Rect r,
-                 float unit, DWORD exStyle = 0);
+                 float unit, DWORD exStyle = 0, void* object = nullptr);
 
 template <class Base>
 class Win32Control : public Base, public NotificationTarget {
   public:
-    Win32Control(HWND hwnd, Rect r, float unit) : hwnd_(hwnd), rect_(r), unit_(unit) {
-        AttachTarget(hwnd, this);
+    // Over a system control, which it subclasses.
+    Win32Control(HWND control, Rect r, float unit) : hwnd_(control), rect_(r), unit_(unit) {
+        SubclassControl(hwnd_, this);
     }
+    // For a window of our own class, which the derived constructor makes with `this` as its
+    // object (OwnWindowProc sets hwnd_).
+    Win32Control(Rect r, float unit) : rect_(r), unit_(unit), ownClass_(true) {}
     ~Win32Control() override {
-        if (IsWindow(hwnd_)) AttachTarget(hwnd_, nullptr);
+        if (!IsWindow(hwnd_)) return;
+        if (ownClass_) {
+            Unlink(hwnd_);
+        } else {
+            UnsubclassControl(hwnd_);
+        }
     }
     Win32Control(const Win32Control&) = delete;
     Win32Control& operator=(const Win32Control&) = delete;
@@ -63,25 +60,15 @@ class Win32Control : public Base, public NotificationTarget {
 
   protected:
     int Px(float v) const { return ToPixels(v, unit_, DpiOf(hwnd_)); }
-    HWND hwnd_;
+    HWND hwnd_ = nullptr;
 
   private:
+    template <class T>
+    friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
     Rect rect_;
     float unit_;
+    bool ownClass_ = false;
 };
-
-// Runs a window object's message handler, or the default one while the window has no
-// object; no C++ exception may cross into the system's code.
-template <class T>
-LRESULT Dispatch(T* self, LRESULT (T::*handler)(UINT, WPARAM, LPARAM), HWND hwnd, UINT msg,
-                 WPARAM wp, LPARAM lp) {
-    if (!self) return DefWindowProcW(hwnd, msg, wp, lp);
-    try {
-        return (self->*handler)(msg, wp, lp);
-    } catch (...) {
-        return 0;
-    }
-}
 
 Text WindowText(HWND hwnd);
 // The height of a line of text in the window's own font.

@@ -1,7 +1,7 @@
 #pragma once
 #include <windows.h>
 
-#include "platform/Controls.h"
+#include "platform/Desktop.h"
 
 namespace tarnwick::win32 {
 

@@ -73,7 +73,6 @@ Win32DirList::Win32DirList(HWND parent, Rect r)
                                r, 1, WS_EX_CLIENTEDGE),
                    r, 1),
       path_(FullPath(CurrentFolder())) {
-    SetWindowSubclass(hwnd_, KeyProc, 0, reinterpret_cast<DWORD_PTR>(this));
     FitItemHeight();
     Fill();
 }
@@ -161,14 +160,18 @@ void Win32DirList::OnDrawItem(const DRAWITEMSTRUCT& item) {
                  name.c_str(), Scaled(kSmallIconSize, dpi), dpi);
 }
 
-LRESULT CALLBACK Win32DirList::KeyProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                       DWORD_PTR self) {
-    if (msg == WM_GETDLGCODE && wp == VK_RETURN) return DLGC_WANTALLKEYS;
-    if (msg == WM_KEYDOWN && wp == VK_RETURN) {
-        reinterpret_cast<Win32DirList*>(self)->OpenSelected();
-        return 0;
+// Enter opens the selected folder, as a double-click does.
+bool Win32DirList::OnControlMessage(UINT msg, WPARAM wp, LPARAM, LRESULT& result) {
+    if (msg == WM_GETDLGCODE && wp == VK_RETURN) {
+        result = DLGC_WANTALLKEYS;
+        return true;
     }
-    return DefSubclassProc(hwnd, msg, wp, lp);
+    if (msg == WM_KEYDOWN && wp == VK_RETURN) {
+        OpenSelected();
+        result = 0;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace tarnwick::win32

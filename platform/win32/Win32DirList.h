@@ -20,7 +20,7 @@ class Win32DirList : public Win32Control<DirList> {
   private:
     void Fill();
     void FitItemHeight();
-    static LRESULT CALLBACK KeyProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    bool OnControlMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     struct Item {
         Text path;
         int depth;

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
-#include "platform/win32/Win32FormWindow.h"
+#include "platform/win32/Win32MainWindow.h"
 
 namespace tarnwick::win32 {
 int Win32EventPump::DoEvents() {
     const auto now = now_();
-    if (now < nextLook_) return Win32FormWindow::OpenCount();
+    if (now < nextLook_) return Win32MainWindow::OpenCount();
     nextLook_ = now + interval_;
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -15,11 +15,11 @@ int Win32EventPump::DoEvents() {
             PostQuitMessage(static_cast<int>(msg.wParam));
             break;
         }
-        if (Win32FormWindow::TranslateNavigation(msg)) continue;
+        if (Win32MainWindow::TranslateNavigation(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
-    return Win32FormWindow::OpenCount();
+    return Win32MainWindow::OpenCount();
 }
 
 void Win32EventPump::End() {

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 #include <shlwapi.h>
 
-#include <algorithm>
 #include <cwchar>
 
 #include "platform/win32/Wide.h"
@@ -51,9 +50,7 @@ LRESULT TakeMasked(HWND box, UINT msg, WPARAM wp, LPARAM lp) {
 Win32TextBox::Win32TextBox(HWND parent, TextView text, Rect r, float unit)
     : Win32Control(CreateChild(parent, L"EDIT", text, ES_AUTOHSCROLL | WS_TABSTOP, r, unit,
                                WS_EX_CLIENTEDGE),
-                   r, unit) {
-    SetWindowSubclass(hwnd_, BoxProc, 0, reinterpret_cast<DWORD_PTR>(this));
-}
+                   r, unit) {}
 
 void Win32TextBox::CompleteFolders() {
     SHAutoComplete(hwnd_, SHACF_FILESYS_DIRS);
@@ -71,75 +68,19 @@ void Win32TextBox::OnCommand(int code) {
     if (code == EN_CHANGE && !writing_ && onChange) onChange();
 }
 
-LRESULT CALLBACK Win32TextBox::BoxProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, UINT_PTR,
-                                       DWORD_PTR self) {
-    auto* box = reinterpret_cast<Win32TextBox*>(self);
-    if (msg == WM_KEYDOWN && box->onKeyDown) {
+bool Win32TextBox::OnControlMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    if (msg == WM_KEYDOWN && onKeyDown) {
         int16_t key = static_cast<int16_t>(wp);
         const int16_t shift = static_cast<int16_t>((GetKeyState(VK_SHIFT) < 0 ? 1 : 0) |
                                                    (GetKeyState(VK_CONTROL) < 0 ? 2 : 0) |
                                                    (GetKeyState(VK_MENU) < 0 ? 4 : 0));
-        box->onKeyDown(key, shift);
+        onKeyDown(key, shift);
     }
-    if (IncomingLength(hwnd, msg, lp) > kLongText &&
-        !(GetWindowLongW(hwnd, GWL_STYLE) & ES_PASSWORD))
-        return TakeMasked(hwnd, msg, wp, lp);
-    return DefSubclassProc(hwnd, msg, wp, lp);
-}
-
-Win32ScrollBar::Win32ScrollBar(HWND parent, Rect r, float unit, int16_t max, int16_t value,
-                               int16_t small, int16_t large)
-    : Win32Control(CreateChild(parent, L"SCROLLBAR", u"", SBS_VERT, r, unit), r, unit),
-      max_(max),
-      small_(small),
-      large_(large) {
-    SCROLLINFO si{sizeof si, SIF_RANGE | SIF_POS | SIF_PAGE, 0, max, 0, value, 0};
-    SetScrollInfo(hwnd_, SB_CTL, &si, TRUE);
-}
-
-int16_t Win32ScrollBar::GetValue() const {
-    return static_cast<int16_t>(GetScrollPos(hwnd_, SB_CTL));
-}
-
-void Win32ScrollBar::SetValue(int16_t value) {
-    if (value == GetValue()) return;
-    SetScrollPos(hwnd_, SB_CTL, value, TRUE);
-    if (onChange) onChange();
-}
-
-// The user's arrows, trough clicks and thumb; the value stays within 0 to max.
-// The thumb's position comes with the message: 16 bits are enough for this bar's range.
-void Win32ScrollBar::OnScroll(int code, int position) {
-    SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, 0, 0};
-    GetScrollInfo(hwnd_, SB_CTL, &si);
-    auto clamp = [this](int v) { return static_cast<int16_t>(std::clamp(v, 0, int{max_})); };
-    switch (code) {
-        case SB_LINEUP:
-            return SetValue(clamp(si.nPos - small_));
-        case SB_LINEDOWN:
-            return SetValue(clamp(si.nPos + small_));
-        case SB_PAGEUP:
-            return SetValue(clamp(si.nPos - large_));
-        case SB_PAGEDOWN:
-            return SetValue(clamp(si.nPos + large_));
-        case SB_TOP:
-            return SetValue(0);
-        case SB_BOTTOM:
-            return SetValue(max_);
-        case SB_THUMBTRACK:
-            if (!dragging_) dragStart_ = GetValue();
-            dragging_ = true;
-            SetScrollPos(hwnd_, SB_CTL, clamp(position), TRUE);
-            if (onScroll) onScroll();
-            return;
-        case SB_THUMBPOSITION: {  // the end of a drag: a change only if the value moved
-            const int16_t start = dragging_ ? dragStart_ : GetValue();
-            dragging_ = false;
-            SetScrollPos(hwnd_, SB_CTL, clamp(position), TRUE);
-            if (GetValue() != start && onChange) onChange();
-            return;
-        }
-    }
+    if (IncomingLength(hwnd_, msg, lp) <= kLongText ||
+        (GetWindowLongW(hwnd_, GWL_STYLE) & ES_PASSWORD))
+        return false;
+    result = TakeMasked(hwnd_, msg, wp, lp);
+    return true;
 }
 
 }  // namespace tarnwick::win32

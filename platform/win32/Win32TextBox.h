@@ -16,22 +16,8 @@ class Win32TextBox : public Win32Control<TextBox> {
     void CompleteFolders();
 
   private:
-    static LRESULT CALLBACK BoxProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+    bool OnControlMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
     bool writing_ = false;
-};
-
-class Win32ScrollBar : public Win32Control<ScrollBar> {
-  public:
-    Win32ScrollBar(HWND parent, Rect r, float unit, int16_t max, int16_t value, int16_t small,
-                   int16_t large);
-    int16_t GetValue() const override;
-    void SetValue(int16_t value) override;
-    void OnScroll(int code, int position) override;
-
-  private:
-    int16_t max_, small_, large_;
-    bool dragging_ = false;
-    int16_t dragStart_ = 0;
 };
 
 }  // namespace tarnwick::win32

@@ -6,7 +6,7 @@
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 
 namespace tarnwick::testing {
 
@@ -42,7 +42,7 @@ class WalkTest : public ::testing::Test {
     ScriptedPump pump;
     MemoryForm window{files, pump};
     frmMain& form = window.form;
-    MemoryResultView& box = window.txtResult;
+    MemoryResultBox& box = window.txtResult;
     TempTree tree;
 };
 

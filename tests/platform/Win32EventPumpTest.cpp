@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/Win32FormWindow.h"
+#include "platform/win32/Win32MainWindow.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -13,7 +13,7 @@ TEST(Win32EventPump, CountsTheProgramsOpenWindows) {
     Win32EventPump pump{std::chrono::milliseconds(0)};
     const int before = pump.DoEvents();
     {
-        Win32FormWindow w(u"t", 100, 100);
+        Win32MainWindow w(u"t", 100, 100);
         EXPECT_EQ(pump.DoEvents(), before + 1);
     }
     EXPECT_EQ(pump.DoEvents(), before);
@@ -21,7 +21,7 @@ TEST(Win32EventPump, CountsTheProgramsOpenWindows) {
 
 TEST(Win32EventPump, AClosedWindowIsNoLongerCounted) {
     Win32EventPump pump{std::chrono::milliseconds(0)};
-    Win32FormWindow w(u"t", 100, 100);
+    Win32MainWindow w(u"t", 100, 100);
     const int open = pump.DoEvents();
     const HWND hwnd = w.Handle();
     PostMessageW(hwnd, WM_CLOSE, 0, 0);  // the default handling destroys the window
@@ -43,7 +43,7 @@ TEST(Win32EventPump, LeavesTheQuitMessageForTheMainLoop) {
 TEST(Win32EventPump, LooksAtTheQueueAgainOnlyOnceTheIntervalHasPassed) {
     Win32EventPump::Clock::time_point now{};
     Win32EventPump pump{std::chrono::milliseconds(200), [&now] { return now; }};
-    Win32FormWindow w(u"t", 100, 100);
+    Win32MainWindow w(u"t", 100, 100);
     const int open = pump.DoEvents();
     const HWND hwnd = w.Handle();
     PostMessageW(hwnd, WM_CLOSE, 0, 0);

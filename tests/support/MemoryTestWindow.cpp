@@ -1,5 +1,5 @@
 #include "tests/support/TestWindow.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 
 namespace tarnwick::testing {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 #include "window/NumberText.h"
 
 namespace tarnwick::testing {

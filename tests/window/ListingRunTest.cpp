@@ -142,7 +142,7 @@ TEST_F(FormTest, AnErrorBeforeTheRunStartsShowsTheErrorBox) {
 
 // A result box that refuses to be emptied: the run still ends normally.
 TEST_F(FormTest, AnErrorAfterTheRunStartedEndsTheRun) {
-    class BrokenResult : public MemoryResultView {
+    class BrokenResult : public MemoryResultBox {
       public:
         void SetText(TextView) override { throw MakeError(error::DeviceIo); }
     } broken;

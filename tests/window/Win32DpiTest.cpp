@@ -12,7 +12,7 @@
 
 #include "platform/win32/Dpi.h"
 #include "platform/win32/Win32EventPump.h"
-#include "window/MemoryForm.h"
+#include "window/memory/MemoryForm.h"
 #include "window/win32/Win32Form.h"
 
 namespace tarnwick::testing {
@@ -143,7 +143,7 @@ TEST_F(DpiTest, EveryControlIsTheLayoutTimesTheScaleWithItsCaptionWhole) {
 
 // A move to a monitor of another scale (to 144 DPI from 96, else to 96) and back: the
 // window takes the suggested rectangle, lays itself out again and rescales its fonts
-// and the result view's lines. The way back keeps the size in pixels, which brings no
+// and the result box's lines. The way back keeps the size in pixels, which brings no
 // WM_SIZE, yet changes the inner size the layout sees.
 TEST_F(DpiTest, AMoveToAnotherScaleFollowsTheSuggestedRectangleFontsAndLayout) {
     const UINT from = GivenDpi(), to = from == 96 ? 144 : 96;
@@ -163,7 +163,7 @@ TEST_F(DpiTest, AMoveToAnotherScaleFollowsTheSuggestedRectangleFontsAndLayout) {
     EXPECT_NEAR(FontHeight(app.cmdDoIt.Handle()),
                 static_cast<float>(fontBefore) * static_cast<float>(to) / static_cast<float>(from),
                 1);
-    // The result view's line pitch is its new font's height.
+    // The result box's line pitch is its new font's height.
     const HWND view = app.txtResult.Handle();
     SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"a\r\nb"));
     const auto y = [view](int pos) { return HIWORD(SendMessageW(view, EM_POSFROMCHAR, pos, 0)); };

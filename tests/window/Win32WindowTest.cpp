@@ -1,5 +1,5 @@
 // What only the real window shows: focus, keyboard navigation and access keys, the
-// result view's messages and clipboard, the error box.
+// result box's messages and clipboard, the error box.
 #include <windows.h>
 
 #include <algorithm>
@@ -92,7 +92,7 @@ TEST_F(RealWindowTest, AltXStopsARunningListing) {
     EXPECT_EQ(app.txtResult.GetText(), u"");  // stopped at the root's first pump
 }
 
-TEST_F(RealWindowTest, ResultViewAnswersTheEditBoxMessages) {
+TEST_F(RealWindowTest, ResultBoxAnswersTheEditBoxMessages) {
     const HWND view = app.txtResult.Handle();
     SendMessageW(view, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"one\r\ntwo\r\n"));
     EXPECT_EQ(SendMessageW(view, WM_GETTEXTLENGTH, 0, 0), 10);

@@ -30,7 +30,7 @@ int RunWindow(tarnwick::FileSystem& files, const std::vector<tarnwick::Text>& ar
 
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (tarnwick::win32::Win32FormWindow::TranslateNavigation(msg)) continue;
+        if (tarnwick::win32::Win32MainWindow::TranslateNavigation(msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }
@@ -44,7 +44,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
     INITCOMMONCONTROLSEX icc{sizeof icc, ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&icc);
-    // A single-threaded apartment: screen readers' requests reach the result view's
+    // A single-threaded apartment: screen readers' requests reach the result box's
     // accessibility objects on this thread, marshalled by COM.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 

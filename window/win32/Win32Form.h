@@ -2,11 +2,15 @@
 // frmMain over the real Win32 controls, created in the design-time state and in the
 // stacking order of the design: the window's own controls, then the frame's.
 #include "platform/win32/Win32Button.h"
+#include "platform/win32/Win32CheckBox.h"
 #include "platform/win32/Win32Desktop.h"
 #include "platform/win32/Win32DirList.h"
 #include "platform/win32/Win32DriveList.h"
-#include "platform/win32/Win32FormWindow.h"
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32Frame.h"
+#include "platform/win32/Win32Label.h"
+#include "platform/win32/Win32MainWindow.h"
+#include "platform/win32/Win32ResultBox.h"
+#include "platform/win32/Win32ScrollBar.h"
 #include "platform/win32/Win32TextBox.h"
 #include "window/Design.h"
 #include "window/frmMain.h"
@@ -18,7 +22,7 @@ struct Win32Form {
     Win32Form(FileSystem& files, EventPump& events, Desktop* desktop = nullptr);
     ~Win32Form() { Me.Destroy(); }
 
-    win32::Win32FormWindow Me;
+    win32::Win32MainWindow Me;
     win32::Win32Button Command1;
     win32::Win32TextBox txtPath;
     win32::Win32Frame frmSettings;
@@ -27,7 +31,7 @@ struct Win32Form {
     win32::Win32Label lblPath;
     win32::Win32Button cmdSave;
     win32::Win32Button cmdDoIt;
-    win32::Win32ResultView txtResult;
+    win32::Win32ResultBox txtResult;
     win32::Win32ScrollBar VSLevel;
     win32::Win32TextBox txtLevel;
     win32::Win32CheckBox ChNoPath;

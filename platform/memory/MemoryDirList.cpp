@@ -1,6 +1,4 @@
-#include "platform/memory/MemoryControls.h"
-
-#include <algorithm>
+#include "platform/memory/MemoryDirList.h"
 
 namespace tarnwick {
 namespace {
@@ -14,15 +12,6 @@ bool IsDriveText(TextView path) {
 }
 
 }  // namespace
-
-void MemoryDriveList::SetDrive(TextView drive) {
-    const char16_t letter = drive.empty() ? 0 : Lower(drive[0]);
-    if (std::find(letters.begin(), letters.end(), letter) == letters.end())
-        throw MakeError(error::DeviceUnavailable);
-    if (letter == selected_) return;
-    selected_ = letter;
-    if (onChange) onChange();
-}
 
 void MemoryDirList::SetPath(TextView path) {
     Text target(path);

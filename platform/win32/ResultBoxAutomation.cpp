@@ -1,4 +1,4 @@
-#include "platform/win32/ResultViewAutomation.h"
+#include "platform/win32/ResultBoxAutomation.h"
 
 #include <oleauto.h>
 
@@ -7,9 +7,9 @@
 
 #include "platform/TextUnits.h"
 #include "platform/win32/AccessibilityLibraries.h"
-#include "platform/win32/ResultViewAccessibility.h"
+#include "platform/win32/ResultBoxAccessibility.h"
 #include "platform/win32/Wide.h"
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -34,11 +34,11 @@ HRESULT OutOfMemoryUnless(bool made) {
 
 class TextRange final : public ITextRangeProvider {
   public:
-    TextRange(ResultViewProvider& owner, TextSpan span) : owner_(owner), span_(span) {
+    TextRange(ResultBoxProvider& owner, TextSpan span) : owner_(owner), span_(span) {
         owner_.AddRef();
     }
 
-    static HRESULT Make(ResultViewProvider& owner, TextSpan span, ITextRangeProvider** range) {
+    static HRESULT Make(ResultBoxProvider& owner, TextSpan span, ITextRangeProvider** range) {
         if (!range) return E_INVALIDARG;
         *range = new (std::nothrow) TextRange(owner, span);
         return OutOfMemoryUnless(*range != nullptr);
@@ -62,11 +62,11 @@ class TextRange final : public ITextRangeProvider {
 
     HRESULT STDMETHODCALLTYPE Clone(ITextRangeProvider** range) override {
         Clear(range);
-        return With([&](Win32ResultView&) { return Make(owner_, span_, range); });
+        return With([&](Win32ResultBox&) { return Make(owner_, span_, range); });
     }
     HRESULT STDMETHODCALLTYPE Compare(ITextRangeProvider* other, BOOL* same) override {
         Clear(same);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             const TextRange* o = Ours(other);
             if (!o || !same) return E_INVALIDARG;
             *same = Clamped(view) == o->Clamped(view);
@@ -78,7 +78,7 @@ class TextRange final : public ITextRangeProvider {
                                                TextPatternRangeEndpoint targetEndpoint,
                                                int* order) override {
         Clear(order);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             const TextRange* o = Ours(target);
             if (!o || !order) return E_INVALIDARG;
             const size_t mine = End(Clamped(view), endpoint);
@@ -88,7 +88,7 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE ExpandToEnclosingUnit(::TextUnit unit) override {
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             if (!Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             Units(view).ExpandToEnclosingUnit(span_, UnitOf(unit));
@@ -99,7 +99,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE FindAttribute(TEXTATTRIBUTEID attribute, VARIANT value, BOOL,
                                             ITextRangeProvider** found) override {
         Clear(found);
-        return With([&](Win32ResultView&) {
+        return With([&](Win32ResultBox&) {
             if (!found) return E_INVALIDARG;
             if (attribute == uia::kIsReadOnlyAttribute && value.vt == VT_BOOL &&
                 value.boolVal == VARIANT_TRUE)
@@ -110,7 +110,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE FindText(BSTR text, BOOL backward, BOOL ignoreCase,
                                        ITextRangeProvider** found) override {
         Clear(found);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             if (!found || !text) return E_INVALIDARG;
             const TextSpan span = Clamped(view);
             const TextView needle = FromW(text, SysStringLen(text));
@@ -122,7 +122,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE GetAttributeValue(TEXTATTRIBUTEID attribute,
                                                 VARIANT* value) override {
         if (value) VariantInit(value);
-        return With([&](Win32ResultView&) {
+        return With([&](Win32ResultBox&) {
             if (!value) return E_INVALIDARG;
             if (attribute == uia::kIsReadOnlyAttribute) {
                 value->vt = VT_BOOL;
@@ -137,7 +137,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetBoundingRectangles(SAFEARRAY** rectangles) override {
         Clear(rectangles);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             if (!rectangles) return E_INVALIDARG;
             const std::vector<double> r = Rectangles(view, Clamped(view));
             *rectangles = SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(r.size()));
@@ -151,7 +151,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetEnclosingElement(IRawElementProviderSimple** element) override {
         Clear(element);
-        return With([&](Win32ResultView&) {
+        return With([&](Win32ResultBox&) {
             if (!element) return E_INVALIDARG;
             *element = &owner_;
             owner_.AddRef();
@@ -161,7 +161,7 @@ class TextRange final : public ITextRangeProvider {
     // Reads only what is asked for, however long the range.
     HRESULT STDMETHODCALLTYPE GetText(int maxLength, BSTR* text) override {
         Clear(text);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             if (!text || maxLength < -1) return E_INVALIDARG;
             const TextSpan span = Clamped(view);
             size_t count = span.end - span.start;
@@ -173,7 +173,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE Move(::TextUnit unit, int count, int* moved) override {
         Clear(moved);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             if (!moved || !Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             *moved = Units(view).Move(span_, UnitOf(unit), count);
@@ -183,7 +183,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE MoveEndpointByUnit(TextPatternRangeEndpoint endpoint, ::TextUnit unit,
                                                  int count, int* moved) override {
         Clear(moved);
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             if (!moved || !Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             *moved = Units(view).MoveEndpoint(span_, endpoint == TextPatternRangeEndpoint_End,
@@ -194,7 +194,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE
     MoveEndpointByRange(TextPatternRangeEndpoint endpoint, ITextRangeProvider* target,
                         TextPatternRangeEndpoint targetEndpoint) override {
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             const TextRange* o = Ours(target);
             if (!o) return E_INVALIDARG;
             span_ = Clamped(view);
@@ -208,7 +208,7 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE Select() override {
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             const TextSpan span = Clamped(view);
             view.Select(span.start, span.end);
             return S_OK;
@@ -219,7 +219,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE RemoveFromSelection() override { return uia::kInvalidOperation; }
     HRESULT STDMETHODCALLTYPE ScrollIntoView(BOOL alignToTop) override {
-        return With([&](Win32ResultView& view) {
+        return With([&](Win32ResultBox& view) {
             const TextSpan span = Clamped(view);
             view.ScrollIntoView(span.start, span.end, alignToTop != FALSE);
             return S_OK;
@@ -227,7 +227,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetChildren(SAFEARRAY** children) override {
         Clear(children);
-        return With([&](Win32ResultView&) {
+        return With([&](Win32ResultBox&) {
             if (!children) return E_INVALIDARG;
             *children = SafeArrayCreateVector(VT_UNKNOWN, 0, 0);
             return OutOfMemoryUnless(*children != nullptr);
@@ -245,7 +245,7 @@ class TextRange final : public ITextRangeProvider {
 
     template <class Body>
     HRESULT With(Body&& body) {
-        Win32ResultView* view = owner_.View();
+        Win32ResultBox* view = owner_.View();
         if (!view) return kGone;
         return Guarded([&] { return body(*view); });
     }
@@ -262,16 +262,16 @@ class TextRange final : public ITextRangeProvider {
         return endpoint == TextPatternRangeEndpoint_Start ? span.start : span.end;
     }
     // The text may have changed since the range was made.
-    TextSpan Clamped(Win32ResultView& view) const {
+    TextSpan Clamped(Win32ResultBox& view) const {
         const size_t length = view.Store().Length();
         return {std::min(span_.start, length), std::min(span_.end, length)};
     }
-    static TextUnits Units(Win32ResultView& view) {
+    static TextUnits Units(Win32ResultBox& view) {
         return TextUnits(view.Store(), view.VisibleLines());
     }
 
     // One rectangle (left, top, width, height on the screen) per visible line of the range.
-    static std::vector<double> Rectangles(Win32ResultView& view, TextSpan span) {
+    static std::vector<double> Rectangles(Win32ResultBox& view, TextSpan span) {
         std::vector<double> out;
         const TextStore& text = view.Store();
         const size_t top = view.FirstVisibleLine();
@@ -320,11 +320,11 @@ class TextRange final : public ITextRangeProvider {
     }
 
     LONG references_ = 1;
-    ResultViewProvider& owner_;
+    ResultBoxProvider& owner_;
     TextSpan span_;
 };
 
-HRESULT OneRange(ResultViewProvider& owner, TextSpan span, SAFEARRAY** ranges) {
+HRESULT OneRange(ResultBoxProvider& owner, TextSpan span, SAFEARRAY** ranges) {
     if (!ranges) return E_INVALIDARG;
     *ranges = nullptr;
     ITextRangeProvider* range = nullptr;
@@ -341,7 +341,7 @@ HRESULT OneRange(ResultViewProvider& owner, TextSpan span, SAFEARRAY** ranges) {
 
 }  // namespace
 
-HRESULT ResultViewProvider::QueryInterface(REFIID riid, void** object) {
+HRESULT ResultBoxProvider::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     if (riid == __uuidof(IUnknown) || riid == __uuidof(IRawElementProviderSimple)) {
         *object = static_cast<IRawElementProviderSimple*>(this);
@@ -357,17 +357,17 @@ HRESULT ResultViewProvider::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG ResultViewProvider::AddRef() {
+ULONG ResultBoxProvider::AddRef() {
     return InterlockedIncrement(&references_);
 }
 
-ULONG ResultViewProvider::Release() {
+ULONG ResultBoxProvider::Release() {
     const ULONG left = InterlockedDecrement(&references_);
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT ResultViewProvider::get_ProviderOptions(ProviderOptions* options) {
+HRESULT ResultBoxProvider::get_ProviderOptions(ProviderOptions* options) {
     if (!options) return E_INVALIDARG;
     // Called in the view's own apartment, on its thread, as COM's rules would have it.
     *options = static_cast<ProviderOptions>(ProviderOptions_ServerSideProvider |
@@ -375,7 +375,7 @@ HRESULT ResultViewProvider::get_ProviderOptions(ProviderOptions* options) {
     return S_OK;
 }
 
-HRESULT ResultViewProvider::GetPatternProvider(PATTERNID pattern, IUnknown** provider) {
+HRESULT ResultBoxProvider::GetPatternProvider(PATTERNID pattern, IUnknown** provider) {
     if (!provider) return E_INVALIDARG;
     *provider = nullptr;
     if (!view_) return kGone;
@@ -385,7 +385,7 @@ HRESULT ResultViewProvider::GetPatternProvider(PATTERNID pattern, IUnknown** pro
     return S_OK;
 }
 
-HRESULT ResultViewProvider::GetPropertyValue(PROPERTYID property, VARIANT* value) {
+HRESULT ResultBoxProvider::GetPropertyValue(PROPERTYID property, VARIANT* value) {
     if (!value) return E_INVALIDARG;
     VariantInit(value);
     if (!view_) return kGone;
@@ -426,7 +426,7 @@ HRESULT ResultViewProvider::GetPropertyValue(PROPERTYID property, VARIANT* value
     });
 }
 
-HRESULT ResultViewProvider::get_HostRawElementProvider(IRawElementProviderSimple** host) {
+HRESULT ResultBoxProvider::get_HostRawElementProvider(IRawElementProviderSimple** host) {
     if (!host) return E_INVALIDARG;
     *host = nullptr;
     if (!view_) return kGone;
@@ -434,7 +434,7 @@ HRESULT ResultViewProvider::get_HostRawElementProvider(IRawElementProviderSimple
     return uia ? uia->HostProviderFromHwnd(view_->Handle(), host) : E_FAIL;
 }
 
-HRESULT ResultViewProvider::GetSelection(SAFEARRAY** ranges) {
+HRESULT ResultBoxProvider::GetSelection(SAFEARRAY** ranges) {
     if (ranges) *ranges = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
@@ -443,7 +443,7 @@ HRESULT ResultViewProvider::GetSelection(SAFEARRAY** ranges) {
     });
 }
 
-HRESULT ResultViewProvider::GetVisibleRanges(SAFEARRAY** ranges) {
+HRESULT ResultBoxProvider::GetVisibleRanges(SAFEARRAY** ranges) {
     if (ranges) *ranges = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
@@ -455,12 +455,12 @@ HRESULT ResultViewProvider::GetVisibleRanges(SAFEARRAY** ranges) {
     });
 }
 
-HRESULT ResultViewProvider::RangeFromChild(IRawElementProviderSimple*, ITextRangeProvider** range) {
+HRESULT ResultBoxProvider::RangeFromChild(IRawElementProviderSimple*, ITextRangeProvider** range) {
     if (range) *range = nullptr;
     return view_ ? E_INVALIDARG : kGone;  // the view has no children
 }
 
-HRESULT ResultViewProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) {
+HRESULT ResultBoxProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) {
     if (range) *range = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
@@ -476,23 +476,23 @@ HRESULT ResultViewProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** 
     });
 }
 
-HRESULT ResultViewProvider::get_DocumentRange(ITextRangeProvider** range) {
+HRESULT ResultBoxProvider::get_DocumentRange(ITextRangeProvider** range) {
     if (range) *range = nullptr;
     if (!view_) return kGone;
     return Guarded([&] { return TextRange::Make(*this, {0, view_->Store().Length()}, range); });
 }
 
-HRESULT ResultViewProvider::get_SupportedTextSelection(SupportedTextSelection* kind) {
+HRESULT ResultBoxProvider::get_SupportedTextSelection(SupportedTextSelection* kind) {
     if (!kind) return E_INVALIDARG;
     *kind = SupportedTextSelection_Single;
     return view_ ? S_OK : kGone;
 }
 
-HRESULT ResultViewProvider::SetValue(LPCWSTR) {
+HRESULT ResultBoxProvider::SetValue(LPCWSTR) {
     return view_ ? uia::kElementNotEnabled : kGone;  // read-only
 }
 
-HRESULT ResultViewProvider::get_Value(BSTR* value) {
+HRESULT ResultBoxProvider::get_Value(BSTR* value) {
     if (!value) return E_INVALIDARG;
     *value = nullptr;
     if (!view_) return kGone;
@@ -502,7 +502,7 @@ HRESULT ResultViewProvider::get_Value(BSTR* value) {
     });
 }
 
-HRESULT ResultViewProvider::get_IsReadOnly(BOOL* readOnly) {
+HRESULT ResultBoxProvider::get_IsReadOnly(BOOL* readOnly) {
     if (!readOnly) return E_INVALIDARG;
     *readOnly = TRUE;
     return view_ ? S_OK : kGone;

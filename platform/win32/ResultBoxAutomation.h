@@ -1,21 +1,21 @@
 #pragma once
-// The result view as UI Automation sees it: a read-only document with the Text pattern
+// The result box as UI Automation sees it: a read-only document with the Text pattern
 // (ranges that move by character, word, line, paragraph, page and the whole text, and
 // never copy more of the listing than they are asked for) and the Value pattern.
 #include "platform/win32/UiaTextDeclarations.h"
 
 namespace tarnwick::win32 {
 
-class Win32ResultView;
+class Win32ResultBox;
 
-class ResultViewProvider final : public IRawElementProviderSimple,
-                                 public ITextProvider,
-                                 public IValueProvider {
+class ResultBoxProvider final : public IRawElementProviderSimple,
+                                public ITextProvider,
+                                public IValueProvider {
   public:
-    explicit ResultViewProvider(Win32ResultView& view) : view_(&view) {}
+    explicit ResultBoxProvider(Win32ResultBox& view) : view_(&view) {}
     // The view is going: every call from now on answers that the element is gone.
     void Disconnect() { view_ = nullptr; }
-    Win32ResultView* View() const { return view_; }
+    Win32ResultBox* View() const { return view_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
@@ -39,9 +39,9 @@ class ResultViewProvider final : public IRawElementProviderSimple,
     HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* readOnly) override;
 
   private:
-    ~ResultViewProvider() = default;
+    ~ResultBoxProvider() = default;
     LONG references_ = 1;
-    Win32ResultView* view_;
+    Win32ResultBox* view_;
 };
 
 }  // namespace tarnwick::win32

@@ -2,11 +2,11 @@
 // again when it moves to a monitor of another scale.
 #include "platform/win32/Dpi.h"
 #include "platform/win32/Win32Control.h"
-#include "platform/win32/Win32FormWindow.h"
+#include "platform/win32/Win32MainWindow.h"
 
 namespace tarnwick::win32 {
 
-void Win32FormWindow::FitToDpi(int innerWidth, int innerHeight) {
+void Win32MainWindow::FitToDpi(int innerWidth, int innerHeight) {
     if (!hwnd_) return;
     const UINT dpi = DpiOfNewWindow(hwnd_);
     SetDpi(hwnd_, dpi);
@@ -19,7 +19,7 @@ void Win32FormWindow::FitToDpi(int innerWidth, int innerHeight) {
 
 // Fonts and places first, then the size the system suggests, then the layout, which a
 // size unchanged in pixels would not start.
-LRESULT Win32FormWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
+LRESULT Win32MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
     SetDpi(hwnd_, dpi);
     EnumChildWindows(
         hwnd_,

@@ -1,5 +1,5 @@
 #pragma once
-// The result view as MSAA sees it: read-only editable text, named for what it is, whose
+// The result box as MSAA sees it: read-only editable text, named for what it is, whose
 // value is the listing (its first characters). Where, what is next to it and the rest
 // come from the system's standard object for the window.
 #include <windows.h>
@@ -8,12 +8,12 @@
 
 namespace tarnwick::win32 {
 
-class Win32ResultView;
+class Win32ResultBox;
 
-class ResultViewAccessible final : public IAccessible {
+class ResultBoxAccessible final : public IAccessible {
   public:
     // Takes over the reference to `standard`, the system's object for the view's client.
-    ResultViewAccessible(Win32ResultView& view, IAccessible* standard)
+    ResultBoxAccessible(Win32ResultBox& view, IAccessible* standard)
         : view_(&view), standard_(standard) {}
     void Disconnect();  // the view is going
 
@@ -51,12 +51,12 @@ class ResultViewAccessible final : public IAccessible {
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
 
   private:
-    ~ResultViewAccessible();
+    ~ResultBoxAccessible();
     // The view itself is the only child id there is.
     HRESULT Check(const VARIANT& child) const;
 
     LONG references_ = 1;
-    Win32ResultView* view_;
+    Win32ResultBox* view_;
     IAccessible* standard_;
 };
 

@@ -1,4 +1,4 @@
-// What screen readers get from the result view: the UI Automation element, called in
+// What screen readers get from the result box: the UI Automation element, called in
 // process as the UI Automation core calls it, the MSAA object as a client gets it through
 // oleacc, and the events both are told.
 #include <windows.h>
@@ -17,7 +17,7 @@
 
 #include "platform/win32/AccessibilityLibraries.h"
 #include "platform/win32/UiaTextDeclarations.h"
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -46,7 +46,7 @@ class Accessibility : public ::testing::Test {
     void SetUp() override {
         parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300, nullptr,
                                   nullptr, nullptr, nullptr);
-        view_ = std::make_unique<Win32ResultView>(parent_, Rect{10, 10, 300, 200}, 1);
+        view_ = std::make_unique<Win32ResultBox>(parent_, Rect{10, 10, 300, 200}, 1);
     }
     void TearDown() override {
         view_.reset();
@@ -96,7 +96,7 @@ class Accessibility : public ::testing::Test {
     }
 
     HWND parent_ = nullptr;
-    std::unique_ptr<Win32ResultView> view_;
+    std::unique_ptr<Win32ResultBox> view_;
 };
 
 TEST_F(Accessibility, MsaaSeesReadOnlyTextNamedForWhatItIs) {

@@ -1,23 +1,23 @@
-#include "platform/win32/ResultViewAccessible.h"
+#include "platform/win32/ResultBoxAccessible.h"
 
 #include <oleauto.h>
 
-#include "platform/win32/ResultViewAccessibility.h"
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/ResultBoxAccessibility.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 
-ResultViewAccessible::~ResultViewAccessible() {
+ResultBoxAccessible::~ResultBoxAccessible() {
     if (standard_) standard_->Release();
 }
 
-void ResultViewAccessible::Disconnect() {
+void ResultBoxAccessible::Disconnect() {
     view_ = nullptr;
     if (standard_) standard_->Release();
     standard_ = nullptr;
 }
 
-HRESULT ResultViewAccessible::QueryInterface(REFIID riid, void** object) {
+HRESULT ResultBoxAccessible::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (riid != __uuidof(IUnknown) && riid != __uuidof(IDispatch) && riid != __uuidof(IAccessible))
@@ -27,57 +27,57 @@ HRESULT ResultViewAccessible::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG ResultViewAccessible::AddRef() {
+ULONG ResultBoxAccessible::AddRef() {
     return InterlockedIncrement(&references_);
 }
 
-ULONG ResultViewAccessible::Release() {
+ULONG ResultBoxAccessible::Release() {
     const ULONG left = InterlockedDecrement(&references_);
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT ResultViewAccessible::Check(const VARIANT& child) const {
+HRESULT ResultBoxAccessible::Check(const VARIANT& child) const {
     if (!view_ || !standard_) return RPC_E_DISCONNECTED;
     if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return E_INVALIDARG;
     return S_OK;
 }
 
 // Late binding would reach the standard object's answers, not ours: not offered.
-HRESULT ResultViewAccessible::GetTypeInfoCount(UINT* count) {
+HRESULT ResultBoxAccessible::GetTypeInfoCount(UINT* count) {
     if (!count) return E_INVALIDARG;
     *count = 0;
     return S_OK;
 }
-HRESULT ResultViewAccessible::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT ResultBoxAccessible::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     if (info) *info = nullptr;
     return E_NOTIMPL;
 }
-HRESULT ResultViewAccessible::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+HRESULT ResultBoxAccessible::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return E_NOTIMPL;
 }
-HRESULT ResultViewAccessible::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) {
+HRESULT ResultBoxAccessible::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                    UINT*) {
     return E_NOTIMPL;
 }
 
-HRESULT ResultViewAccessible::get_accParent(IDispatch** parent) {
+HRESULT ResultBoxAccessible::get_accParent(IDispatch** parent) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->get_accParent(parent);
 }
 
-HRESULT ResultViewAccessible::get_accChildCount(long* count) {
+HRESULT ResultBoxAccessible::get_accChildCount(long* count) {
     if (!count) return E_INVALIDARG;
     *count = 0;
     return standard_ ? S_OK : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultViewAccessible::get_accChild(VARIANT, IDispatch** object) {
+HRESULT ResultBoxAccessible::get_accChild(VARIANT, IDispatch** object) {
     if (object) *object = nullptr;
     return standard_ ? E_INVALIDARG : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultViewAccessible::get_accName(VARIANT child, BSTR* name) {
+HRESULT ResultBoxAccessible::get_accName(VARIANT child, BSTR* name) {
     if (!name) return E_INVALIDARG;
     *name = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -85,7 +85,7 @@ HRESULT ResultViewAccessible::get_accName(VARIANT child, BSTR* name) {
     return *name ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT ResultViewAccessible::get_accValue(VARIANT child, BSTR* value) {
+HRESULT ResultBoxAccessible::get_accValue(VARIANT child, BSTR* value) {
     if (!value) return E_INVALIDARG;
     *value = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -95,13 +95,13 @@ HRESULT ResultViewAccessible::get_accValue(VARIANT child, BSTR* value) {
     });
 }
 
-HRESULT ResultViewAccessible::get_accDescription(VARIANT child, BSTR* description) {
+HRESULT ResultBoxAccessible::get_accDescription(VARIANT child, BSTR* description) {
     if (description) *description = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultViewAccessible::get_accRole(VARIANT child, VARIANT* role) {
+HRESULT ResultBoxAccessible::get_accRole(VARIANT child, VARIANT* role) {
     if (!role) return E_INVALIDARG;
     VariantInit(role);
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -111,7 +111,7 @@ HRESULT ResultViewAccessible::get_accRole(VARIANT child, VARIANT* role) {
 }
 
 // Read-only text that takes the focus; hidden and off-screen as the system sees them.
-HRESULT ResultViewAccessible::get_accState(VARIANT child, VARIANT* state) {
+HRESULT ResultBoxAccessible::get_accState(VARIANT child, VARIANT* state) {
     if (!state) return E_INVALIDARG;
     VariantInit(state);
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -127,72 +127,72 @@ HRESULT ResultViewAccessible::get_accState(VARIANT child, VARIANT* state) {
     return S_OK;
 }
 
-HRESULT ResultViewAccessible::get_accHelp(VARIANT child, BSTR* help) {
+HRESULT ResultBoxAccessible::get_accHelp(VARIANT child, BSTR* help) {
     if (help) *help = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultViewAccessible::get_accHelpTopic(BSTR* file, VARIANT, long* topic) {
+HRESULT ResultBoxAccessible::get_accHelpTopic(BSTR* file, VARIANT, long* topic) {
     if (file) *file = nullptr;
     if (topic) *topic = 0;
     return standard_ ? S_FALSE : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultViewAccessible::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
+HRESULT ResultBoxAccessible::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
     if (shortcut) *shortcut = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultViewAccessible::get_accFocus(VARIANT* focus) {
+HRESULT ResultBoxAccessible::get_accFocus(VARIANT* focus) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->get_accFocus(focus);
 }
 
-HRESULT ResultViewAccessible::get_accSelection(VARIANT* selection) {
+HRESULT ResultBoxAccessible::get_accSelection(VARIANT* selection) {
     if (!selection) return E_INVALIDARG;
     VariantInit(selection);
     return standard_ ? S_FALSE : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultViewAccessible::get_accDefaultAction(VARIANT child, BSTR* action) {
+HRESULT ResultBoxAccessible::get_accDefaultAction(VARIANT child, BSTR* action) {
     if (action) *action = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultViewAccessible::accSelect(long flags, VARIANT child) {
+HRESULT ResultBoxAccessible::accSelect(long flags, VARIANT child) {
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return standard_->accSelect(flags, child);
 }
 
-HRESULT ResultViewAccessible::accLocation(long* left, long* top, long* width, long* height,
-                                          VARIANT child) {
+HRESULT ResultBoxAccessible::accLocation(long* left, long* top, long* width, long* height,
+                                         VARIANT child) {
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return standard_->accLocation(left, top, width, height, child);
 }
 
-HRESULT ResultViewAccessible::accNavigate(long direction, VARIANT start, VARIANT* end) {
+HRESULT ResultBoxAccessible::accNavigate(long direction, VARIANT start, VARIANT* end) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->accNavigate(direction, start, end);
 }
 
-HRESULT ResultViewAccessible::accHitTest(long left, long top, VARIANT* child) {
+HRESULT ResultBoxAccessible::accHitTest(long left, long top, VARIANT* child) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->accHitTest(left, top, child);
 }
 
-HRESULT ResultViewAccessible::accDoDefaultAction(VARIANT child) {
+HRESULT ResultBoxAccessible::accDoDefaultAction(VARIANT child) {
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT ResultViewAccessible::put_accName(VARIANT, BSTR) {
+HRESULT ResultBoxAccessible::put_accName(VARIANT, BSTR) {
     return E_NOTIMPL;
 }
 
-HRESULT ResultViewAccessible::put_accValue(VARIANT, BSTR) {
+HRESULT ResultBoxAccessible::put_accValue(VARIANT, BSTR) {
     return E_ACCESSDENIED;  // the listing is read-only
 }
 

@@ -37,7 +37,7 @@ struct MemoryForm {
         lblLevels.Move(design::lblLevels);
     }
 
-    MemoryWindowFrame Me;
+    MemoryMainWindow Me;
     MemoryButton Command1;
     MemoryTextBox txtPath;
     MemoryFrame frmSettings;
@@ -46,7 +46,7 @@ struct MemoryForm {
     MemoryLabel lblPath;
     MemoryButton cmdSave;
     MemoryButton cmdDoIt;
-    MemoryResultView txtResult;
+    MemoryResultBox txtResult;
     MemoryScrollBar VSLevel;
     MemoryTextBox txtLevel;
     MemoryCheckBox ChNoPath;

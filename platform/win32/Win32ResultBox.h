@@ -5,8 +5,8 @@
 // catches up with the text when the window next handles its messages.
 //
 // It stands in for the standard edit box: it lays its text out as a read-only multi-line
-// edit box with a client edge does, answers the edit box messages (ResultViewMessages.cpp)
-// and serves UI Automation and MSAA clients (ResultViewAccessibility.cpp), so that screen
+// edit box with a client edge does, answers the edit box messages (ResultBoxMessages.cpp)
+// and serves UI Automation and MSAA clients (ResultBoxAccessibility.cpp), so that screen
 // readers and automation tools read it as they read an edit box.
 #include <memory>
 
@@ -17,12 +17,12 @@ struct IRawElementProviderSimple;
 
 namespace tarnwick::win32 {
 
-class ResultViewAccessibility;
+class ResultBoxAccessibility;
 
-class Win32ResultView : public Win32Control<ResultView> {
+class Win32ResultBox : public Win32Control<ResultBox> {
   public:
-    Win32ResultView(HWND parent, Rect r, float unit);
-    ~Win32ResultView() override;
+    Win32ResultBox(HWND parent, Rect r, float unit);
+    ~Win32ResultBox() override;
     Text GetText() const override { return text_.GetText(); }
     void ForEachPiece(const std::function<bool(TextView)>& take) const override {
         text_.ForEachPiece(take);
@@ -47,9 +47,10 @@ class Win32ResultView : public Win32Control<ResultView> {
     IRawElementProviderSimple* AutomationElement();
 
   private:
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
+    template <class T>
+    friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
-    bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);  // ResultViewMessages
+    bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);  // ResultBoxMessages
 
     void OnDpiChanged() override;
     void MeasureFont();
@@ -95,7 +96,7 @@ class Win32ResultView : public Win32Control<ResultView> {
         friend bool operator==(const ScrollState&, const ScrollState&) = default;
     };
     ScrollState vertical_, horizontal_;  // as last set
-    std::unique_ptr<ResultViewAccessibility> accessibility_;
+    std::unique_ptr<ResultBoxAccessibility> accessibility_;
 };
 
 }  // namespace tarnwick::win32

@@ -1,5 +1,5 @@
-// The result view's painting, scrolling and input.
-#include "platform/win32/Win32ResultView.h"
+// The result box's painting, scrolling and input.
+#include "platform/win32/Win32ResultBox.h"
 
 #include <windowsx.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/TextUnits.h"
-#include "platform/win32/ResultViewAccessibility.h"
+#include "platform/win32/ResultBoxAccessibility.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
@@ -34,20 +34,17 @@ UINT MillisecondsSince(std::chrono::steady_clock::time_point start) {
                                  .count());
 }
 
-HWND CreateView(HWND parent, Rect r, float unit) {
+void RegisterViewClass() {
     static const ATOM atom = [] {
         WNDCLASSW wc{};
         wc.style = CS_DBLCLKS;
-        wc.lpfnWndProc = DefWindowProcW;  // replaced once the object exists
-        wc.cbWndExtra = sizeof(void*);
+        wc.lpfnWndProc = OwnWindowProc<Win32ResultBox>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hCursor = LoadCursorW(nullptr, IDC_IBEAM);
         wc.lpszClassName = kClass;
         return RegisterClassW(&wc);
     }();
     (void)atom;
-    return CreateChild(parent, kClass, u"", WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, r, unit,
-                       WS_EX_CLIENTEDGE);
 }
 
 bool IsWordCharacter(char16_t c) {
@@ -83,16 +80,18 @@ class ViewDC {
 
 }  // namespace
 
-Win32ResultView::Win32ResultView(HWND parent, Rect r, float unit)
-    : Win32Control(CreateView(parent, r, unit), r, unit) {
-    SetWindowLongPtrW(hwnd_, 0, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+// Clients may ask for the text and the accessible objects while the window is being made,
+// so the accessibility side exists first.
+Win32ResultBox::Win32ResultBox(HWND parent, Rect r, float unit)
+    : Win32Control(r, unit), accessibility_(std::make_unique<ResultBoxAccessibility>(*this)) {
+    RegisterViewClass();
+    CreateChild(parent, kClass, u"", WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, r, unit,
+                WS_EX_CLIENTEDGE, this);
     MeasureFont();
-    accessibility_ = std::make_unique<ResultViewAccessibility>(*this);
     UpdateScrollBars();
 }
 
-void Win32ResultView::MeasureFont() {
+void Win32ResultBox::MeasureFont() {
     ViewDC dc(hwnd_);
     TEXTMETRICW tm;
     GetTextMetricsW(dc, &tm);
@@ -102,7 +101,7 @@ void Win32ResultView::MeasureFont() {
 }
 
 // Lines, caret and scroll ranges are measured again in the font of the new scale.
-void Win32ResultView::OnDpiChanged() {
+void Win32ResultBox::OnDpiChanged() {
     Win32Control::OnDpiChanged();
     MeasureFont();
     if (GetFocus() == hwnd_) {
@@ -116,12 +115,12 @@ void Win32ResultView::OnDpiChanged() {
 
 // The window forgets the object first: a message that comes while clients are told the
 // view is gone finds none.
-Win32ResultView::~Win32ResultView() {
-    if (IsWindow(hwnd_)) SetWindowLongPtrW(hwnd_, 0, 0);
+Win32ResultBox::~Win32ResultBox() {
+    if (IsWindow(hwnd_)) Unlink(hwnd_);
     accessibility_.reset();
 }
 
-void Win32ResultView::SetText(TextView text) {
+void Win32ResultBox::SetText(TextView text) {
     try {
         text_.SetText(text);
     } catch (const std::bad_alloc&) {
@@ -135,7 +134,7 @@ void Win32ResultView::SetText(TextView text) {
     TextChanged();
 }
 
-bool Win32ResultView::SetSelText(TextView text) {
+bool Win32ResultBox::SetSelText(TextView text) {
     try {
         text_.ReplaceSelection(text);
     } catch (const std::bad_alloc&) {
@@ -151,7 +150,7 @@ bool Win32ResultView::SetSelText(TextView text) {
 // messages: a walk that appends many lines pays for a few repaints a second, not one
 // per line or per folder. Where a refresh and its repaint are slow (scroll bars drawn
 // through a remote display), the refreshes are spaced so they stay a small share.
-void Win32ResultView::TextChanged() {
+void Win32ResultBox::TextChanged() {
     accessibility_->TextChanged();
     accessibility_->SelectionChanged();  // the caret moved with the text
     if (refreshPosted_) return;
@@ -161,7 +160,7 @@ void Win32ResultView::TextChanged() {
     if (!refreshPosted_) Refresh();  // no timer to be had: now
 }
 
-void Win32ResultView::Refresh() {
+void Win32ResultBox::Refresh() {
     const auto start = std::chrono::steady_clock::now();
     KillTimer(hwnd_, kRefreshTimer);
     refreshPosted_ = false;
@@ -171,7 +170,7 @@ void Win32ResultView::Refresh() {
     refreshCostMs_ = MillisecondsSince(start);
 }
 
-void Win32ResultView::CatchUp() {
+void Win32ResultBox::CatchUp() {
     ApplyPendingScroll();
     UpdateScrollBars();
     InvalidateRect(hwnd_, nullptr, TRUE);
@@ -181,13 +180,13 @@ void Win32ResultView::CatchUp() {
 // Inserted text scrolls the caret into view as in an edit box, but only when someone
 // looks: the next refresh, or a client's question about what is in view. What the user
 // does with the mouse, the wheel and the scroll bars acts on what the screen shows.
-void Win32ResultView::ApplyPendingScroll() {
+void Win32ResultBox::ApplyPendingScroll() {
     if (!caretScrollPending_) return;
     caretScrollPending_ = false;
     ScrollCaret();
 }
 
-RECT Win32ResultView::FormatRect() const {
+RECT Win32ResultBox::FormatRect() const {
     RECT client;
     GetClientRect(hwnd_, &client);
     RECT r = client;
@@ -200,30 +199,30 @@ RECT Win32ResultView::FormatRect() const {
     return r;
 }
 
-size_t Win32ResultView::VisibleLines() const {
+size_t Win32ResultBox::VisibleLines() const {
     const RECT r = FormatRect();
     return static_cast<size_t>(std::max(1, static_cast<int>((r.bottom - r.top) / lineHeight_)));
 }
 
-size_t Win32ResultView::FirstVisibleLine() {
+size_t Win32ResultBox::FirstVisibleLine() {
     ApplyPendingScroll();
     return static_cast<size_t>(topLine_);
 }
 
-int Win32ResultView::FormatWidth() const {
+int Win32ResultBox::FormatWidth() const {
     const RECT r = FormatRect();
     return std::max<int>(0, r.right - r.left);
 }
 
 // The longest line is known in characters; its width is estimated, and corrected by what
 // painting has measured.
-int Win32ResultView::WidestLine() const {
+int Win32ResultBox::WidestLine() const {
     const long long widest = std::max<long long>(
         static_cast<long long>(text_.LongestLine()) * charWidth_ * 3 / 2, measuredWidest_);
     return static_cast<int>(std::min<long long>(widest, INT32_MAX / 2));
 }
 
-void Win32ResultView::UpdateScrollBars() {
+void Win32ResultBox::UpdateScrollBars() {
     const long long lines = static_cast<long long>(text_.LineCount());
     const long long page = static_cast<long long>(VisibleLines());
     topLine_ = std::clamp<long long>(topLine_, 0, std::max<long long>(0, lines - page));
@@ -249,7 +248,7 @@ void Win32ResultView::UpdateScrollBars() {
 
 // Drawing a scroll bar is slow on some systems (most of a refresh under Wine), so a bar
 // whose range, page and position stand as they were is left alone.
-void Win32ResultView::SetBar(int bar, const SCROLLINFO& info) {
+void Win32ResultBox::SetBar(int bar, const SCROLLINFO& info) {
     ScrollState& last = bar == SB_VERT ? vertical_ : horizontal_;
     const ScrollState now{info.nMax, info.nPage, info.nPos};
     if (now == last) return;
@@ -257,7 +256,7 @@ void Win32ResultView::SetBar(int bar, const SCROLLINFO& info) {
     SetScrollInfo(hwnd_, bar, &info, TRUE);
 }
 
-void Win32ResultView::ScrollTo(long long topLine, int xOffset) {
+void Win32ResultBox::ScrollTo(long long topLine, int xOffset) {
     topLine_ = topLine;
     xOffset_ = std::max(0, xOffset);
     UpdateScrollBars();
@@ -267,7 +266,7 @@ void Win32ResultView::ScrollTo(long long topLine, int xOffset) {
 
 // As an edit box scrolls: never above the first line nor so far that the last line leaves
 // the bottom, and sideways as far as the widest line.
-void Win32ResultView::ScrollLines(int dx, long long dy) {
+void Win32ResultBox::ScrollLines(int dx, long long dy) {
     dx = std::clamp(dx, -xOffset_, std::max(0, WidestLine() - xOffset_));
     const long long lines = static_cast<long long>(text_.LineCount());
     const long long page = static_cast<long long>(VisibleLines());
@@ -276,7 +275,7 @@ void Win32ResultView::ScrollLines(int dx, long long dy) {
     if (dx != 0 || top != topLine_) ScrollTo(top, xOffset_ + dx);
 }
 
-void Win32ResultView::ScrollCaret() {
+void Win32ResultBox::ScrollCaret() {
     const size_t caret = text_.Caret();
     const long long line = static_cast<long long>(text_.LineOf(caret));
     const long long page = static_cast<long long>(VisibleLines());
@@ -294,7 +293,7 @@ void Win32ResultView::ScrollCaret() {
     ScrollLines(dx, dy);
 }
 
-void Win32ResultView::Paint() {
+void Win32ResultBox::Paint() {
     ApplyPendingScroll();
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);
@@ -318,7 +317,7 @@ void Win32ResultView::Paint() {
 }
 
 // A line in up to three pieces: before, inside and after the selection.
-void Win32ResultView::PaintLine(HDC dc, size_t line, int x, int y) {
+void Win32ResultBox::PaintLine(HDC dc, size_t line, int x, int y) {
     const size_t start = text_.LineStart(line);
     const Text content = text_.Substr(start, text_.LineEnd(line) - start);
     const size_t selFrom = std::clamp(text_.SelStart(), start, start + content.size()) - start;
@@ -346,7 +345,7 @@ void Win32ResultView::PaintLine(HDC dc, size_t line, int x, int y) {
 }
 
 // A position inside a line's end counts as just beyond the line's last character.
-int Win32ResultView::XOf(size_t pos) const {
+int Win32ResultBox::XOf(size_t pos) const {
     const size_t line = text_.LineOf(pos);
     const size_t start = text_.LineStart(line);
     pos = std::min(pos, text_.LineEnd(line));
@@ -356,7 +355,7 @@ int Win32ResultView::XOf(size_t pos) const {
     return dx.empty() ? 0 : dx.back();
 }
 
-POINT Win32ResultView::PointOf(size_t pos) {
+POINT Win32ResultBox::PointOf(size_t pos) {
     ApplyPendingScroll();
     const RECT r = FormatRect();
     const long long line = static_cast<long long>(text_.LineOf(pos));
@@ -367,7 +366,7 @@ POINT Win32ResultView::PointOf(size_t pos) {
 // As an edit box finds a point: the line under it (the inset above the first line counts
 // as that line), then the boundary nearest to it; left of the text is the line's start,
 // right of it the line's end.
-size_t Win32ResultView::CharAt(POINT p) {
+size_t Win32ResultBox::CharAt(POINT p) {
     const RECT r = FormatRect();
     const int dy = static_cast<int>(p.y - r.top);
     long long rows = dy >= 0 ? dy / lineHeight_ : (dy - lineHeight_ + 1) / lineHeight_;
@@ -392,13 +391,13 @@ size_t Win32ResultView::CharAt(POINT p) {
     return start + column;
 }
 
-void Win32ResultView::ShowCaret() {
+void Win32ResultBox::ShowCaret() {
     if (GetFocus() != hwnd_) return;
     const POINT p = PointOf(text_.Caret());
     SetCaretPos(p.x, p.y);
 }
 
-void Win32ResultView::Select(size_t anchor, size_t caret) {
+void Win32ResultBox::Select(size_t anchor, size_t caret) {
     text_.Select(anchor, caret);
     caretScrollPending_ = false;
     ScrollCaret();
@@ -407,7 +406,7 @@ void Win32ResultView::Select(size_t anchor, size_t caret) {
     SelectionMoved();
 }
 
-void Win32ResultView::ScrollIntoView(size_t from, size_t to, bool alignToTop) {
+void Win32ResultBox::ScrollIntoView(size_t from, size_t to, bool alignToTop) {
     ApplyPendingScroll();
     const long long first = static_cast<long long>(text_.LineOf(from));
     const long long last = static_cast<long long>(text_.LineOf(to));
@@ -415,20 +414,20 @@ void Win32ResultView::ScrollIntoView(size_t from, size_t to, bool alignToTop) {
     ScrollLines(0, (alignToTop ? first : last - page + 1) - topLine_);
 }
 
-IRawElementProviderSimple* Win32ResultView::AutomationElement() {
+IRawElementProviderSimple* Win32ResultBox::AutomationElement() {
     return accessibility_->Element();
 }
 
-void Win32ResultView::MoveCaret(size_t pos, bool extend) {
+void Win32ResultBox::MoveCaret(size_t pos, bool extend) {
     Select(extend ? text_.Anchor() : pos, pos);
 }
 
-void Win32ResultView::SelectionMoved() {
+void Win32ResultBox::SelectionMoved() {
     accessibility_->SelectionChanged();
     accessibility_->Flush();
 }
 
-void Win32ResultView::SelectWordAt(size_t pos) {
+void Win32ResultBox::SelectWordAt(size_t pos) {
     size_t from = pos, to = pos;
     const size_t line = text_.LineOf(pos);
     const size_t start = text_.LineStart(line), end = text_.LineEnd(line);
@@ -438,7 +437,7 @@ void Win32ResultView::SelectWordAt(size_t pos) {
     Select(from, to);
 }
 
-void Win32ResultView::Copy() const {
+void Win32ResultBox::Copy() const {
     const Text selected = text_.Substr(text_.SelStart(), text_.SelEnd() - text_.SelStart());
     if (selected.empty() || !OpenClipboard(hwnd_)) return;
     EmptyClipboard();
@@ -452,7 +451,7 @@ void Win32ResultView::Copy() const {
     CloseClipboard();
 }
 
-void Win32ResultView::OnKey(WPARAM key) {
+void Win32ResultBox::OnKey(WPARAM key) {
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     const size_t caret = text_.Caret();
     const size_t line = text_.LineOf(caret);
@@ -493,7 +492,7 @@ void Win32ResultView::OnKey(WPARAM key) {
     }
 }
 
-void Win32ResultView::HandleScroll(int bar, int code) {
+void Win32ResultBox::HandleScroll(int bar, int code) {
     SCROLLINFO si{sizeof si, SIF_ALL, 0, 0, 0, 0, 0};
     GetScrollInfo(hwnd_, bar, &si);
     const bool vertical = bar == SB_VERT;
@@ -535,12 +534,7 @@ void Win32ResultView::HandleScroll(int bar, int code) {
     }
 }
 
-LRESULT CALLBACK Win32ResultView::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    auto* self = reinterpret_cast<Win32ResultView*>(GetWindowLongPtrW(hwnd, 0));
-    return Dispatch(self, &Win32ResultView::OnMessage, hwnd, msg, wp, lp);
-}
-
-LRESULT Win32ResultView::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (OnTextMessage(msg, wp, lp, result)) return result;
     if (accessibility_->OnMessage(msg, wp, lp, result)) return result;

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/win32/Wide.h"
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -70,7 +70,7 @@ class EditAnswers {
 
 }  // namespace
 
-bool Win32ResultView::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     const EditAnswers answers(text_);
     switch (msg) {
         case WM_GETTEXTLENGTH:

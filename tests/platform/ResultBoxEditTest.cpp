@@ -1,4 +1,4 @@
-// The result view against a real read-only multi-line edit box: the same script of texts,
+// The result box against a real read-only multi-line edit box: the same script of texts,
 // selections, scrolls and insertions goes to both, and after each step every question a
 // reader or an automation tool may ask, hostile ones included, gets the same answer.
 //
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -51,7 +51,7 @@ class EditDifferential : public ::testing::Test {
     void SetUp() override {
         parent_ = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 760, 300, nullptr,
                                   nullptr, nullptr, nullptr);
-        view_ = std::make_unique<Win32ResultView>(parent_, Rect{10, 10, 340, 200}, 1);
+        view_ = std::make_unique<Win32ResultBox>(parent_, Rect{10, 10, 340, 200}, 1);
         edit_ = CreateWindowExW(WS_EX_CLIENTEDGE, L"EDIT", L"", kEditStyle, 380, 10, 340, 200,
                                 parent_, nullptr, nullptr, nullptr);
         SendMessageW(edit_, WM_SETFONT, reinterpret_cast<WPARAM>(InterfaceFont()), TRUE);
@@ -228,7 +228,7 @@ class EditDifferential : public ::testing::Test {
     }
 
     HWND parent_ = nullptr;
-    std::unique_ptr<Win32ResultView> view_;
+    std::unique_ptr<Win32ResultBox> view_;
     HWND edit_ = nullptr;
     std::wstring text_;
 };
@@ -271,6 +271,47 @@ TEST_F(EditDifferential, AnswersAsAReadOnlyMultiLineEditBox) {
         Step("EM_SETMODIFY(FALSE)", [](HWND h) { SendMessageW(h, EM_SETMODIFY, FALSE, 0); });
         if (HasFatalFailure()) return;
     }
+}
+
+// What the parent learns of the box while the box is being made: the system tells it of
+// a new child from inside CreateWindowEx.
+std::vector<LRESULT> heardDuringCreation;
+
+std::vector<LRESULT> AskAbout(HWND box) {
+    DWORD from = 7, to = 7;  // left alone by a window that does not answer
+    const LRESULT sel = SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                                     reinterpret_cast<LPARAM>(&to));
+    return {SendMessageW(box, EM_GETLINECOUNT, 0, 0),
+            SendMessageW(box, WM_GETDLGCODE, 0, 0),
+            SendMessageW(box, EM_GETLIMITTEXT, 0, 0),
+            sel,
+            static_cast<LRESULT>(from),
+            static_cast<LRESULT>(to)};
+}
+
+LRESULT CALLBACK AskingParent(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_PARENTNOTIFY && LOWORD(wp) == WM_CREATE)
+        heardDuringCreation = AskAbout(reinterpret_cast<HWND>(lp));
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+// A client that asks while the window is being made (a screen reader that heard of the
+// new window) gets the box's answers, not those of a window with no object yet.
+TEST(ResultBoxCreation, AnswersFromItsFirstMessage) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = AskingParent;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"TarnwickAskingParent";
+    RegisterClassW(&wc);
+    const HWND parent = CreateWindowExW(0, wc.lpszClassName, L"", WS_OVERLAPPEDWINDOW, 0, 0, 400,
+                                        300, nullptr, nullptr, wc.hInstance, nullptr);
+    heardDuringCreation.clear();
+    {
+        Win32ResultBox box(parent, Rect{10, 10, 300, 200}, 1);
+        ASSERT_FALSE(heardDuringCreation.empty()) << "the parent heard nothing of the new box";
+        EXPECT_EQ(heardDuringCreation, AskAbout(box.Handle()));
+    }
+    DestroyWindow(parent);
 }
 
 }  // namespace

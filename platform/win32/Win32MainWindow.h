@@ -8,13 +8,14 @@
 #include <vector>
 
 #include "platform/Controls.h"
+#include "platform/MainWindow.h"
 
 namespace tarnwick::win32 {
 
-class Win32FormWindow : public FormWindow {
+class Win32MainWindow : public MainWindow {
   public:
-    Win32FormWindow(TextView title, int innerWidth, int innerHeight);
-    ~Win32FormWindow() override { Destroy(); }
+    Win32MainWindow(TextView title, int innerWidth, int innerHeight);
+    ~Win32MainWindow() override { Destroy(); }
     HWND Handle() const { return hwnd_; }
     // Destroys the window (and its controls) without ending the program; the owner calls
     // it before the controls' wrappers go, so no late notification finds them gone.
@@ -40,10 +41,11 @@ class Win32FormWindow : public FormWindow {
 
   private:
     std::function<void(const std::vector<Text>&)> onDrop_;
-    static LRESULT CALLBACK Proc(HWND, UINT, WPARAM, LPARAM);
-    LRESULT Handle(UINT msg, WPARAM wp, LPARAM lp);
+    template <class T>
+    friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
     void MoveFocus(bool backwards);
-    // The window's size and its controls follow its DPI (Win32FormWindowDpi.cpp).
+    // The window's size and its controls follow its DPI (Win32MainWindowDpi.cpp).
     void FitToDpi(int innerWidth, int innerHeight);
     LRESULT OnDpiChanged(UINT dpi, const RECT& suggested);
 

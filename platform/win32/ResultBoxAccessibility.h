@@ -1,7 +1,7 @@
 #pragma once
-// How screen readers and automation tools reach the result view: WM_GETOBJECT answered
-// with the UI Automation element (ResultViewAutomation) or the MSAA object
-// (ResultViewAccessible), and the events that tell them the text or the caret moved.
+// How screen readers and automation tools reach the result box: WM_GETOBJECT answered
+// with the UI Automation element (ResultBoxAutomation) or the MSAA object
+// (ResultBoxAccessible), and the events that tell them the text or the caret moved.
 #include <windows.h>
 
 #include <oleauto.h>
@@ -15,9 +15,9 @@ struct IRawElementProviderSimple;
 
 namespace tarnwick::win32 {
 
-class Win32ResultView;
-class ResultViewProvider;
-class ResultViewAccessible;
+class Win32ResultBox;
+class ResultBoxProvider;
+class ResultBoxAccessible;
 
 // The name clients announce for the view; its own text would be the whole listing.
 inline constexpr char16_t kAccessibleName[] = u"结果";
@@ -41,12 +41,12 @@ HRESULT Guarded(Body&& body) {
     }
 }
 
-class ResultViewAccessibility {
+class ResultBoxAccessibility {
   public:
-    explicit ResultViewAccessibility(Win32ResultView& view) : view_(view) {}
-    ~ResultViewAccessibility();
-    ResultViewAccessibility(const ResultViewAccessibility&) = delete;
-    ResultViewAccessibility& operator=(const ResultViewAccessibility&) = delete;
+    explicit ResultBoxAccessibility(Win32ResultBox& view) : view_(view) {}
+    ~ResultBoxAccessibility();
+    ResultBoxAccessibility(const ResultBoxAccessibility&) = delete;
+    ResultBoxAccessibility& operator=(const ResultBoxAccessibility&) = delete;
 
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     IRawElementProviderSimple* Element();  // with a reference for the caller; null if none
@@ -60,9 +60,9 @@ class ResultViewAccessibility {
     LRESULT GetObject(WPARAM wp, LPARAM lp);
     void Disconnect();
 
-    Win32ResultView& view_;
-    ResultViewProvider* provider_ = nullptr;      // made at the first request
-    ResultViewAccessible* accessible_ = nullptr;  // likewise
+    Win32ResultBox& view_;
+    ResultBoxProvider* provider_ = nullptr;      // made at the first request
+    ResultBoxAccessible* accessible_ = nullptr;  // likewise
     bool textChanged_ = false;
     bool selectionChanged_ = false;
 };

@@ -1,13 +1,13 @@
-#include "platform/win32/ResultViewAccessibility.h"
+#include "platform/win32/ResultBoxAccessibility.h"
 
 #include <oleauto.h>
 
 #include <utility>
 
 #include "platform/win32/AccessibilityLibraries.h"
-#include "platform/win32/ResultViewAccessible.h"
-#include "platform/win32/ResultViewAutomation.h"
-#include "platform/win32/Win32ResultView.h"
+#include "platform/win32/ResultBoxAccessible.h"
+#include "platform/win32/ResultBoxAutomation.h"
+#include "platform/win32/Win32ResultBox.h"
 
 namespace tarnwick::win32 {
 
@@ -20,13 +20,13 @@ BSTR MakeString(TextView text) {
                              static_cast<UINT>(text.size()));
 }
 
-ResultViewAccessibility::~ResultViewAccessibility() {
+ResultBoxAccessibility::~ResultBoxAccessibility() {
     Disconnect();
 }
 
 // Clients may hold our objects longer than the view lives; from now on they answer that
 // the element is gone.
-void ResultViewAccessibility::Disconnect() {
+void ResultBoxAccessibility::Disconnect() {
     if (provider_) {
         provider_->Disconnect();
         if (const UiaCoreLibrary* uia = UiaCore(); uia && uia->DisconnectProvider)
@@ -41,7 +41,7 @@ void ResultViewAccessibility::Disconnect() {
     }
 }
 
-bool ResultViewAccessibility::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool ResultBoxAccessibility::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_GETOBJECT) {
         result = GetObject(wp, lp);
         return true;
@@ -53,13 +53,13 @@ bool ResultViewAccessibility::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT&
     return false;
 }
 
-IRawElementProviderSimple* ResultViewAccessibility::Element() {
-    if (!provider_) provider_ = new (std::nothrow) ResultViewProvider(view_);
+IRawElementProviderSimple* ResultBoxAccessibility::Element() {
+    if (!provider_) provider_ = new (std::nothrow) ResultBoxProvider(view_);
     if (provider_) provider_->AddRef();
     return provider_;
 }
 
-LRESULT ResultViewAccessibility::GetObject(WPARAM wp, LPARAM lp) {
+LRESULT ResultBoxAccessibility::GetObject(WPARAM wp, LPARAM lp) {
     const HWND hwnd = view_.Handle();
     const auto id = static_cast<LONG>(lp);
     if (id == uia::kRootObjectId) {
@@ -78,7 +78,7 @@ LRESULT ResultViewAccessibility::GetObject(WPARAM wp, LPARAM lp) {
             if (FAILED(oleacc->CreateStdAccessible(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
                                                    reinterpret_cast<void**>(&standard))))
                 return 0;
-            accessible_ = new (std::nothrow) ResultViewAccessible(view_, standard);
+            accessible_ = new (std::nothrow) ResultBoxAccessible(view_, standard);
             if (!accessible_) {
                 standard->Release();
                 return 0;
@@ -90,7 +90,7 @@ LRESULT ResultViewAccessibility::GetObject(WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, WM_GETOBJECT, wp, lp);
 }
 
-void ResultViewAccessibility::Flush() {
+void ResultBoxAccessibility::Flush() {
     const HWND hwnd = view_.Handle();
     const UiaCoreLibrary* uia = provider_ ? UiaCore() : nullptr;
     const bool uiaListens = uia && uia->ClientsAreListening();

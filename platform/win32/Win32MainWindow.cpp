@@ -1,4 +1,4 @@
-#include "platform/win32/Win32FormWindow.h"
+#include "platform/win32/Win32MainWindow.h"
 
 #include <shellapi.h>
 
@@ -7,6 +7,7 @@
 #include "platform/win32/Dpi.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32Control.h"
+#include "platform/win32/WindowLink.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -18,7 +19,7 @@ void RegisterMainClass() {
     static const ATOM atom = [] {
         WNDCLASSEXW wc{};
         wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = DefWindowProcW;  // replaced per window once its object exists
+        wc.lpfnWndProc = OwnWindowProc<Win32MainWindow>;
         wc.hInstance = GetModuleHandleW(nullptr);
         wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(kIconResource));
         wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
@@ -27,10 +28,6 @@ void RegisterMainClass() {
         return RegisterClassExW(&wc);
     }();
     (void)atom;
-}
-
-Win32FormWindow* WindowOf(HWND hwnd) {
-    return reinterpret_cast<Win32FormWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
 }
 
 bool CanTakeFocus(HWND h) {
@@ -51,7 +48,7 @@ std::vector<Text> DroppedPaths(HDROP drop) {
 
 }  // namespace
 
-Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight) {
+Win32MainWindow::Win32MainWindow(TextView title, int innerWidth, int innerHeight) {
     RegisterMainClass();
     constexpr DWORD style = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
     RECT r{0, 0, innerWidth, innerHeight};
@@ -59,49 +56,43 @@ Win32FormWindow::Win32FormWindow(TextView title, int innerWidth, int innerHeight
     const Text t(title);
     hwnd_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClass, W(t), style, CW_USEDEFAULT, CW_USEDEFAULT,
                             r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                            GetModuleHandleW(nullptr), nullptr);
-    SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    SetWindowLongPtrW(hwnd_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(Proc));
+                            GetModuleHandleW(nullptr), this);
     if (hwnd_) ++openCount_;
     FitToDpi(innerWidth, innerHeight);
 }
 
-void Win32FormWindow::Destroy() {
+void Win32MainWindow::Destroy() {
     destroyedByOwner_ = true;
     if (hwnd_) DestroyWindow(hwnd_);
 }
 
-Text Win32FormWindow::GetCaption() const {
+Text Win32MainWindow::GetCaption() const {
     return WindowText(hwnd_);
 }
 
-void Win32FormWindow::SetCaption(TextView caption) {
+void Win32MainWindow::SetCaption(TextView caption) {
     const Text c(caption);
     SetWindowTextW(hwnd_, W(c));
 }
 
-float Win32FormWindow::ScaleWidth() const {
+float Win32MainWindow::ScaleWidth() const {
     RECT r;
     GetClientRect(hwnd_, &r);
     return static_cast<float>(r.right) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
-float Win32FormWindow::ScaleHeight() const {
+float Win32MainWindow::ScaleHeight() const {
     RECT r;
     GetClientRect(hwnd_, &r);
     return static_cast<float>(r.bottom) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
-void Win32FormWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
+void Win32MainWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
     onDrop_ = std::move(onDrop);
     DragAcceptFiles(hwnd_, TRUE);
 }
 
-LRESULT CALLBACK Win32FormWindow::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    return Dispatch(WindowOf(hwnd), &Win32FormWindow::Handle, hwnd, msg, wp, lp);
-}
-
-LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
+LRESULT Win32MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_DPICHANGED) return OnDpiChanged(LOWORD(wp), *reinterpret_cast<RECT*>(lp));
     switch (msg) {
         case WM_COMMAND:
@@ -146,7 +137,6 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
             const HWND hwnd = hwnd_;
             ForgetDpi(hwnd);
             --openCount_;
-            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             hwnd_ = nullptr;
             return DefWindowProcW(hwnd, msg, wp, lp);
         }
@@ -154,7 +144,7 @@ LRESULT Win32FormWindow::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 
-void Win32FormWindow::MoveFocus(bool backwards) {
+void Win32MainWindow::MoveFocus(bool backwards) {
     if (tabOrder_.empty()) return;
     const HWND focus = GetFocus();
     auto it = std::find_if(tabOrder_.begin(), tabOrder_.end(),
@@ -176,7 +166,7 @@ void Win32FormWindow::MoveFocus(bool backwards) {
     }
 }
 
-bool Win32FormWindow::TranslateNavigation(MSG& msg) {
+bool Win32MainWindow::TranslateNavigation(MSG& msg) {
     if (!msg.hwnd) return false;
     const HWND root = GetAncestor(msg.hwnd, GA_ROOT);
     wchar_t cls[32];
@@ -184,7 +174,7 @@ bool Win32FormWindow::TranslateNavigation(MSG& msg) {
         return root && IsDialogMessageW(root, &msg);
     }
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && GetKeyState(VK_CONTROL) >= 0) {
-        if (Win32FormWindow* self = WindowOf(root)) {
+        if (Win32MainWindow* self = ObjectOf<Win32MainWindow>(root)) {
             self->MoveFocus(GetKeyState(VK_SHIFT) < 0);
             return true;
         }
