@@ -1,10 +1,17 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <set>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32FileSystem.h"
 #else
 #include <sys/stat.h>
 #include <unistd.h>
@@ -103,6 +110,243 @@ TEST_F(FileSystemTest, IdentityFollowsLinks) {
     EXPECT_TRUE(*a & attr::Link);
     EXPECT_TRUE(*a & attr::Folder);
 }
+
+// The enumeration against a plain reference built on the platform's own calls, over a
+// generated folder, for every mask.
+struct Listed {
+    Text name;
+    std::optional<uint32_t> attributes;
+    friend bool operator==(const Listed&, const Listed&) = default;
+};
+using Listing = std::vector<Listed>;
+
+// Each of the filtering bits alone and together, and bits that filter nothing.
+constexpr int32_t kMasks[] = {0, 2, 4, 6, 16, 18, 20, 22, 0x3F};
+
+// What `fs` gives, with the attributes it enumerated; a query of the entry just given
+// answers the same.
+Listing Enumerated(FileSystem& fs, const Text& folder, int32_t mask,
+                   const FileSystem::Waiting& waiting) {
+    Listing out;
+    for (TextView n = fs.FindFirst(folder, mask, waiting); !n.empty(); n = fs.FindNext()) {
+        out.push_back({Text(n), fs.EnumeratedAttributes()});
+        if (IsDotOrDotDot(n)) continue;
+        EXPECT_EQ(fs.GetAttributes(folder + Text(n)), out.back().attributes) << Narrow(n);
+    }
+    return out;
+}
+
+// The entries of a folder's reference listing that `mask` admits.
+Listing Admitted(const Listing& all, int32_t mask, bool driveRoot) {
+    constexpr uint32_t kFiltered = attr::Hidden | attr::System | attr::Folder;
+    Listing out;
+    for (const Listed& e : all) {
+        if (driveRoot && IsDotOrDotDot(e.name)) continue;
+        if (e.attributes && (*e.attributes & kFiltered & ~static_cast<uint32_t>(mask))) continue;
+        out.push_back(e);
+    }
+    return out;
+}
+
+std::string Describe(const Listed& e) {
+    return Narrow(e.name) + (e.attributes ? " " + std::to_string(*e.attributes) : " -");
+}
+
+void ExpectSameListing(const Listing& got, const Listing& want) {
+    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
+        if (got[i] == want[i]) continue;
+        ADD_FAILURE() << "entry " << i << ": " << Describe(got[i]) << " instead of "
+                      << Describe(want[i]);
+        return;
+    }
+    EXPECT_EQ(got.size(), want.size());
+}
+
+// Bytes of `name` in UTF-8, which a POSIX name holds at most 255 of.
+size_t Utf8Bytes(TextView name) {
+    size_t bytes = 0;
+    for (const char16_t c : name)
+        bytes += c < 0x80 ? 1 : c < 0x800 || (c >= 0xD800 && c < 0xE000) ? 2 : 3;
+    return bytes;
+}
+
+// Generated names: letters, digits, blanks, dots, accents, Chinese, a character beyond the
+// first plane, and what only the platform's own names may hold; some end in a dot or a
+// blank. Unique however their case is folded.
+class NameMaker {
+  public:
+    explicit NameMaker(uint32_t seed) : rng_(seed) {}
+    Text Next(TextView extras) {
+        static const TextView kPieces[] = {u"a",      u"q",          u"Z",
+                                           u"0",      u"7",          u" ",
+                                           u"-",      u"_",          u".",
+                                           u"\u00e9", u"\u00df",     u"\u4e2d\u6587",
+                                           u"\u03a9", u"\U0001F600", u"part of a name "};
+        for (;;) {
+            Text name;
+            const size_t length = 40 + rng_() % 40;
+            while (name.size() < length) {
+                const size_t pick = rng_() % (std::size(kPieces) + extras.size());
+                if (pick < std::size(kPieces)) {
+                    name += kPieces[pick];
+                } else {
+                    name += extras[pick - std::size(kPieces)];
+                }
+            }
+            if (rng_() % 8 == 0) name += rng_() % 2 ? u"." : u" ";
+            Text folded = name;
+            for (char16_t& c : folded) c = c < 0x80 ? static_cast<char16_t>(std::tolower(c)) : c;
+            if (Utf8Bytes(name) <= 250 && seen_.insert(folded).second) return name;
+        }
+    }
+    uint32_t Pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+
+  private:
+    std::mt19937 rng_;
+    std::set<Text> seen_;
+};
+
+// Folders whose entries fill the default 64 KB batch more than three times over.
+constexpr int kManyEntries = 1100;
+constexpr size_t kDefaultBatch = 64 * 1024;
+
+#ifdef _WIN32
+
+using win32::Win32FileSystem;
+
+std::wstring Wide(TextView t) {
+    return std::wstring(t.begin(), t.end());
+}
+
+// Made under exactly the name given (a final dot or blank kept), hidden or system as asked.
+void MakeEntry(const std::wstring& literal, bool folder, DWORD marks) {
+    if (folder) {
+        ASSERT_TRUE(CreateDirectoryW(literal.c_str(), nullptr));
+    } else {
+        const HANDLE h =
+            CreateFileW(literal.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+    }
+    if (marks) {
+        const DWORD a = GetFileAttributesW(literal.c_str());
+        ASSERT_TRUE(SetFileAttributesW(literal.c_str(), (a & ~FILE_ATTRIBUTE_NORMAL) | marks));
+    }
+}
+
+// `count` generated entries in the folder `literal` (ending in a backslash): a quarter are
+// folders, and one in three is hidden, system or both.
+void MakeGenerated(NameMaker& names, const std::wstring& literal, int count) {
+    static const DWORD kMarks[] = {0,
+                                   0,
+                                   0,
+                                   FILE_ATTRIBUTE_HIDDEN,
+                                   FILE_ATTRIBUTE_SYSTEM,
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM};
+    for (int i = 0; i < count; ++i)
+        MakeEntry(literal + Wide(names.Next({})), names.Pick(4) == 0,
+                  kMarks[names.Pick(std::size(kMarks))]);
+}
+
+// FindFirstFileExW as the program called it before it read folders in batches, every
+// entry with its attributes.
+Listing Reference(const Text& pattern) {
+    Listing all;
+    WIN32_FIND_DATAW d;
+    const HANDLE h = FindFirstFileExW(Wide(pattern).c_str(), FindExInfoBasic, &d,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) return all;
+    do {
+        all.push_back({Text(win32::FromW(d.cFileName)), d.dwFileAttributes});
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+    return all;
+}
+
+struct Folder {
+    Text path;     // as handed to the file system
+    Text pattern;  // as the reference reads it
+    bool driveRoot;
+};
+
+// The bytes the batch call takes for a folder's entries.
+size_t BatchBytes(const Listing& all) {
+    size_t bytes = 0;
+    for (const Listed& e : all) bytes += (68 + e.name.size() * 2 + 7) / 8 * 8;
+    return bytes;
+}
+
+TEST(FolderEnumeration, GivesWhatFindFirstFileGivesForEveryMask) {
+    TempTree tree;
+    NameMaker names(12);
+    const Text root = tree.Root() + u"\\";
+    const std::wstring literalRoot = L"\\\\?\\" + Wide(root);
+    MakeEntry(literalRoot + L"gen", true, 0);
+    MakeGenerated(names, literalRoot + L"gen\\", kManyEntries);
+    // Sub-folders whose names the usual path rules would change, beside their namesakes.
+    for (const wchar_t* sub : {L"dots.", L"dots", L"blank ", L"blank"}) {
+        MakeEntry(literalRoot + L"gen\\" + sub, true, 0);
+        MakeGenerated(names, literalRoot + L"gen\\" + sub + L"\\", 5);
+    }
+    Text deep = root;  // beyond the classic path limit
+    for (int i = 0; i < 5; ++i) {
+        deep += Text(55, static_cast<char16_t>(u'k' + i)) + u"\\";
+        MakeEntry(L"\\\\?\\" + Wide(deep), true, 0);
+    }
+    MakeGenerated(names, L"\\\\?\\" + Wide(deep), 40);
+    ASSERT_GT(deep.size(), 300u);
+
+    const Text drive = root.substr(0, 3);
+    Text up = root;  // the drive's root again, reached through ".."
+    for (size_t i = 3; i < root.size(); ++i)
+        if (root[i] == u'\\') up += u"..\\";
+    std::vector<Folder> folders = {
+        {root + u"gen\\", root + u"gen\\*", false},
+        {u"\\\\?\\" + root + u"gen\\", u"\\\\?\\" + root + u"gen\\*", false},
+        {deep, u"\\\\?\\" + deep + u"*", false},
+        {u"\\\\?\\" + deep, u"\\\\?\\" + deep + u"*", false},
+        {drive, drive + u"*", true},
+        {u"\\\\?\\" + drive, u"\\\\?\\" + drive + u"*", true},
+        {up, up + u"*", true},
+    };
+    for (const TextView sub : {u"dots.", u"blank "}) {
+        folders.push_back(
+            {root + u"gen\\" + Text(sub) + u"\\", root + u"gen\\" + Text(sub) + u"\\*", false});
+        folders.push_back({u"\\\\?\\" + root + u"gen\\" + Text(sub) + u"\\",
+                           u"\\\\?\\" + root + u"gen\\" + Text(sub) + u"\\*", false});
+    }
+    ASSERT_GT(BatchBytes(Reference(folders[0].pattern)), 3 * kDefaultBatch);
+
+    int waits = 0;
+    const FileSystem::Waiting keepWaiting = [&] { return ++waits, false; };
+    struct Variant {
+        const char* name;
+        win32::FolderReader::Options options;
+        FileSystem::Waiting waiting;
+    } const variants[] = {
+        {"64 KB batches", {}, {}},
+        {"1 KB batches, opened on the worker", {.batchBytes = 1024}, keepWaiting},
+        {"FindFirstFileExW", {.batches = false}, keepWaiting},
+    };
+    for (const Variant& v : variants) {
+        Win32FileSystem fs(v.options);
+        for (const Folder& f : folders) {
+            const Listing all = Reference(f.pattern);
+            ASSERT_FALSE(all.empty()) << Narrow(f.pattern);
+            for (const int32_t mask : kMasks) {
+                SCOPED_TRACE(std::string(v.name) + ", " + Narrow(f.path) + ", mask " +
+                             std::to_string(mask));
+                const Listing got = Enumerated(fs, f.path, mask, v.waiting);
+                ExpectSameListing(got, Admitted(all, mask, f.driveRoot));
+                if (f.driveRoot) {
+                    for (const Listed& e : got) EXPECT_FALSE(IsDotOrDotDot(e.name));
+                }
+            }
+        }
+    }
+}
+
+#endif
 
 class WriteReplacingTest : public FileSystemTest {
   protected:
