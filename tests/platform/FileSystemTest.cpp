@@ -13,8 +13,13 @@
 #include "platform/win32/Wide.h"
 #include "platform/win32/Win32FileSystem.h"
 #else
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/native/PosixFileSystem.h"
+#include "platform/native/Utf8.h"
 #endif
 
 #include <gmock/gmock.h>
@@ -341,6 +346,123 @@ TEST(FolderEnumeration, GivesWhatFindFirstFileGivesForEveryMask) {
                 if (f.driveRoot) {
                     for (const Listed& e : got) EXPECT_FALSE(IsDotOrDotDot(e.name));
                 }
+            }
+        }
+    }
+}
+
+#else
+
+// `count` generated entries in the open folder `dir`: files, folders, links to either,
+// links that lead nowhere; a name beginning with a dot is hidden.
+void MakeGenerated(NameMaker& names, int dir, int count) {
+    const Text extras = u"\n\r|:*?\\\"<>";
+    for (int i = 0; i < count; ++i) {
+        Text name = names.Next(extras);
+        if (names.Pick(6) == 0) name.insert(0, u".");
+        const std::string bytes = native::ToBytes(name);
+        switch (names.Pick(6)) {
+            case 0:
+            case 1:
+                ASSERT_EQ(mkdirat(dir, bytes.c_str(), 0755), 0);
+                break;
+            case 2:
+                ASSERT_EQ(symlinkat(".", dir, bytes.c_str()), 0);
+                break;
+            case 3:
+                ASSERT_EQ(symlinkat("missing", dir, bytes.c_str()), 0);
+                break;
+            case 4:
+                ASSERT_EQ(symlinkat("/etc/hostname", dir, bytes.c_str()), 0);
+                break;
+            default:
+                close(openat(dir, bytes.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        }
+    }
+}
+
+// Opens a folder of any length one name at a time.
+int OpenFolder(const std::string& path) {
+    int dir = open("/", O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+    for (size_t from = 1; dir != -1 && from < path.size();) {
+        const size_t slash = path.find('/', from);
+        const std::string name = path.substr(from, slash - from);
+        from = slash == std::string::npos ? path.size() : slash + 1;
+        if (name.empty()) continue;
+        const int next = openat(dir, name.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+        close(dir);
+        dir = next;
+    }
+    return dir;
+}
+
+// opendir and readdir, and lstat of every entry (stat too for a link): hidden is a leading
+// dot, a link has the link bit, and the folder bit where it leads to a folder.
+Listing Reference(const Text& folder) {
+    Listing all;
+    const int fd = OpenFolder(native::ToBytes(folder));
+    DIR* d = fd == -1 ? nullptr : fdopendir(fd);
+    if (!d) return all;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        struct stat st, target;
+        std::optional<uint32_t> a;
+        if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            const bool link = S_ISLNK(st.st_mode);
+            const bool isFolder =
+                link ? fstatat(fd, e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode)
+                     : S_ISDIR(st.st_mode);
+            const bool hidden = name[0] == '.' && name != "." && name != "..";
+            a = (link ? attr::Link : 0) | (isFolder ? attr::Folder : 0) |
+                (hidden ? attr::Hidden : 0);
+        }
+        Text shown;
+        native::AppendUtf16(name, shown);
+        all.push_back({shown, a});
+    }
+    closedir(d);
+    return all;
+}
+
+TEST(FolderEnumeration, GivesWhatReaddirAndLstatGiveForEveryMask) {
+    TempTree tree;
+    NameMaker names(12);
+    const Text root = tree.Root() + u"/";
+    tree.Folder(u"gen");
+    int dir = OpenFolder(native::ToBytes(root + u"gen"));
+    MakeGenerated(names, dir, kManyEntries);
+    close(dir);
+    Text deep = root;  // beyond the longest path one call takes
+    dir = OpenFolder(native::ToBytes(root));
+    for (int i = 0; i < 18; ++i) {
+        const std::string name(250, static_cast<char>('k' + i));
+        ASSERT_EQ(mkdirat(dir, name.c_str(), 0755), 0);
+        const int next = openat(dir, name.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+        close(dir);
+        dir = next;
+        deep += Text(name.begin(), name.end()) + u"/";
+    }
+    MakeGenerated(names, dir, 40);
+    close(dir);
+    ASSERT_GT(deep.size(), size_t{PATH_MAX});
+
+    const struct {
+        Text path;
+        bool root;
+    } folders[] = {{root + u"gen/", false}, {deep, false}, {u"/", true}};
+    const struct {
+        const char* name;
+        native::PosixFileSystem::Options options;
+    } variants[] = {{"types from the entries", {}}, {"types from stat", {.entryTypes = false}}};
+    for (const auto& v : variants) {
+        native::PosixFileSystem fs(v.options);
+        for (const auto& f : folders) {
+            const Listing all = Reference(f.path);
+            ASSERT_FALSE(all.empty()) << Narrow(f.path);
+            for (const int32_t mask : kMasks) {
+                SCOPED_TRACE(std::string(v.name) + ", " + Narrow(f.path.substr(0, 80)) + ", mask " +
+                             std::to_string(mask));
+                ExpectSameListing(Enumerated(fs, f.path, mask, {}), Admitted(all, mask, f.root));
             }
         }
     }
