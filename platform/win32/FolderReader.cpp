@@ -3,6 +3,7 @@
 #include <winternl.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "platform/win32/Wide.h"
@@ -25,7 +26,7 @@ struct EntryHead {
     ULONG nameBytes;
     ULONG eaSize;
 };
-constexpr size_t kNameAt = sizeof(ULONG) * 2 + sizeof(LARGE_INTEGER) * 6 + sizeof(ULONG) * 3;
+constexpr size_t kNameAt = offsetof(EntryHead, eaSize) + sizeof(ULONG);
 static_assert(kNameAt == 68);
 constexpr size_t kLongestEntry = kNameAt + 255 * sizeof(wchar_t);
 
@@ -33,7 +34,8 @@ using QueryDirectoryFile = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVO
                                             PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS,
                                             BOOLEAN, PUNICODE_STRING, BOOLEAN);
 
-// Not in the import libraries MinGW links against: looked up once.
+// Looked up at run time, ntdll's exports being no documented API: without it, folders are
+// read through FindFirstFileExW.
 QueryDirectoryFile Query() {
     static const auto query = reinterpret_cast<QueryDirectoryFile>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryDirectoryFile")));
