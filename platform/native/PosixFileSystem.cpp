@@ -121,23 +121,25 @@ TextView PosixFileSystem::FindNext() {
 
 std::optional<uint32_t> PosixFileSystem::EnumeratedAttributes() {
     if (!dir_) return std::nullopt;
-    if (attributes_) return *attributes_;
-    const uint32_t hidden = HiddenBit(entry_);
-    if (type_ == DT_DIR) {
-        attributes_ = attr::Folder | hidden;
-    } else if (type_ != DT_UNKNOWN && type_ != DT_LNK) {
-        attributes_ = hidden;
-    } else {  // the directory entry alone doesn't tell
-        struct stat st, target;
-        const int fd = dirfd(dir_);
-        if (fstatat(fd, entry_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-            attributes_ = std::optional<uint32_t>{};
-        } else {
-            const bool followed = fstatat(fd, entry_.c_str(), &target, 0) == 0;
-            attributes_ = FromStat(st, followed ? &target : nullptr) | hidden;
-        }
-    }
+    if (!attributes_) attributes_ = EntryAttributes();
     return *attributes_;
+}
+
+// The entry's type as it came with the entry, where it did: a stat only for where a link
+// leads, or when the file system gives no type.
+std::optional<uint32_t> PosixFileSystem::EntryAttributes() const {
+    const uint32_t hidden = HiddenBit(entry_);
+    const int fd = dirfd(dir_);
+    unsigned char type = options_.entryTypes ? type_ : static_cast<unsigned char>(DT_UNKNOWN);
+    struct stat st;
+    if (type == DT_UNKNOWN) {
+        if (fstatat(fd, entry_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+        type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
+    }
+    if (type == DT_DIR) return attr::Folder | hidden;
+    if (type != DT_LNK) return hidden;
+    const bool toFolder = fstatat(fd, entry_.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    return attr::Link | (toFolder ? attr::Folder : 0) | hidden;
 }
 
 bool PosixFileSystem::IsLastEntry(TextView path) const {

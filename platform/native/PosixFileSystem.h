@@ -11,6 +11,13 @@ namespace tarnwick::native {
 
 class PosixFileSystem : public FileSystem {
   public:
+    // Where a directory entry comes with its type, the program takes it from there; tests
+    // ask stat instead, as for a file system that gives no types, to see the same answers.
+    struct Options {
+        bool entryTypes = true;
+    };
+    PosixFileSystem() = default;
+    explicit PosixFileSystem(Options options) : options_(options) {}
     ~PosixFileSystem() override { Close(); }
 
     using FileSystem::FindFirst;
@@ -25,7 +32,9 @@ class PosixFileSystem : public FileSystem {
   private:
     void Close();
     bool IsLastEntry(TextView path) const;
+    std::optional<uint32_t> EntryAttributes() const;
 
+    Options options_;
     DIR* dir_ = nullptr;
     int32_t mask_ = 0;
     bool root_ = false;  // the root gives no "." and "..", as a drive root doesn't

@@ -1,5 +1,7 @@
 #include "platform/win32/FolderOpener.h"
 
+#include <utility>
+
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
@@ -8,15 +10,12 @@ namespace tarnwick::win32 {
 struct FolderOpener::Shared {
     SRWLOCK lock = SRWLOCK_INIT;
     CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
-    OpenFunction open;
     Hooks hooks;
-    Text pattern;
-    bool requested = false;  // a pattern waits for the worker
-    bool busy = false;       // the worker is opening it
-    bool answered = false;   // `handle` and `data` hold the answer
-    bool quit = false;       // nobody will ask again: the worker closes what it opens, and ends
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW data{};
+    std::unique_ptr<Job> job;  // the one asked for, then (answered) the one opened
+    bool requested = false;    // `job` waits for the worker
+    bool busy = false;         // the worker is opening it
+    bool answered = false;     // `job` has opened
+    bool quit = false;         // nobody will ask again: the worker closes what it opens, and ends
 };
 
 HANDLE FolderOpener::FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
@@ -26,21 +25,34 @@ HANDLE FolderOpener::FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
 
 namespace {
 
-void Close(const FolderOpener::Hooks& hooks, HANDLE h) {
-    if (h == INVALID_HANDLE_VALUE) return;
-    if (hooks.close) {
-        hooks.close(h);
-    } else {
-        FindClose(h);
+// FindFirstFileExW as a job; what it opened and nobody took goes to the `close` hook.
+class FindJob : public FolderOpener::Job {
+  public:
+    FindJob(Text pattern, FolderOpener::OpenFunction open, std::function<void(HANDLE)> close)
+        : pattern_(std::move(pattern)), open_(std::move(open)), close_(std::move(close)) {}
+    ~FindJob() override {
+        if (handle_ == INVALID_HANDLE_VALUE) return;
+        close_ ? close_(handle_) : static_cast<void>(FindClose(handle_));
     }
-}
+    void Open() override { handle_ = open_(pattern_, data_); }
+    HANDLE Take(WIN32_FIND_DATAW& data) {
+        data = data_;
+        return std::exchange(handle_, INVALID_HANDLE_VALUE);
+    }
+
+  private:
+    Text pattern_;
+    FolderOpener::OpenFunction open_;
+    std::function<void(HANDLE)> close_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW data_{};
+};
 
 }  // namespace
 
 bool FolderOpener::Start() {
     if (shared_) return true;
     auto shared = std::make_shared<Shared>();
-    shared->open = open_;
     shared->hooks = hooks_;
     auto* held = new std::shared_ptr<Shared>(shared);  // the worker's own reference
     const HANDLE thread = CreateThread(nullptr, 0, Work, held, 0, nullptr);
@@ -77,24 +89,21 @@ DWORD WINAPI FolderOpener::Work(void* param) {
         if (s.quit) break;
         s.requested = false;
         s.busy = true;
-        Text pattern;
-        pattern.swap(s.pattern);  // nothing under the lock may throw
+        std::unique_ptr<Job> job = std::move(s.job);
         ReleaseSRWLockExclusive(&s.lock);
-        WIN32_FIND_DATAW data;
-        const HANDLE h = s.open(pattern, data);
+        job->Open();
         AcquireSRWLockExclusive(&s.lock);
         s.busy = false;
         if (s.quit) {
-            Close(s.hooks, h);
+            job.reset();
         } else {
-            s.handle = h;
-            s.data = data;
+            s.job = std::move(job);
             s.answered = true;
         }
         WakeAllConditionVariable(&s.changed);
         if (s.hooks.handled) s.hooks.handled();
     }
-    if (s.answered) Close(s.hooks, s.handle);  // nobody will take it now
+    s.job.reset();  // nobody will take it now
     s.answered = false;
     ReleaseSRWLockExclusive(&s.lock);
     if (s.hooks.ended) s.hooks.ended();
@@ -107,7 +116,7 @@ DWORD WINAPI FolderOpener::Work(void* param) {
 // It is retired before the lock goes: an answer coming just after would be kept for nobody.
 void FolderOpener::GiveUp() {
     Shared& s = *shared_;
-    if (s.answered) Close(s.hooks, s.handle);
+    s.job.reset();
     s.answered = false;
     s.requested = false;
     const bool stillOpening = s.busy;
@@ -140,13 +149,16 @@ bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
     return true;
 }
 
-HANDLE FolderOpener::Open(Text pattern, WIN32_FIND_DATAW& data,
-                          const FileSystem::Waiting& waiting) {
-    if (!waiting || !Start()) return open_(pattern, data);
+std::unique_ptr<FolderOpener::Job> FolderOpener::Run(std::unique_ptr<Job> job,
+                                                     const FileSystem::Waiting& waiting) {
+    if (!waiting || !Start()) {
+        job->Open();
+        return job;
+    }
     const std::shared_ptr<Shared> keep = shared_;  // a retired worker's state outlives it
     Shared& s = *keep;
     AcquireSRWLockExclusive(&s.lock);
-    s.pattern.swap(pattern);  // nothing under the lock may throw
+    s.job = std::move(job);
     s.requested = true;
     WakeAllConditionVariable(&s.changed);
     bool answered = false;
@@ -158,13 +170,18 @@ HANDLE FolderOpener::Open(Text pattern, WIN32_FIND_DATAW& data,
     }
     if (!answered) {
         GiveUp();
-        return INVALID_HANDLE_VALUE;
+        return nullptr;
     }
-    const HANDLE h = s.handle;
-    data = s.data;
+    job = std::move(s.job);
     s.answered = false;
     ReleaseSRWLockExclusive(&s.lock);
-    return h;
+    return job;
+}
+
+HANDLE FolderOpener::Open(Text pattern, WIN32_FIND_DATAW& data,
+                          const FileSystem::Waiting& waiting) {
+    auto job = Run(std::make_unique<FindJob>(std::move(pattern), open_, hooks_.close), waiting);
+    return job ? job->Take(data) : INVALID_HANDLE_VALUE;
 }
 
 }  // namespace tarnwick::win32

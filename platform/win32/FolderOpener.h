@@ -14,6 +14,23 @@ namespace tarnwick::win32 {
 
 class FolderOpener {
   public:
+    // A folder to open: Open may take long and runs on the worker. Destroying the job
+    // closes what it opened; the opener does so with a job whose folder was given up.
+    class Job {
+      public:
+        virtual ~Job() = default;
+        virtual void Open() = 0;
+    };
+
+    // Opens `job`'s folder, calling `waiting` every slice until it has opened, and gives
+    // the job back. When `waiting` returns true (or throws), the folder is given up: nothing.
+    std::unique_ptr<Job> Run(std::unique_ptr<Job> job, const FileSystem::Waiting& waiting);
+    template <typename J>
+    std::unique_ptr<J> Run(std::unique_ptr<J> job, const FileSystem::Waiting& waiting) {
+        return std::unique_ptr<J>(
+            static_cast<J*>(Run(std::unique_ptr<Job>(std::move(job)), waiting).release()));
+    }
+
     // How a folder is opened: FindFirstFileExW, or a stand-in in tests.
     using OpenFunction = std::function<HANDLE(const Text& pattern, WIN32_FIND_DATAW& data)>;
     static HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data);
@@ -32,8 +49,7 @@ class FolderOpener {
     FolderOpener(const FolderOpener&) = delete;
     FolderOpener& operator=(const FolderOpener&) = delete;
 
-    // FindFirstFileExW of `pattern`, calling `waiting` every slice until it has answered.
-    // When `waiting` returns true (or throws), the folder is given up: INVALID_HANDLE_VALUE.
+    // Run for FindFirstFileExW of `pattern`: its handle, or INVALID_HANDLE_VALUE.
     HANDLE Open(Text pattern, WIN32_FIND_DATAW& data, const FileSystem::Waiting& waiting);
 
   private:

@@ -16,44 +16,58 @@ std::unique_ptr<FileSystem> MakeFileSystem() {
 namespace win32 {
 
 void Win32FileSystem::Close() {
-    if (find_ != INVALID_HANDLE_VALUE) FindClose(find_);
-    find_ = INVALID_HANDLE_VALUE;
-}
-
-TextView Win32FileSystem::Name() const {
-    return FromW(data_.cFileName);
+    if (reader_) reader_->Close();
 }
 
 // An entry is given only when each of its hidden, system and folder bits is in the mask.
 bool Win32FileSystem::Admitted() const {
     constexpr DWORD kFiltered = attr::Hidden | attr::System | attr::Folder;
-    if (data_.dwFileAttributes & kFiltered & ~static_cast<DWORD>(mask_)) return false;
-    return !(root_ && IsDotOrDotDot(Name()));
+    if (reader_->Attributes() & kFiltered & ~static_cast<DWORD>(mask_)) return false;
+    return !(root_ && IsDotOrDotDot(reader_->Name()));
 }
+
+namespace {
+
+// The folder that FindFirstFileExW's pattern names, as the usual rules resolve it within
+// the pattern (so "same.\*" and "same.\" need not name the same folder), in the literal
+// form that the batch call then opens as it is. Empty where only the pattern will do.
+Text FolderOf(TextView folder, const Text& pattern) {
+    if (folder.empty() || (folder.back() != u'\\' && folder.back() != u'/')) return {};
+    Text literal = LiteralPath(pattern);
+    if (!literal.ends_with(u"\\*")) return {};
+    literal.pop_back();
+    return literal;
+}
+
+}  // namespace
 
 TextView Win32FileSystem::FindFirst(TextView folder, int32_t mask, const Waiting& waiting) {
     Close();
     folder_.assign(folder);
     mask_ = mask;
-    root_ = IsDriveRoot(folder);
-    find_ = opener_.Open(LongPath(folder) + u"*", data_, waiting);
-    if (find_ == INVALID_HANDLE_VALUE) return {};
-    if (Admitted()) return Name();
+    Text pattern = LongPath(folder) + u"*";
+    Text literal = FolderOf(folder, pattern);
+    // A root reached through ".." gives no "." and ".." either.
+    root_ = IsDriveRoot(folder) || IsDriveRoot(literal);
+    if (!reader_) reader_ = std::make_unique<FolderReader>(reading_);
+    reader_->Aim(std::move(pattern), std::move(literal));
+    reader_ = opener_.Run(std::move(reader_), waiting);
+    if (!Open()) return {};
+    if (Admitted()) return reader_->Name();
     return FindNext();
 }
 
 TextView Win32FileSystem::FindNext() {
-    // Any failure of FindNextFileW, not only the end, ends the enumeration.
-    while (find_ != INVALID_HANDLE_VALUE && FindNextFileW(find_, &data_)) {
-        if (Admitted()) return Name();
+    while (Open() && reader_->Next()) {
+        if (Admitted()) return reader_->Name();
     }
     Close();
     return {};
 }
 
 std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {
-    if (find_ == INVALID_HANDLE_VALUE) return std::nullopt;
-    return data_.dwFileAttributes;
+    if (!Open()) return std::nullopt;
+    return reader_->Attributes();
 }
 
 Text Win32FileSystem::LiteralFolder(TextView folder) {
@@ -61,14 +75,14 @@ Text Win32FileSystem::LiteralFolder(TextView folder) {
 }
 
 bool Win32FileSystem::IsLastEntry(TextView path) const {
-    if (find_ == INVALID_HANDLE_VALUE) return false;
-    const TextView name = Name();
+    if (!Open()) return false;
+    const TextView name = reader_->Name();
     return path.size() == folder_.size() + name.size() && path.starts_with(folder_) &&
            path.ends_with(name);
 }
 
 std::optional<uint32_t> Win32FileSystem::GetAttributes(TextView path) {
-    if (IsLastEntry(path)) return data_.dwFileAttributes;
+    if (IsLastEntry(path)) return reader_->Attributes();
     const DWORD a = GetFileAttributesW(W(LongPath(path)));
     if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
     return a;

@@ -2,13 +2,17 @@
 // The Windows file system through the wide-character API, at any path length.
 #include <windows.h>
 
+#include <memory>
+
 #include "platform/FileSystem.h"
 #include "platform/win32/FolderOpener.h"
+#include "platform/win32/FolderReader.h"
 
 namespace tarnwick::win32 {
 
 class Win32FileSystem : public FileSystem {
   public:
+    explicit Win32FileSystem(FolderReader::Options reading = {}) : reading_(reading) {}
     ~Win32FileSystem() override { Close(); }
 
     using FileSystem::FindFirst;
@@ -23,13 +27,13 @@ class Win32FileSystem : public FileSystem {
 
   private:
     void Close();
+    bool Open() const { return reader_ && reader_->HasEntry(); }
     bool Admitted() const;
-    TextView Name() const;
     bool IsLastEntry(TextView path) const;
 
+    FolderReader::Options reading_;
     FolderOpener opener_;
-    HANDLE find_ = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW data_{};
+    std::unique_ptr<FolderReader> reader_;  // with its buffer, lent to the opener while it opens
     int32_t mask_ = 0;
     bool root_ = false;
     Text folder_;

@@ -1,13 +1,25 @@
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+#include <cctype>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <set>
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/Wide.h"
+#include "platform/win32/Win32FileSystem.h"
 #else
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "platform/native/PosixFileSystem.h"
+#include "platform/native/Utf8.h"
 #endif
 
 #include <gmock/gmock.h>
@@ -103,6 +115,360 @@ TEST_F(FileSystemTest, IdentityFollowsLinks) {
     EXPECT_TRUE(*a & attr::Link);
     EXPECT_TRUE(*a & attr::Folder);
 }
+
+// The enumeration against a plain reference built on the platform's own calls, over a
+// generated folder, for every mask.
+struct Listed {
+    Text name;
+    std::optional<uint32_t> attributes;
+    friend bool operator==(const Listed&, const Listed&) = default;
+};
+using Listing = std::vector<Listed>;
+
+// Each of the filtering bits alone and together, and bits that filter nothing.
+constexpr int32_t kMasks[] = {0, 2, 4, 6, 16, 18, 20, 22, 0x3F};
+
+// What `fs` gives, with the attributes it enumerated; a query of the entry just given
+// answers the same.
+Listing Enumerated(FileSystem& fs, const Text& folder, int32_t mask,
+                   const FileSystem::Waiting& waiting) {
+    Listing out;
+    for (TextView n = fs.FindFirst(folder, mask, waiting); !n.empty(); n = fs.FindNext()) {
+        out.push_back({Text(n), fs.EnumeratedAttributes()});
+        if (IsDotOrDotDot(n)) continue;
+        EXPECT_EQ(fs.GetAttributes(folder + Text(n)), out.back().attributes) << Narrow(n);
+    }
+    return out;
+}
+
+// The entries of a folder's reference listing that `mask` admits.
+Listing Admitted(const Listing& all, int32_t mask, bool driveRoot) {
+    constexpr uint32_t kFiltered = attr::Hidden | attr::System | attr::Folder;
+    Listing out;
+    for (const Listed& e : all) {
+        if (driveRoot && IsDotOrDotDot(e.name)) continue;
+        if (e.attributes && (*e.attributes & kFiltered & ~static_cast<uint32_t>(mask))) continue;
+        out.push_back(e);
+    }
+    return out;
+}
+
+std::string Describe(const Listed& e) {
+    return Narrow(e.name) + (e.attributes ? " " + std::to_string(*e.attributes) : " -");
+}
+
+void ExpectSameListing(const Listing& got, const Listing& want) {
+    for (size_t i = 0; i < std::min(got.size(), want.size()); ++i) {
+        if (got[i] == want[i]) continue;
+        ADD_FAILURE() << "entry " << i << ": " << Describe(got[i]) << " instead of "
+                      << Describe(want[i]);
+        return;
+    }
+    EXPECT_EQ(got.size(), want.size());
+}
+
+// Bytes of `name` in UTF-8, which a POSIX name holds at most 255 of.
+size_t Utf8Bytes(TextView name) {
+    size_t bytes = 0;
+    for (const char16_t c : name)
+        bytes += c < 0x80 ? 1 : c < 0x800 || (c >= 0xD800 && c < 0xE000) ? 2 : 3;
+    return bytes;
+}
+
+// Generated names: letters, digits, blanks, dots, accents, Chinese, a character beyond the
+// first plane, and what only the platform's own names may hold; some end in a dot or a
+// blank. Unique however their case is folded.
+class NameMaker {
+  public:
+    explicit NameMaker(uint32_t seed) : rng_(seed) {}
+    Text Next(TextView extras) {
+        static const TextView kPieces[] = {u"a",      u"q",          u"Z",
+                                           u"0",      u"7",          u" ",
+                                           u"-",      u"_",          u".",
+                                           u"\u00e9", u"\u00df",     u"\u4e2d\u6587",
+                                           u"\u03a9", u"\U0001F600", u"part of a name "};
+        for (;;) {
+            Text name;
+            const size_t length = 40 + rng_() % 40;
+            while (name.size() < length) {
+                const size_t pick = rng_() % (std::size(kPieces) + extras.size());
+                if (pick < std::size(kPieces)) {
+                    name += kPieces[pick];
+                } else {
+                    name += extras[pick - std::size(kPieces)];
+                }
+            }
+            if (rng_() % 8 == 0) name += rng_() % 2 ? u"." : u" ";
+            Text folded = name;
+            for (char16_t& c : folded) c = c < 0x80 ? static_cast<char16_t>(std::tolower(c)) : c;
+            if (Utf8Bytes(name) <= 250 && seen_.insert(folded).second) return name;
+        }
+    }
+    uint32_t Pick(uint32_t n) { return static_cast<uint32_t>(rng_() % n); }
+
+  private:
+    std::mt19937 rng_;
+    std::set<Text> seen_;
+};
+
+// Folders whose entries fill the default 64 KB batch more than three times over.
+constexpr int kManyEntries = 1100;
+constexpr size_t kDefaultBatch = 64 * 1024;
+
+#ifdef _WIN32
+
+using win32::Win32FileSystem;
+
+std::wstring Wide(TextView t) {
+    return std::wstring(t.begin(), t.end());
+}
+
+// Made under exactly the name given (a final dot or blank kept), hidden or system as asked.
+void MakeEntry(const std::wstring& literal, bool folder, DWORD marks) {
+    if (folder) {
+        ASSERT_TRUE(CreateDirectoryW(literal.c_str(), nullptr));
+    } else {
+        const HANDLE h =
+            CreateFileW(literal.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        CloseHandle(h);
+    }
+    if (marks) {
+        const DWORD a = GetFileAttributesW(literal.c_str());
+        ASSERT_TRUE(SetFileAttributesW(literal.c_str(), (a & ~FILE_ATTRIBUTE_NORMAL) | marks));
+    }
+}
+
+// `count` generated entries in the folder `literal` (ending in a backslash): a quarter are
+// folders, and one in three is hidden, system or both.
+void MakeGenerated(NameMaker& names, const std::wstring& literal, int count) {
+    static const DWORD kMarks[] = {0,
+                                   0,
+                                   0,
+                                   FILE_ATTRIBUTE_HIDDEN,
+                                   FILE_ATTRIBUTE_SYSTEM,
+                                   FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM};
+    for (int i = 0; i < count; ++i)
+        MakeEntry(literal + Wide(names.Next({})), names.Pick(4) == 0,
+                  kMarks[names.Pick(std::size(kMarks))]);
+}
+
+// FindFirstFileExW as the program called it before it read folders in batches, every
+// entry with its attributes.
+Listing Reference(const Text& pattern) {
+    Listing all;
+    WIN32_FIND_DATAW d;
+    const HANDLE h = FindFirstFileExW(Wide(pattern).c_str(), FindExInfoBasic, &d,
+                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+    if (h == INVALID_HANDLE_VALUE) return all;
+    do {
+        all.push_back({Text(win32::FromW(d.cFileName)), d.dwFileAttributes});
+    } while (FindNextFileW(h, &d));
+    FindClose(h);
+    return all;
+}
+
+struct Folder {
+    Text path;     // as handed to the file system
+    Text pattern;  // as the reference reads it
+    bool driveRoot;
+};
+
+// The bytes the batch call takes for a folder's entries.
+size_t BatchBytes(const Listing& all) {
+    size_t bytes = 0;
+    for (const Listed& e : all) bytes += (68 + e.name.size() * 2 + 7) / 8 * 8;
+    return bytes;
+}
+
+TEST(FolderEnumeration, GivesWhatFindFirstFileGivesForEveryMask) {
+    TempTree tree;
+    NameMaker names(12);
+    const Text root = tree.Root() + u"\\";
+    const std::wstring literalRoot = L"\\\\?\\" + Wide(root);
+    MakeEntry(literalRoot + L"gen", true, 0);
+    MakeGenerated(names, literalRoot + L"gen\\", kManyEntries);
+    // Sub-folders whose names the usual path rules would change, beside their namesakes.
+    for (const wchar_t* sub : {L"dots.", L"dots", L"blank ", L"blank"}) {
+        MakeEntry(literalRoot + L"gen\\" + sub, true, 0);
+        MakeGenerated(names, literalRoot + L"gen\\" + sub + L"\\", 5);
+    }
+    Text deep = root;  // beyond the classic path limit
+    for (int i = 0; i < 5; ++i) {
+        deep += Text(55, static_cast<char16_t>(u'k' + i)) + u"\\";
+        MakeEntry(L"\\\\?\\" + Wide(deep), true, 0);
+    }
+    MakeGenerated(names, L"\\\\?\\" + Wide(deep), 40);
+    ASSERT_GT(deep.size(), 300u);
+
+    const Text drive = root.substr(0, 3);
+    Text up = root;  // the drive's root again, reached through ".."
+    for (size_t i = 3; i < root.size(); ++i)
+        if (root[i] == u'\\') up += u"..\\";
+    std::vector<Folder> folders = {
+        {root + u"gen\\", root + u"gen\\*", false},
+        {u"\\\\?\\" + root + u"gen\\", u"\\\\?\\" + root + u"gen\\*", false},
+        {deep, u"\\\\?\\" + deep + u"*", false},
+        {u"\\\\?\\" + deep, u"\\\\?\\" + deep + u"*", false},
+        {drive, drive + u"*", true},
+        {u"\\\\?\\" + drive, u"\\\\?\\" + drive + u"*", true},
+        {up, up + u"*", true},
+    };
+    for (const TextView sub : {u"dots.", u"blank "}) {
+        folders.push_back(
+            {root + u"gen\\" + Text(sub) + u"\\", root + u"gen\\" + Text(sub) + u"\\*", false});
+        folders.push_back({u"\\\\?\\" + root + u"gen\\" + Text(sub) + u"\\",
+                           u"\\\\?\\" + root + u"gen\\" + Text(sub) + u"\\*", false});
+    }
+    ASSERT_GT(BatchBytes(Reference(folders[0].pattern)), 3 * kDefaultBatch);
+
+    int waits = 0;
+    const FileSystem::Waiting keepWaiting = [&] { return ++waits, false; };
+    struct Variant {
+        const char* name;
+        win32::FolderReader::Options options;
+        FileSystem::Waiting waiting;
+    } const variants[] = {
+        {"64 KB batches", {}, {}},
+        {"1 KB batches, opened on the worker", {.batchBytes = 1024}, keepWaiting},
+        {"FindFirstFileExW", {.batches = false}, keepWaiting},
+    };
+    for (const Variant& v : variants) {
+        Win32FileSystem fs(v.options);
+        for (const Folder& f : folders) {
+            const Listing all = Reference(f.pattern);
+            ASSERT_FALSE(all.empty()) << Narrow(f.pattern);
+            for (const int32_t mask : kMasks) {
+                SCOPED_TRACE(std::string(v.name) + ", " + Narrow(f.path) + ", mask " +
+                             std::to_string(mask));
+                const Listing got = Enumerated(fs, f.path, mask, v.waiting);
+                ExpectSameListing(got, Admitted(all, mask, f.driveRoot));
+                if (f.driveRoot) {
+                    for (const Listed& e : got) EXPECT_FALSE(IsDotOrDotDot(e.name));
+                }
+            }
+        }
+    }
+}
+
+#else
+
+// `count` generated entries in the open folder `dir`: files, folders, links to either,
+// links that lead nowhere; a name beginning with a dot is hidden.
+void MakeGenerated(NameMaker& names, int dir, int count) {
+    const Text extras = u"\n\r|:*?\\\"<>";
+    for (int i = 0; i < count; ++i) {
+        Text name = names.Next(extras);
+        if (names.Pick(6) == 0) name.insert(0, u".");
+        const std::string bytes = native::ToBytes(name);
+        switch (names.Pick(6)) {
+            case 0:
+            case 1:
+                ASSERT_EQ(mkdirat(dir, bytes.c_str(), 0755), 0);
+                break;
+            case 2:
+                ASSERT_EQ(symlinkat(".", dir, bytes.c_str()), 0);
+                break;
+            case 3:
+                ASSERT_EQ(symlinkat("missing", dir, bytes.c_str()), 0);
+                break;
+            case 4:
+                ASSERT_EQ(symlinkat("/etc/hostname", dir, bytes.c_str()), 0);
+                break;
+            default:
+                close(openat(dir, bytes.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        }
+    }
+}
+
+// Opens a folder of any length one name at a time.
+int OpenFolder(const std::string& path) {
+    int dir = open("/", O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+    for (size_t from = 1; dir != -1 && from < path.size();) {
+        const size_t slash = path.find('/', from);
+        const std::string name = path.substr(from, slash - from);
+        from = slash == std::string::npos ? path.size() : slash + 1;
+        if (name.empty()) continue;
+        const int next = openat(dir, name.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+        close(dir);
+        dir = next;
+    }
+    return dir;
+}
+
+// opendir and readdir, and lstat of every entry (stat too for a link): hidden is a leading
+// dot, a link has the link bit, and the folder bit where it leads to a folder.
+Listing Reference(const Text& folder) {
+    Listing all;
+    const int fd = OpenFolder(native::ToBytes(folder));
+    DIR* d = fd == -1 ? nullptr : fdopendir(fd);
+    if (!d) return all;
+    while (const dirent* e = readdir(d)) {
+        const std::string name = e->d_name;
+        struct stat st, target;
+        std::optional<uint32_t> a;
+        if (fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+            const bool link = S_ISLNK(st.st_mode);
+            const bool isFolder =
+                link ? fstatat(fd, e->d_name, &target, 0) == 0 && S_ISDIR(target.st_mode)
+                     : S_ISDIR(st.st_mode);
+            const bool hidden = name[0] == '.' && name != "." && name != "..";
+            a = (link ? attr::Link : 0) | (isFolder ? attr::Folder : 0) |
+                (hidden ? attr::Hidden : 0);
+        }
+        Text shown;
+        native::AppendUtf16(name, shown);
+        all.push_back({shown, a});
+    }
+    closedir(d);
+    return all;
+}
+
+TEST(FolderEnumeration, GivesWhatReaddirAndLstatGiveForEveryMask) {
+    TempTree tree;
+    NameMaker names(12);
+    const Text root = tree.Root() + u"/";
+    tree.Folder(u"gen");
+    int dir = OpenFolder(native::ToBytes(root + u"gen"));
+    MakeGenerated(names, dir, kManyEntries);
+    close(dir);
+    Text deep = root;  // beyond the longest path one call takes
+    dir = OpenFolder(native::ToBytes(root));
+    for (int i = 0; i < 18; ++i) {
+        const std::string name(250, static_cast<char>('k' + i));
+        ASSERT_EQ(mkdirat(dir, name.c_str(), 0755), 0);
+        const int next = openat(dir, name.c_str(), O_DIRECTORY | O_RDONLY | O_CLOEXEC);
+        close(dir);
+        dir = next;
+        deep += Text(name.begin(), name.end()) + u"/";
+    }
+    MakeGenerated(names, dir, 40);
+    close(dir);
+    ASSERT_GT(deep.size(), size_t{PATH_MAX});
+
+    const struct {
+        Text path;
+        bool root;
+    } folders[] = {{root + u"gen/", false}, {deep, false}, {u"/", true}};
+    const struct {
+        const char* name;
+        native::PosixFileSystem::Options options;
+    } variants[] = {{"types from the entries", {}}, {"types from stat", {.entryTypes = false}}};
+    for (const auto& v : variants) {
+        native::PosixFileSystem fs(v.options);
+        for (const auto& f : folders) {
+            const Listing all = Reference(f.path);
+            ASSERT_FALSE(all.empty()) << Narrow(f.path);
+            for (const int32_t mask : kMasks) {
+                SCOPED_TRACE(std::string(v.name) + ", " + Narrow(f.path.substr(0, 80)) + ", mask " +
+                             std::to_string(mask));
+                ExpectSameListing(Enumerated(fs, f.path, mask, {}), Admitted(all, mask, f.root));
+            }
+        }
+    }
+}
+
+#endif
 
 class WriteReplacingTest : public FileSystemTest {
   protected:
