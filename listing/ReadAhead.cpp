@@ -1,7 +1,7 @@
 #include "listing/ReadAhead.h"
 
 #include <algorithm>
-#include <deque>
+#include <chrono>
 #include <new>
 #include <system_error>
 
@@ -15,8 +15,10 @@ namespace {
 constexpr int kWindowFolders = 64;
 constexpr size_t kWindowBytes = size_t{16} << 20;
 // Reading a folder on a network share waits on round trips rather than on the processor:
-// while the walk waits for a worker, workers are added up to this many.
+// while the walk waits for a worker longer than a local folder takes, workers are added up
+// to this many.
 constexpr size_t kMostThreads = 16;
+constexpr auto kLongWait = std::chrono::milliseconds(1);
 
 }  // namespace
 
@@ -37,7 +39,13 @@ class ReadAhead::Folder {
     // not a link); `started` holds the folders made for sub-folders[next...].
     std::vector<uint32_t> subFolders;
     size_t next = 0;
-    std::deque<std::shared_ptr<Folder>> started;
+    std::vector<std::shared_ptr<Folder>> started;  // a window's worth at most
+
+    std::shared_ptr<Folder> PopStarted() {
+        std::shared_ptr<Folder> first = std::move(started.front());
+        started.erase(started.begin());
+        return first;
+    }
 
     void Predict() {
         for (size_t i = 0; i < names.Count(); ++i) {
@@ -72,20 +80,16 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Take(size_t entry) {
     Folder& top = *stack_.back();
     // Folders passed over were not entered: the depth was lowered since they were read.
     while (top.next < top.subFolders.size() && top.subFolders[top.next] < entry) {
-        if (!top.started.empty()) {
-            Drop(*top.started.front());
-            top.started.pop_front();
-        }
+        if (!top.started.empty()) Drop(*top.PopStarted());
         ++top.next;
     }
     if (top.next == top.subFolders.size() || top.subFolders[top.next] != entry) return nullptr;
     ++top.next;
     if (top.started.empty()) return nullptr;
-    std::shared_ptr<Folder> folder = std::move(top.started.front());
-    top.started.pop_front();
+    std::shared_ptr<Folder> folder = top.PopStarted();
     folder->attached = false;  // with what is read below it, which the walk goes on to
-    if (folder->state == State::Read) heldBytes_ -= folder->names.Bytes();
-    work_.notify_all();  // the window moved on
+    if (folder->state == State::Read) Held(*folder, -1);
+    WakeWorkers();  // the window moved on
     if (folder->state == State::Unread || folder->entry != entry) return nullptr;
     return folder;
 }
@@ -96,8 +100,12 @@ PumpPoint ReadAhead::Next(Folder& folder) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
         if (folder.state == State::Read) return PumpPoint::End;
         if (folder.state == State::OutOfMemory) throw std::bad_alloc();
-        if (idle_ == 0) StartWorkers(threads_.size() + 1);
-        progress_.wait(lock);
+        walkWaiting_ = true;
+        const size_t points = folder.points.size();
+        if (progress_.wait_for(lock, kLongWait) == std::cv_status::timeout && idle_ == 0 &&
+            folder.points.size() == points && folder.state == State::Reading)
+            StartWorkers(threads_.size() + 1);
+        walkWaiting_ = false;
     }
 }
 
@@ -125,7 +133,7 @@ const CollectedNames& ReadAhead::Push(std::shared_ptr<Folder> folder) {
     const Folder& top = *stack_.back();
     if (!cancelled_ && !top.subFolders.empty() && top.layer < levels_)
         StartWorkers(std::max(threads_.size(), initialThreads_));
-    work_.notify_all();
+    WakeWorkers();
     return top.names;
 }
 
@@ -134,7 +142,7 @@ void ReadAhead::Leave() {
     Folder& top = *stack_.back();
     for (auto& f : top.started) Drop(*f);
     stack_.pop_back();
-    work_.notify_all();
+    WakeWorkers();
 }
 
 void ReadAhead::SetLevels(int32_t levels) {
@@ -166,7 +174,9 @@ void ReadAhead::Cancel() {
     cancelled_ = true;
     DropAll();
     work_.notify_all();
+    walkWaiting_ = true;
     progress_.wait(lock, [this] { return reading_ == 0; });
+    walkWaiting_ = false;
 }
 
 void ReadAhead::DropAll() {
@@ -184,7 +194,7 @@ void ReadAhead::Drop(Folder& folder) {
     folder.abandoned = true;
     if (!folder.attached) return;
     folder.attached = false;
-    if (folder.state == State::Read) heldBytes_ -= folder.names.Bytes();
+    if (folder.state == State::Read) Held(folder, -1);
     for (auto& f : folder.started) Drop(*f);
     folder.started.clear();
 }
@@ -260,10 +270,22 @@ void ReadAhead::Work(std::unique_ptr<FileSystem> reader) {
         lock.lock();
         --reading_;
         folder->state = state;
-        if (folder->state == State::Read && folder->attached) heldBytes_ += folder->names.Bytes();
-        progress_.notify_all();
-        work_.notify_all();
+        if (folder->state == State::Read && folder->attached) Held(*folder, 1);
+        if (walkWaiting_) progress_.notify_all();
+        WakeWorkers();
     }
+}
+
+// Workers that found the window full are woken only once half of it has been taken, so
+// that on a fast disk they read in bursts rather than waking for every folder.
+void ReadAhead::WakeWorkers() {
+    if (idle_ > 0 && heldFolders_ <= kWindowFolders / 2) work_.notify_all();
+}
+
+void ReadAhead::Held(const Folder& folder, int sign) {
+    const size_t bytes = folder.names.Bytes();
+    heldBytes_ = sign > 0 ? heldBytes_ + bytes : heldBytes_ - bytes;
+    heldFolders_ += sign;
 }
 
 // Runs without the lock but for the pump points, which the walk may be waiting for.
@@ -288,11 +310,9 @@ ReadAhead::State ReadAhead::Read(FileSystem& reader, Folder& folder) {
 }
 
 void ReadAhead::AddPoint(Folder& folder, PumpPoint point) {
-    {
-        std::lock_guard lock(mutex_);
-        folder.points.push_back(point);
-    }
-    progress_.notify_all();
+    std::lock_guard lock(mutex_);
+    folder.points.push_back(point);
+    if (walkWaiting_) progress_.notify_all();
 }
 
 }  // namespace tarnwick

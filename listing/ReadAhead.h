@@ -59,6 +59,8 @@ class ReadAhead {
     void Drop(Folder& folder);
     void DropAll();
     void StartWorkers(size_t count);
+    void WakeWorkers();
+    void Held(const Folder& folder, int sign);
 
     FileSystem& files_;
     const EnumerationSettings settings_;
@@ -71,6 +73,8 @@ class ReadAhead {
     std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
     int32_t levels_;
     size_t heldBytes_ = 0;  // names read ahead and not yet taken
+    int heldFolders_ = 0;
+    bool walkWaiting_ = false;
     int reading_ = 0;
     int idle_ = 0;
     std::atomic<bool> cancelled_ = false;
