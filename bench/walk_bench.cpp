@@ -4,7 +4,7 @@
 // against the size of the listing text; then the time a stop takes at five points of the
 // walk, and both walks over a file system that adds a network share's delays.
 //
-//   walk_bench [entries] [latency-entries]
+//   walk_bench [entries|FOLDER] [latency-entries]
 //       (default 1000000 natively, 100000 on Windows; 60000 entries, about 10^4 folders)
 #include <algorithm>
 #include <chrono>
@@ -164,16 +164,22 @@ int Main(int argc, char** argv) {
 #else
     size_t wanted = 1000000;
 #endif
-    if (argc > 1) wanted = std::strtoul(argv[1], nullptr, 10);
+    // A tree built beforehand (bench/make_tree) is named instead of a number of entries.
+    const std::string given = argc > 1 ? argv[1] : "";
+    const bool built = given.find_first_not_of("0123456789") == std::string::npos;
+    if (built && !given.empty()) wanted = std::strtoul(argv[1], nullptr, 10);
     const size_t latencyEntries = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 60000;
     std::printf("cores: %u\n", std::thread::hardware_concurrency());
-    const Text root = TempRoot();
+    const Text root = built ? TempRoot() : Text(given.begin(), given.end());
     auto start = Clock::now();
-    const size_t made = BuildTree(root, wanted);
-    std::printf("tree: %zu entries made in %.1f s\n", made, Seconds(start));
+    if (built) {
+        wanted = BuildTree(root, wanted);
+        std::printf("tree: %zu entries made in %.1f s\n", wanted, Seconds(start));
+    }
     const double baseline = PeakMegabytes();
 
     Engines engines(kNoDelay);
+    const size_t made = built ? wanted : RunEngine(root, engines.plain).lines;
     RunEngine(root, engines.ahead);       // one round to warm the caches for every walk
     const double peak = PeakMegabytes();  // the read-ahead walk's, the first
     double engine = 1e9, plain = 1e9, reference = 1e9;
@@ -202,7 +208,7 @@ int Main(int argc, char** argv) {
     const bool complete = run.lines == made;
     if (!complete) std::printf("MISMATCH: %zu entries made, %zu lines listed\n", made, run.lines);
     TimeStops(root, run.characters);
-    RemoveTree(root);
+    if (built) RemoveTree(root);
     TimeLatency(latencyEntries);
     return complete ? 0 : 1;
 }

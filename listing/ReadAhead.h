@@ -6,8 +6,15 @@
 // and the pumps are those of a walk that reads every folder itself.
 //
 // Every call is made on the walk's thread; the workers touch nothing but their own
-// readers. A folder's content is as of the moment it was read, which is earlier than the
-// walk's own reading by at most the window.
+// readers.
+//
+// A folder's content is as of the moment a worker read it, earlier than the walk would
+// have read it by at most the window. A folder removed or made a file before it is read
+// gives no entry and no pump: its line stands (from its parent's names) with nothing
+// under it, as when that happens today between a parent's reading and the folder's own.
+// A folder changed after it was read is listed as read, as a name is listed today even
+// when its entry has gone by the time its line is written. Whether an entry is entered
+// still follows the attributes its parent's enumeration gave.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
