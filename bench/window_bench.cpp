@@ -275,6 +275,7 @@ int Main(int argc, wchar_t** argv) {
                        std::wstring(argv[1]) == L"--caret-top", argv[3]);
         return 0;
     }
+    std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::vector<Tree> trees;
     Text stopFolder;
     for (int i = 1; i < argc; ++i) {

@@ -21,6 +21,9 @@ class CollectedNames {
         ends_.push_back({text_.size(), attributes});
     }
     size_t Count() const { return ends_.size(); }
+    size_t Bytes() const {
+        return text_.capacity() * sizeof(char16_t) + ends_.capacity() * sizeof(End);
+    }
     Entry operator[](size_t i) const {
         const size_t start = i == 0 ? 0 : ends_[i - 1].end;
         return {TextView(text_).substr(start, ends_[i].end - start), ends_[i].attributes};

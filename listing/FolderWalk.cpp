@@ -4,18 +4,13 @@
 #include <new>
 #include <vector>
 
-#include "listing/CollectedNames.h"
+#include "listing/ReadAhead.h"
 #include "window/frmMain.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr int64_t kPumpIntervalMs = 50;  // a click waits no longer than this in a large folder
-constexpr size_t kEntriesPerClockCheck = 256;  // reading the clock for every entry costs too much
-
-bool HasFolderBit(std::optional<uint32_t> attributes) {
-    return attributes && (*attributes & attr::Folder);
-}
 
 // One activation of ListFile. Its Path is the prefix of the walk's shared path buffer
 // up to pathLength (the final separator included), so a deep walk keeps one copy of it.
@@ -23,7 +18,7 @@ struct Activation {
     Activation(size_t length, int32_t layer) : pathLength(length), Layer(layer) {}
     size_t pathLength;
     int32_t Layer;
-    CollectedNames names;
+    const CollectedNames* names = nullptr;  // held by the read-ahead, which mirrors the stack
     size_t index = 0;
     bool identityRead = false;  // the folder's identity is read only once a link is met
     std::optional<FolderId> identity;
@@ -33,14 +28,19 @@ struct Activation {
 // as deep as the file system allows fits whatever the thread's stack size.
 class Walk {
   public:
-    explicit Walk(frmMain& form) : form_(form), files_(form.files), lastPump_(form.clock()) {}
+    explicit Walk(frmMain& form)
+        : form_(form),
+          files_(form.files),
+          lastPump_(form.clock()),
+          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels) {}
 
     void Run(Text Path, int32_t Layer) {
         path_ = std::move(Path);
-        Enter(Layer);
+        Enter(Layer, nullptr);
         while (!stack_.empty()) {
-            if (stack_.back().index == stack_.back().names.Count()) {
+            if (stack_.back().index == stack_.back().names->Count()) {
                 stack_.pop_back();  // the activation returns
+                ahead_.Leave();
                 continue;
             }
             ListNextEntry();
@@ -48,19 +48,24 @@ class Walk {
     }
 
   private:
-    // The enumeration phase: the activation goes on to its listing phase only when it
-    // collected something and no stop was asked for.
-    void Enter(int32_t Layer) {
+    // The enumeration phase, played back from the read-ahead when it read the folder: the
+    // activation goes on to its listing phase only when it collected something and no stop
+    // was asked for.
+    void Enter(int32_t Layer, std::shared_ptr<ReadAhead::Folder> readAhead) {
         if (path_.empty() || path_.back() != kSeparator) {
             path_ += kSeparator;
             literal_ += kSeparator;
         }
         if (stack_.empty()) StartLiteral();
         Activation a(path_.size(), Layer);
-        const bool listing = Collect(a);
+        CollectedNames names;
+        const bool listing = readAhead ? PlayBack(*readAhead) : Collect(names);
         files_.EndFind();  // a stop can leave the enumeration unfinished
         Cut(a.pathLength);
-        if (listing) stack_.push_back(std::move(a));
+        if (!listing) return;
+        a.names = readAhead ? &ahead_.Enter(std::move(readAhead))
+                            : &ahead_.Enter(Layer, literal_, std::move(names));
+        stack_.push_back(std::move(a));
     }
 
     // The file system is handed each path in its literal form: the starting folder as the
@@ -81,39 +86,34 @@ class Walk {
         literal_ += name;
     }
 
-    bool Collect(Activation& a) {
-        size_t uncheckedEntries = 0;
-        // A folder slow to open (Wine reads a whole folder at once) pumps while it opens,
-        // as does the extra pump below.
-        const auto pumpWhileWaiting = [this] { return PumpAndCheckStop(); };
-        for (TextView name = files_.FindFirst(literal_, form_.DirAttr, pumpWhileWaiting);
-             !name.empty(); name = files_.FindNext()) {
-            if (IsDotOrDotDot(name)) {
-                if (PumpAndCheckStop()) return false;
-                continue;
-            }
-            // In a folder of very many entries the window still answers: once a pump is
-            // due, one more runs here, with the same effect as the pump at ".".
-            if (++uncheckedEntries == kEntriesPerClockCheck) {
-                uncheckedEntries = 0;
-                if (form_.clock() - lastPump_ >= kPumpIntervalMs && PumpAndCheckStop())
-                    return false;
-            }
-            Cut(a.pathLength);
-            Append(name);  // the entry's full path
-            if (!form_.TestPath(literal_)) continue;
-            if (form_.DirsOnly && !HasFolderBit(files_.GetAttributes(literal_))) continue;
-            a.names.Add(name, files_.EnumeratedAttributes());
+    bool Collect(CollectedNames& names) {
+        const EnumerationSettings settings{form_.DirAttr, form_.DirsOnly != False};
+        const bool complete = EnumerateFolder(files_, literal_, settings, names,
+                                              [this](PumpPoint p) { return PumpAt(p); });
+        return complete && names.Count() != 0 && !PumpAndCheckStop();
+    }
+
+    bool PlayBack(ReadAhead::Folder& folder) {
+        for (PumpPoint p = ahead_.Next(folder); p != PumpPoint::End; p = ahead_.Next(folder)) {
+            if (PumpAt(p)) return false;
         }
-        if (a.names.Count() == 0) return false;
-        return !PumpAndCheckStop();
+        return ReadAhead::Names(folder).Count() != 0 && !PumpAndCheckStop();
+    }
+
+    // A folder slow to open (Wine reads a whole folder at once) pumps while it opens. In a
+    // folder of very many entries the window still answers: once a pump is due, one more
+    // runs every 256 entries, with the same effect as the pump at ".".
+    bool PumpAt(PumpPoint p) {
+        if (p == PumpPoint::ClockCheck && form_.clock() - lastPump_ < kPumpIntervalMs) return false;
+        return PumpAndCheckStop();
     }
 
     // The listing phase, one entry at a time for the activation on top: its line, then
     // the descent.
     void ListNextEntry() {
         Activation& a = stack_.back();
-        const CollectedNames::Entry entry = a.names[a.index++];
+        const size_t number = a.index++;
+        const CollectedNames::Entry entry = (*a.names)[number];
         const int32_t Layer = a.Layer;
         Cut(a.pathLength);
         Append(entry.name);
@@ -124,7 +124,7 @@ class Walk {
         } else {
             form_.PushDir(path_);
         }
-        if (Layer < form_.Levels && IsFolderToEnter(entry)) Enter(Layer + 1);
+        if (Layer < form_.Levels && IsFolderToEnter(entry)) Enter(Layer + 1, ahead_.Take(number));
     }
 
     // The descent test answers from the enumeration where it returned the attributes;
@@ -169,10 +169,15 @@ class Walk {
         }
     }
 
+    // A stop drops the read-ahead at once: every folder from then on is read by the walk,
+    // which gives each one's first pump point as before.
     bool PumpAndCheckStop() {
         if (form_.events.DoEvents() == 0) form_.events.End();
         lastPump_ = form_.clock();
-        return form_.StopRequested != False;
+        ahead_.SetLevels(form_.Levels);
+        if (form_.StopRequested == False) return false;
+        ahead_.Cancel();
+        return true;
     }
 
     frmMain& form_;
@@ -186,6 +191,7 @@ class Walk {
     int64_t lastPump_;
     bool startAncestorsRead_ = false;
     std::vector<FolderId> startAncestors_;
+    ReadAhead ahead_;
 };
 
 }  // namespace

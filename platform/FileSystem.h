@@ -51,6 +51,10 @@ class FileSystem {
     TextView FindFirst(TextView folder, int32_t mask) { return FindFirst(folder, mask, {}); }
     virtual TextView FindNext() = 0;
 
+    // Another instance over the same files, for a thread of its own, so that folders can be
+    // read ahead of the walk; null where that can't be done (the walk reads every folder).
+    virtual std::unique_ptr<FileSystem> NewReader() { return nullptr; }
+
     // Releases the enumeration in progress (a walk that stops leaves no folder open).
     virtual void EndFind() = 0;
 

@@ -24,6 +24,7 @@ class PosixFileSystem : public FileSystem {
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     void EndFind() override { Close(); }
+    std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;

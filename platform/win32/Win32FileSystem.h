@@ -19,6 +19,7 @@ class Win32FileSystem : public FileSystem {
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     void EndFind() override { Close(); }
+    std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<Win32FileSystem>(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
     Text LiteralFolder(TextView folder) override;
     std::optional<uint32_t> GetAttributes(TextView path) override;

@@ -1,8 +1,12 @@
 #pragma once
 // The real file system, with a count of the queries the walk makes of it, and failures
 // and delays made to order for paths ending in a given name (unreadable folders,
-// unreadable entries, folders slow to open).
+// unreadable entries, folders slow to open, folders that never open). Its readers, for
+// the read-ahead's threads, count into it and fail as it does.
+#include <condition_variable>
+#include <mutex>
 #include <set>
+#include <thread>
 
 #include "platform/FileSystem.h"
 
@@ -10,58 +14,118 @@ namespace tarnwick::testing {
 
 class CountingFileSystem : public FileSystem {
   public:
-    explicit CountingFileSystem(FileSystem& real) : real_(real) {}
+    explicit CountingFileSystem(FileSystem& real) : real_(real), owner_(*this) {}
+    CountingFileSystem(std::unique_ptr<FileSystem> real, CountingFileSystem& owner)
+        : ownReal_(std::move(real)), real_(*ownReal_), owner_(owner) {}
+    ~CountingFileSystem() override { Released(); }
+
+    std::unique_ptr<FileSystem> NewReader() override {
+        if (!readers) return nullptr;
+        auto real = real_.NewReader();
+        if (!real) return nullptr;
+        return std::make_unique<CountingFileSystem>(std::move(real), owner_);
+    }
 
     using FileSystem::FindFirst;
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override {
-        ++enumerations;
+        Released();
+        Count(&CountingFileSystem::enumerations);
+        if (&owner_ != this) Count(&CountingFileSystem::readerEnumerations);
         const TextView name = folder.substr(0, folder.size() - 1);
-        if (Fails(unreadableFolders, name)) {
+        if (Fails(owner_.unreadableFolders, name)) {
             real_.EndFind();  // abandons the enumeration in progress, as a start does
             return {};
         }
-        // A slow folder keeps the caller waiting twice before it opens, unless given up.
-        if (Fails(slowFolders, name)) {
-            for (int i = 0; i < 2; ++i) {
-                if (!waiting || !waiting()) continue;
+        Held(true);
+        // A slow folder keeps the caller waiting twice before it opens, unless given up; a
+        // hung one until given up.
+        const bool hung = Fails(owner_.hungFolders, name);
+        if (hung) Count(&CountingFileSystem::hanging);
+        for (int i = 0; hung || (i < 2 && Fails(owner_.slowFolders, name)); ++i) {
+            if (waiting && waiting()) {
                 real_.EndFind();
+                Released();
                 return {};
             }
+            if (hung) std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         // The real opener waits by the clock, as long as a busy machine makes it: here the
-        // waiting is only what slowFolders orders, so the pumps counted are the walk's own.
-        return real_.FindFirst(folder, mask, {});
+        // waiting is only what is ordered above, so the pumps counted are the walk's own.
+        return Ended(real_.FindFirst(folder, mask, {}));
     }
-    TextView FindNext() override { return real_.FindNext(); }
-    void EndFind() override { real_.EndFind(); }
+    TextView FindNext() override { return Ended(real_.FindNext()); }
+    void EndFind() override {
+        real_.EndFind();
+        Released();
+    }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
     Text LiteralFolder(TextView folder) override { return real_.LiteralFolder(folder); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
-        ++attributeQueries;
-        if (Fails(unreadableEntries, path)) return std::nullopt;
+        Count(&CountingFileSystem::attributeQueries);
+        if (Fails(owner_.unreadableEntries, path)) return std::nullopt;
         return real_.GetAttributes(path);
     }
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override {
         real_.WriteReplacing(path, write);
     }
     std::optional<FolderId> Identity(TextView path) override {
-        ++identityQueries;
+        Count(&CountingFileSystem::identityQueries);
         return real_.Identity(path);
     }
 
+    // Waits (on an event, not the clock) until a folder of hungFolders is being opened.
+    void WaitUntilHanging() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return hanging > 0; });
+    }
+
+    int OpenInReaders() {
+        std::lock_guard lock(mutex_);
+        return openInReaders;
+    }
+
+    // Counted over this file system and all its readers; read them once the walk is over.
     int enumerations = 0;
+    int readerEnumerations = 0;
     int attributeQueries = 0;
     int identityQueries = 0;
+    int hanging = 0;
+    int openInReaders = 0;  // enumerations that readers hold open
+    bool readers = true;    // false: no reader, so the walk reads every folder itself
     std::set<Text> unreadableFolders;
     std::set<Text> unreadableEntries;
     std::set<Text> slowFolders;
+    std::set<Text> hungFolders;
 
   private:
+    void Count(int CountingFileSystem::*counter, int by = 1) {
+        {
+            std::lock_guard lock(owner_.mutex_);
+            owner_.*counter += by;
+        }
+        owner_.changed_.notify_all();
+    }
+    void Held(bool held) {
+        if (held == held_ || &owner_ == this) return;
+        held_ = held;
+        Count(&CountingFileSystem::openInReaders, held ? 1 : -1);
+    }
+    void Released() { Held(false); }
+    TextView Ended(TextView name) {
+        if (name.empty()) Released();
+        return name;
+    }
     static bool Fails(const std::set<Text>& names, TextView path) {
         const size_t slash = path.find_last_of(kSeparator);
         return names.contains(Text(slash == TextView::npos ? path : path.substr(slash + 1)));
     }
+
+    std::unique_ptr<FileSystem> ownReal_;
     FileSystem& real_;
+    CountingFileSystem& owner_;
+    bool held_ = false;
+    std::mutex mutex_;
+    std::condition_variable changed_;
 };
 
 }  // namespace tarnwick::testing

@@ -1,0 +1,178 @@
+// The walk with folders read ahead on worker threads against the walk that reads every
+// folder itself, over generated trees: the same lines and the same pumps, whatever the
+// settings and whatever the user does at the pumps.
+#include <array>
+#include <random>
+
+#include "tests/listing/WalkFixture.h"
+
+namespace tarnwick::testing {
+namespace {
+
+using ::testing::ElementsAreArray;
+
+const char16_t* const kNames[] = {u"a", u"Beta", u"文件夹", u"\U0001F4C1 x",
+                                  u"é", u"z z",  u"報告",   u"x.txt"};
+
+// What a walk showed: the listing's length at each pump, the listing, and whether the
+// program ended.
+struct Outcome {
+    std::vector<size_t> pumps;
+    Text text;
+    bool ended = false;
+    friend bool operator==(const Outcome&, const Outcome&) = default;
+};
+
+// What the user does, by pump number (0: never).
+struct Script {
+    int levelsAt = 0;
+    int32_t levels = 0;
+    bool levelsAtEveryPump = false;  // 1 to 5, as a hash of the pump's number gives
+    int stopAt = 0;
+    int closeAt = 0;
+};
+
+class ReadAheadTest : public WalkTest {
+  protected:
+    // Folders of random shape a few levels deep, hidden entries among them, now and then a
+    // folder of several hundred files (where the timed pumps come in), and links back up,
+    // across and to nothing where the platform makes them.
+    void MakeTree(const Text& top, uint32_t seed) {
+        std::mt19937 rng(seed);
+        std::vector<Text> folders{top + u"/"};
+        int serial = 0;
+        for (size_t i = 0; i < folders.size() && folders.size() < 40; ++i) {
+            const Text parent = folders[i];
+            const int depth = static_cast<int>(std::count(parent.begin(), parent.end(), u'/'));
+            const int entries = 1 + static_cast<int>(rng() % 8);
+            for (int e = 0; e < entries; ++e) {
+                Text name = kNames[rng() % std::size(kNames)] + Digits(++serial);
+                const bool hidden = rng() % 6 == 0;
+                if (hidden) name = u"." + name;
+                const Text relative = parent + name;
+                if (i == 0 ? e < 3 : depth < 5 && rng() % 2 == 0) {
+                    tree.Folder(relative);
+                    folders.push_back(relative + u"/");
+                } else {
+                    tree.File(relative);
+                }
+                if (hidden) tree.Hide(relative);
+            }
+        }
+        const Text big = folders[rng() % folders.size()] + u"big/";
+        for (int f = 0; f < 520 + static_cast<int>(rng() % 400); ++f)
+            tree.File(big + u"f" + Digits(f));
+        for (int l = 0; l < 3; ++l) {
+            const Text from = folders[rng() % folders.size()] + u"link" + Digits(l);
+            const Text to = l == 2 ? u"nowhere/" : folders[rng() % folders.size()];
+            tree.FolderLink(from, to.substr(0, to.size() - 1));
+        }
+    }
+
+    Outcome Walk(const Text& top, bool readAhead, const Options& options, const Script& script) {
+        files.readers = readAhead;
+        box.Store().SetText(u"");
+        Set(options);
+        form.StopRequested = False;
+        pump.pumps = 0;
+        pump.windows = 1;
+        now_ = 0;
+        Outcome o;
+        bool stopped = false;
+        pump.onPump = [&](int n) {
+            o.pumps.push_back(box.Store().Length());
+            // Once stopped, no reader holds a folder open at any later pump.
+            if (stopped) {
+                EXPECT_EQ(files.OpenInReaders(), 0) << "pump " << n;
+            }
+            if (n == script.levelsAt) form.Levels = script.levels;
+            if (script.levelsAtEveryPump)
+                form.Levels = 1 + static_cast<int32_t>(n * 2654435761u >> 29) % 5;
+            if (n == script.stopAt) {
+                form.StopRequested = True;
+                stopped = true;
+            }
+            if (n == script.closeAt) pump.windows = 0;
+        };
+        try {
+            form.ListFile(P(top), 1);
+        } catch (const ProgramEnded&) {
+            o.ended = true;
+        }
+        o.text = box.Store().GetText();
+        EXPECT_EQ(files.OpenInReaders(), 0);
+        return o;
+    }
+
+    static Text Digits(int i) {
+        const std::string s = std::to_string(i);
+        return Text(s.begin(), s.end());
+    }
+
+    void SetUp() override {
+        form.clock = [this] { return now_ += 30; };  // a pump is due at every second reading
+    }
+    int64_t now_ = 0;
+};
+
+TEST_F(ReadAheadTest, SameLinesAndPumpsAsReadingEveryFolderInTurn) {
+    std::mt19937 rng(12);
+    for (uint32_t seed = 1; seed <= 3; ++seed) {
+        const Text top = u"t" + Digits(static_cast<int>(seed));
+        MakeTree(top, seed);
+        for (int combination = 0; combination < 32; ++combination) {
+            const Options options{.files = (combination & 1) != 0,
+                                  .hidden = (combination & 2) != 0,
+                                  .bare = (combination & 4) != 0,
+                                  .levels = std::array{1, 2, 3, 32767}[combination >> 3]};
+            const int opened = files.enumerations;
+            const Outcome plain = Walk(top, false, options, {});
+            const int openedInTurn = files.enumerations - opened;
+            ASSERT_EQ(Walk(top, true, options, {}), plain)
+                << "seed " << seed << " settings " << combination;
+            // Each folder is opened once, and only the folders the walk enters.
+            EXPECT_EQ(files.enumerations - opened - openedInTurn, openedInTurn);
+            const int pumps = static_cast<int>(plain.pumps.size());
+            const auto at = [&] { return 1 + static_cast<int>(rng() % (pumps + 1)); };
+            const auto depth = [&] { return 1 + static_cast<int32_t>(rng() % 5); };
+            const Script scripts[] = {
+                {.levelsAt = at(), .levels = depth(), .stopAt = at()},
+                {.levelsAt = at(), .levels = depth(), .closeAt = at()},
+                {.levelsAtEveryPump = true},
+            };
+            for (const Script& s : scripts) {
+                ASSERT_EQ(Walk(top, true, options, s), Walk(top, false, options, s))
+                    << "seed " << seed << " settings " << combination << ": levels " << s.levels
+                    << " at pump " << s.levelsAt << ", stop at " << s.stopAt << ", close at "
+                    << s.closeAt << (s.levelsAtEveryPump ? ", levels changed at every pump" : "");
+            }
+        }
+    }
+    EXPECT_GT(files.readerEnumerations, 0);  // the walk did take folders read ahead
+}
+
+// Folder "a" holds only files; "hung" beside it never opens until given up. The stop comes
+// while a reader is held in "hung".
+TEST_F(ReadAheadTest, StopReleasesEveryFolderReadAhead) {
+    tree.File(u"top/a/f.txt");
+    tree.Folder(u"top/hung/inside");
+    files.hungFolders = {u"hung"};
+    Set({});
+    bool stopped = false;
+    pump.onPump = [&](int) {
+        if (stopped) {
+            EXPECT_EQ(files.OpenInReaders(), 0);
+        }
+        if (Lines().size() != 1 || stopped) return;  // inside a
+        files.WaitUntilHanging();
+        EXPECT_GE(files.OpenInReaders(), 1);
+        form.StopRequested = True;
+        stopped = true;
+    };
+    EXPECT_THAT(List(P(u"top")), ElementsAreArray(Ps({u"top/a", u"top/hung"})));
+    EXPECT_TRUE(stopped);
+    EXPECT_EQ(files.OpenInReaders(), 0);
+}
+
+}  // namespace
+}  // namespace tarnwick::testing

@@ -1,0 +1,70 @@
+#pragma once
+// A file system standing in for a network share: every folder open, and every group of
+// entries read after it, costs a fixed delay on top of the one below. The delay is whatever
+// `pause` does, so a test can count it instead of waiting. Its readers add the same delays.
+#include <chrono>
+#include <functional>
+#include <thread>
+
+#include "platform/FileSystem.h"
+
+namespace tarnwick::testing {
+
+class LatencyFileSystem : public FileSystem {
+  public:
+    using Pause = std::function<void(std::chrono::microseconds)>;
+    struct Delays {
+        std::chrono::microseconds open{2000};
+        std::chrono::microseconds batch{200};
+        size_t batchEntries = 64;
+        bool readers = true;  // false: gives no reader, so the walk reads every folder itself
+    };
+    static void Sleep(std::chrono::microseconds d) { std::this_thread::sleep_for(d); }
+
+    LatencyFileSystem(FileSystem& inner, const Delays& delays, Pause pause = Sleep)
+        : inner_(inner), delays_(delays), pause_(std::move(pause)) {}
+    LatencyFileSystem(std::unique_ptr<FileSystem> inner, const Delays& delays, Pause pause)
+        : owned_(std::move(inner)), inner_(*owned_), delays_(delays), pause_(std::move(pause)) {}
+
+    std::unique_ptr<FileSystem> NewReader() override {
+        auto inner = delays_.readers ? inner_.NewReader() : nullptr;
+        if (!inner) return nullptr;
+        return std::make_unique<LatencyFileSystem>(std::move(inner), delays_, pause_);
+    }
+    using FileSystem::FindFirst;
+    TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override {
+        Wait(delays_.open);
+        entries_ = 0;
+        return Counted(inner_.FindFirst(folder, mask, waiting));
+    }
+    TextView FindNext() override { return Counted(inner_.FindNext()); }
+    void EndFind() override { inner_.EndFind(); }
+    std::optional<uint32_t> EnumeratedAttributes() override {
+        return inner_.EnumeratedAttributes();
+    }
+    Text LiteralFolder(TextView folder) override { return inner_.LiteralFolder(folder); }
+    std::optional<uint32_t> GetAttributes(TextView path) override {
+        return inner_.GetAttributes(path);
+    }
+    std::optional<FolderId> Identity(TextView path) override { return inner_.Identity(path); }
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override {
+        inner_.WriteReplacing(path, write);
+    }
+
+  private:
+    void Wait(std::chrono::microseconds d) {
+        if (d.count() > 0) pause_(d);
+    }
+    TextView Counted(TextView name) {
+        if (!name.empty() && ++entries_ % delays_.batchEntries == 0) Wait(delays_.batch);
+        return name;
+    }
+
+    std::unique_ptr<FileSystem> owned_;
+    FileSystem& inner_;
+    const Delays delays_;
+    const Pause pause_;
+    size_t entries_ = 0;
+};
+
+}  // namespace tarnwick::testing
