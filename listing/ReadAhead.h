@@ -16,14 +16,13 @@
 // when its entry has gone by the time its line is written. Whether an entry is entered
 // still follows the attributes its parent's enumeration gave.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "listing/FolderEnumeration.h"
+#include "platform/Lock.h"
 
 namespace tarnwick {
 
@@ -74,9 +73,9 @@ class ReadAhead {
     std::unique_ptr<FileSystem> firstReader_;
     size_t initialThreads_;
 
-    std::mutex mutex_;
-    std::condition_variable work_;                // workers: something to read, or the end
-    std::condition_variable progress_;            // the walk: a pump point, or a folder read
+    Mutex mutex_;
+    Condition work_;                              // workers: something to read, or the end
+    Condition progress_;                          // the walk: a pump point, or a folder read
     std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
     int32_t levels_;
     size_t heldBytes_ = 0;  // names read ahead and not yet taken
