@@ -43,7 +43,7 @@ class FolderOpener {
         std::function<void()> ended;    // the worker ends
     };
 
-    explicit FolderOpener(DWORD sliceMs = 50, OpenFunction open = FindFirst, Hooks hooks = {})
+    explicit FolderOpener(DWORD sliceMs = 20, OpenFunction open = FindFirst, Hooks hooks = {})
         : sliceMs_(sliceMs), open_(std::move(open)), hooks_(std::move(hooks)) {}
     ~FolderOpener() { Retire(); }
     FolderOpener(const FolderOpener&) = delete;

@@ -110,7 +110,7 @@ class ReadAheadTest : public WalkTest {
     }
 
     void SetUp() override {
-        form.clock = [this] { return now_ += 30; };  // a pump is due at every second reading
+        form.clock = [this] { return now_ += 12; };  // a pump is due at every second reading
     }
     int64_t now_ = 0;
 };
