@@ -15,6 +15,7 @@ TEST(Lock, KeepsThreadsOutOfEachOthersUpdates) {
     Mutex mutex;
     long count = 0;
     std::atomic<int> started = 0;
+    volatile int sink = 0;
     const auto add = [&] {
         ++started;
         while (started < 2) {
@@ -22,8 +23,7 @@ TEST(Lock, KeepsThreadsOutOfEachOthersUpdates) {
         for (int i = 0; i < 20000; ++i) {
             std::lock_guard lock(mutex);
             const long seen = count;
-            for (volatile int pause = 0; pause < 100; pause = pause + 1) {
-            }  // time for the other thread to come in, were it let in
+            for (int pause = 0; pause < 100; ++pause) sink = pause;  // room for the other thread
             count = seen + 1;
         }
     };
