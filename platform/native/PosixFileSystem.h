@@ -3,6 +3,7 @@
 // (except "." and ".." themselves); nothing counts as system.
 #include <dirent.h>
 
+#include <memory>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -34,9 +35,14 @@ class PosixFileSystem : public FileSystem {
     void Close();
     bool IsLastEntry(TextView path) const;
     std::optional<uint32_t> EntryAttributes() const;
+    const struct dirent64* ReadEntry();
 
     Options options_;
-    DIR* dir_ = nullptr;
+    int dir_ = -1;  // the folder being enumerated
+    // Its entries as the kernel gives them, a batch at a time; kept from folder to folder.
+    std::unique_ptr<char[]> batch_;
+    size_t batchUsed_ = 0;
+    size_t batchAt_ = 0;
     int32_t mask_ = 0;
     bool root_ = false;  // the root gives no "." and "..", as a drive root doesn't
     Text folder_;        // the folder being enumerated, as the walk gave it
