@@ -3,6 +3,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #ifdef _WIN32
@@ -82,22 +83,66 @@ void RemoveTree(const Text& root) {
 }
 
 #ifdef _WIN32
-size_t BareWalk(const std::wstring& folder) {
+namespace {
+
+// Lists `folder`: its entry count; its sub-folders go to `found`.
+size_t ReadFolder(const std::wstring& folder, std::vector<std::wstring>& found) {
     WIN32_FIND_DATAW d;
     const HANDLE h = FindFirstFileExW((folder + L"*").c_str(), FindExInfoBasic, &d,
                                       FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (h == INVALID_HANDLE_VALUE) return 0;
     size_t n = 0;
-    std::vector<std::wstring> folders;
     do {
         const bool dots = d.cFileName[0] == L'.' &&
                           (d.cFileName[1] == 0 || (d.cFileName[1] == L'.' && d.cFileName[2] == 0));
         if (dots) continue;
         ++n;
         if (d.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-            folders.push_back(folder + d.cFileName + L"\\");
+            found.push_back(folder + d.cFileName + L"\\");
     } while (FindNextFileW(h, &d));
     FindClose(h);
+    return n;
+}
+
+}  // namespace
+
+size_t ParallelBareWalk(const std::wstring& folder, unsigned threads) {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    std::vector<std::wstring> toRead{folder};
+    unsigned busy = 0;
+    size_t total = 0;
+    const auto work = [&] {
+        std::vector<std::wstring> found;
+        AcquireSRWLockExclusive(&lock);
+        for (;;) {
+            while (toRead.empty() && busy > 0)
+                SleepConditionVariableSRW(&changed, &lock, INFINITE, 0);
+            if (toRead.empty()) break;
+            const std::wstring next = std::move(toRead.back());
+            toRead.pop_back();
+            ++busy;
+            ReleaseSRWLockExclusive(&lock);
+            found.clear();
+            const size_t n = ReadFolder(next, found);
+            AcquireSRWLockExclusive(&lock);
+            --busy;
+            total += n;
+            for (auto& f : found) toRead.push_back(std::move(f));
+            WakeAllConditionVariable(&changed);
+        }
+        ReleaseSRWLockExclusive(&lock);
+    };
+    std::vector<std::thread> pool;
+    for (unsigned i = 1; i < threads; ++i) pool.emplace_back(work);
+    work();
+    for (std::thread& t : pool) t.join();
+    return total;
+}
+
+size_t BareWalk(const std::wstring& folder) {
+    std::vector<std::wstring> folders;
+    size_t n = ReadFolder(folder, folders);
     for (const auto& f : folders) n += BareWalk(f);
     return n;
 }
