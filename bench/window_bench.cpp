@@ -1,8 +1,9 @@
 // Lists trees into the visible window under Wine, through a click on the start button, and
 // times each listing against a bare FindFirstFileExW walk of the same tree in the same run,
-// and against that walk's reading spread over all the cores at once: under Wine folders are
-// read one at a time in each process, whichever thread reads them, so that is as fast as
-// this machine can list the tree.
+// and against that walk's reading spread over twice as many threads as cores, in no order.
+// Under Wine a process reads one folder's entries at a time, whichever thread asks, and
+// Wine's server is a single thread: the spread reading is the least time that any listing
+// in one process can take on this machine.
 // Then, on the last tree: stop clicks at several points of a run, and the save of the
 // listing.
 //
