@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/Lock.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -107,31 +109,29 @@ size_t ReadFolder(const std::wstring& folder, std::vector<std::wstring>& found) 
 }  // namespace
 
 size_t ParallelBareWalk(const std::wstring& folder, unsigned threads) {
-    SRWLOCK lock = SRWLOCK_INIT;
-    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+    Mutex mutex;
+    Condition changed;
     std::vector<std::wstring> toRead{folder};
     unsigned busy = 0;
     size_t total = 0;
     const auto work = [&] {
         std::vector<std::wstring> found;
-        AcquireSRWLockExclusive(&lock);
+        std::unique_lock lock(mutex);
         for (;;) {
-            while (toRead.empty() && busy > 0)
-                SleepConditionVariableSRW(&changed, &lock, INFINITE, 0);
-            if (toRead.empty()) break;
+            changed.wait(lock, [&] { return !toRead.empty() || busy == 0; });
+            if (toRead.empty()) return;
             const std::wstring next = std::move(toRead.back());
             toRead.pop_back();
             ++busy;
-            ReleaseSRWLockExclusive(&lock);
+            lock.unlock();
             found.clear();
             const size_t n = ReadFolder(next, found);
-            AcquireSRWLockExclusive(&lock);
+            lock.lock();
             --busy;
             total += n;
             for (auto& f : found) toRead.push_back(std::move(f));
-            WakeAllConditionVariable(&changed);
+            changed.notify_all();
         }
-        ReleaseSRWLockExclusive(&lock);
     };
     std::vector<std::thread> pool;
     for (unsigned i = 1; i < threads; ++i) pool.emplace_back(work);
