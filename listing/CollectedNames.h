@@ -1,7 +1,11 @@
 #pragma once
 // The names one folder's enumeration collected, in order. They are held apart by their
-// lengths rather than by a separator character, since some file systems allow any.
+// lengths rather than by a separator character, since some file systems allow any. The
+// text is kept in chunks of a fixed size, so that the memory held grows with the names
+// and never doubles at once: what a worker reading ahead holds is what it counts.
+#include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <vector>
 
@@ -17,25 +21,39 @@ class CollectedNames {
     };
 
     void Add(TextView name, std::optional<uint32_t> attributes) {
-        text_.append(name);
-        ends_.push_back({text_.size(), attributes});
+        if (chunks_.empty() || chunks_.back().capacity() - chunks_.back().size() < name.size()) {
+            // Small for a small folder, then growing to the chunk size.
+            const size_t size = chunks_.empty() ? 256 : chunks_.back().capacity() * 2;
+            chunks_.emplace_back();
+            chunks_.back().reserve(std::max(std::min(size, kChunkChars), name.size()));
+        }
+        Text& chunk = chunks_.back();
+        ends_.push_back({static_cast<uint32_t>(chunks_.size() - 1),
+                         static_cast<uint32_t>(chunk.size()), static_cast<uint32_t>(name.size()),
+                         attributes});
+        chunk.append(name);
     }
     size_t Count() const { return ends_.size(); }
     size_t Bytes() const {
-        return text_.capacity() * sizeof(char16_t) + ends_.capacity() * sizeof(End);
+        size_t bytes = ends_.size() * sizeof(Place);
+        for (const Text& chunk : chunks_) bytes += chunk.capacity() * sizeof(char16_t);
+        return bytes;
     }
     Entry operator[](size_t i) const {
-        const size_t start = i == 0 ? 0 : ends_[i - 1].end;
-        return {TextView(text_).substr(start, ends_[i].end - start), ends_[i].attributes};
+        const Place& p = ends_[i];
+        return {TextView(chunks_[p.chunk]).substr(p.at, p.length), p.attributes};
     }
 
   private:
-    struct End {
-        size_t end;
+    static constexpr size_t kChunkChars = 16384;  // 32 KB
+    struct Place {
+        uint32_t chunk;
+        uint32_t at;
+        uint32_t length;
         std::optional<uint32_t> attributes;
     };
-    Text text_;
-    std::vector<End> ends_;
+    std::vector<Text> chunks_;
+    std::deque<Place> ends_;
 };
 
 }  // namespace tarnwick

@@ -19,6 +19,7 @@ enum class PumpPoint : uint8_t {
     Dot,         // "." or ".."
     ClockCheck,  // 256 more entries: a pump runs only when one is due
     End,         // no more points: the names are complete
+    GivenBack,   // no more points: the walk reads the folder itself
 };
 
 struct EnumerationSettings {

@@ -2,9 +2,11 @@
 // depth-first, in the order the file system gives them.
 #include <algorithm>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "listing/ReadAhead.h"
+#include "platform/RunTimeError.h"
 #include "window/frmMain.h"
 
 namespace tarnwick {
@@ -34,7 +36,8 @@ class Walk {
         : form_(form),
           files_(form.files),
           lastPump_(form.clock()),
-          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels) {}
+          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels,
+                 std::chrono::milliseconds(form.readAheadStallMs)) {}
 
     void Run(Text Path, int32_t Layer) {
         path_ = std::move(Path);
@@ -61,7 +64,10 @@ class Walk {
         if (stack_.empty()) StartLiteral();
         Activation a(path_.size(), Layer);
         CollectedNames names;
-        const bool listing = readAhead ? PlayBack(*readAhead) : Collect(names);
+        std::optional<bool> played;
+        if (readAhead) played = PlayBack(*readAhead);
+        if (!played) readAhead.reset();  // read here, also when a worker gave it back
+        const bool listing = played ? *played : Collect(names);
         files_.EndFind();  // a stop can leave the enumeration unfinished
         Cut(a.pathLength);
         if (!listing) return;
@@ -90,13 +96,32 @@ class Walk {
 
     bool Collect(CollectedNames& names) {
         const EnumerationSettings settings{form_.DirAttr, form_.DirsOnly != False};
-        const bool complete = EnumerateFolder(files_, literal_, settings, names,
-                                              [this](PumpPoint p) { return PumpAt(p); });
-        return complete && names.Count() != 0 && !PumpAndCheckStop();
+        for (int retries = 0;; ++retries) {
+            if (!EnumerateFolder(files_, literal_, settings, names,
+                                 [this](PumpPoint p) { return PumpAt(p); }))
+                return false;
+            if (!files_.OwnFailure() || !WorkersLetGo(retries)) break;
+            names = CollectedNames();
+        }
+        return names.Count() != 0 && !PumpAndCheckStop();
     }
 
-    bool PlayBack(ReadAhead::Folder& folder) {
+    // The walk could not read a folder for want of descriptors or memory. Where workers
+    // reading ahead hold them, reading ahead ends and the folder is read again once they
+    // have let go, as a walk without them would have read it; true to read it again.
+    bool WorkersLetGo(int retries) {
+        constexpr int kMostRetries = 50;
+        if (retries == 0 && !ahead_.Cancel()) return false;
+        if (retries == kMostRetries) return false;
+        files_.EndFind();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return !PumpAt(PumpPoint::ClockCheck);
+    }
+
+    // Nothing when the worker gave the folder back, for the walk to read itself.
+    std::optional<bool> PlayBack(ReadAhead::Folder& folder) {
         for (PumpPoint p = ahead_.Next(folder); p != PumpPoint::End; p = ahead_.Next(folder)) {
+            if (p == PumpPoint::GivenBack) return std::nullopt;
             if (PumpAt(p)) return false;
         }
         return ReadAhead::Names(folder).Count() != 0 && !PumpAndCheckStop();
@@ -198,11 +223,14 @@ class Walk {
 
 }  // namespace
 
+// Out of memory, the walk ends with the lines it has listed, and the run reports the error:
+// a listing cut short never looks complete. The walk's memory is freed before the error is
+// made.
 void frmMain::ListFile(Text Path, int32_t Layer) {
     try {
         Walk(*this).Run(std::move(Path), Layer);
     } catch (const std::bad_alloc&) {
-        // Out of memory: the walk ends with the lines it has listed.
+        throw MakeError(error::OutOfMemory);
     }
 }
 
@@ -223,12 +251,10 @@ char16_t ShownInLine(char16_t c) {
 
 }  // namespace
 
+// A line that can't be inserted for want of memory ends the walk (see ListFile) rather
+// than go missing.
 void frmMain::PushDir(TextView DirStr) {
-    try {
-        line_.resize(DirStr.size() + 2);
-    } catch (const std::bad_alloc&) {
-        return;  // the line is passed over, as any refused insertion
-    }
+    line_.resize(DirStr.size() + 2);
     std::transform(DirStr.begin(), DirStr.end(), line_.begin(), ShownInLine);
     line_[DirStr.size()] = u'\r';
     line_[DirStr.size() + 1] = u'\n';

@@ -1,4 +1,7 @@
 // The start button: the first press starts a listing, a press during it asks it to stop.
+#include <new>
+
+#include "platform/RunTimeError.h"
 #include "window/frmMain.h"
 
 namespace tarnwick {
@@ -25,15 +28,21 @@ void frmMain::cmdDoIt_Click() {
         cmdDoIt.SetCaption(u"开始列举(&B)");
         Running = False;
     } catch (const RunTimeError& e) {
-        desktop.ShowErrorBox(e);
-        // A run this press started ends as a normal end would, so the button is never
-        // left at its stop caption.
-        if (!started) return;
-        Running = False;
-        try {
-            cmdDoIt.SetCaption(u"开始列举(&B)");
-        } catch (const RunTimeError&) {
-        }
+        EndAfterError(e, started);
+    } catch (const std::bad_alloc&) {
+        EndAfterError(MakeError(error::OutOfMemory), started);
+    }
+}
+
+// A run this press started ends as a normal end would, so the button is never left at
+// its stop caption.
+void frmMain::EndAfterError(const RunTimeError& e, bool started) {
+    desktop.ShowErrorBox(e);
+    if (!started) return;
+    Running = False;
+    try {
+        cmdDoIt.SetCaption(u"开始列举(&B)");
+    } catch (const RunTimeError&) {
     }
 }
 

@@ -1,9 +1,14 @@
 #include "listing/ReadAhead.h"
 
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <new>
 #include <system_error>
+#include <thread>
+#include <vector>
+
+#include "platform/HelperThreads.h"
+#include "platform/Lock.h"
 
 namespace tarnwick {
 namespace {
@@ -11,16 +16,28 @@ namespace {
 // 64 folders ahead keep the most workers (16) busy four times over, so that a worker that
 // finishes always finds a next folder, while what is read stays close to what the walk
 // lists; 16 MB of names bounds the memory when the folders ahead are very large (a folder
-// of 10^5 entries holds about 4 MB of them), a few per cent of a large listing.
+// of 10^5 entries holds about 4 MB of them), a few per cent of a large listing. Names are
+// counted as they are read, so the most held at once is the window and what each worker
+// reads between two pump points.
 constexpr int kWindowFolders = 64;
 constexpr size_t kWindowBytes = size_t{16} << 20;
 // Reading a folder on a network share waits on round trips rather than on the processor:
 // while the walk waits for a worker longer than a local folder takes, workers are added up
 // to this many.
-constexpr size_t kMostThreads = 16;
+constexpr size_t kMostThreads = helpers::kMostReaders;
 constexpr auto kLongWait = std::chrono::milliseconds(1);
 
+std::atomic<size_t> peakHeldBytes = 0;
+
 }  // namespace
+
+enum class State : uint8_t {
+    Unread,
+    Reading,
+    Read,
+    GivenUp,    // nobody wants it any more
+    GivenBack,  // the worker could not read it: the walk reads it itself
+};
 
 class ReadAhead::Folder {
   public:
@@ -31,6 +48,7 @@ class ReadAhead::Folder {
     State state = State::Unread;
     Text literal;  // ending in the separator; set when it is started
     CollectedNames names;
+    size_t counted = 0;  // bytes of names counted in the window
     std::vector<PumpPoint> points;
     size_t played = 0;     // points the walk has played back
     bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
@@ -56,25 +74,112 @@ class ReadAhead::Folder {
     }
 };
 
-ReadAhead::ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels)
-    : files_(files),
-      settings_(settings),
-      firstReader_(files.NewReader()),
-      initialThreads_(std::clamp<size_t>(std::thread::hardware_concurrency(), 2, kMostThreads)),
-      levels_(levels) {}
+// What the walk and its workers share; the last of them to go takes it along.
+class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
+  public:
+    Engine(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
+           std::chrono::milliseconds stall)
+        : files_(files),
+          settings_(settings),
+          stall_(stall),
+          firstReader_(files.NewReader()),
+          initialThreads_(std::clamp<size_t>(std::thread::hardware_concurrency(), 2, kMostThreads)),
+          levels_(levels) {}
 
+    std::shared_ptr<Folder> Take(size_t entry);
+    PumpPoint Next(Folder& folder);
+    const CollectedNames& Enter(int32_t layer, TextView literal, CollectedNames names);
+    const CollectedNames& Push(std::shared_ptr<Folder> folder);
+    void Leave();
+    void SetLevels(int32_t levels);
+    bool Cancel();
+    void End();
+
+  private:
+    std::shared_ptr<Folder> FindWork();
+    std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
+    static void Work(std::shared_ptr<Engine> engine, std::unique_ptr<FileSystem> reader);
+    void ReadFolders(FileSystem& reader);
+    State Read(FileSystem& reader, Folder& folder);
+    bool AddPoint(Folder& folder, PumpPoint point);
+    void Count(Folder& folder, size_t bytes);
+    void Finish(Folder& folder, State state);
+    void Prune(Folder& folder);
+    void Drop(Folder& folder);
+    void DropAll();
+    void StartWorkers(size_t count);
+    void WakeWorkers();
+
+    FileSystem& files_;
+    const EnumerationSettings settings_;
+    const std::chrono::milliseconds stall_;
+    std::unique_ptr<FileSystem> firstReader_;
+    const size_t initialThreads_;
+
+    Mutex mutex_;
+    Condition work_;                              // workers: something to read, or the end
+    Condition progress_;                          // the walk: a pump point, or a folder read
+    std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
+    int32_t levels_;
+    size_t heldBytes_ = 0;  // names read ahead, or being read, and not yet taken
+    int heldFolders_ = 0;   // folders read ahead and not yet taken
+    bool walkWaiting_ = false;
+    size_t threads_ = 0;  // workers started
+    int idle_ = 0;
+    std::atomic<bool> cancelled_ = false;
+    bool ending_ = false;
+};
+
+ReadAhead::ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
+                     std::chrono::milliseconds stall)
+    : engine_(std::make_shared<Engine>(files, settings, levels, stall)) {}
+
+// Returns at once: workers still in a call end by themselves when it returns.
 ReadAhead::~ReadAhead() {
-    {
-        std::lock_guard lock(mutex_);
-        cancelled_ = true;
-        ending_ = true;
-        DropAll();
-    }
-    work_.notify_all();
-    for (std::thread& t : threads_) t.join();
+    engine_->End();
 }
 
 std::shared_ptr<ReadAhead::Folder> ReadAhead::Take(size_t entry) {
+    return engine_->Take(entry);
+}
+
+PumpPoint ReadAhead::Next(Folder& folder) {
+    return engine_->Next(folder);
+}
+
+const CollectedNames& ReadAhead::Names(const Folder& folder) {
+    return folder.names;
+}
+
+const CollectedNames& ReadAhead::Enter(std::shared_ptr<Folder> folder) {
+    return engine_->Push(std::move(folder));
+}
+
+const CollectedNames& ReadAhead::Enter(int32_t layer, TextView literal, CollectedNames names) {
+    return engine_->Enter(layer, literal, std::move(names));
+}
+
+void ReadAhead::Leave() {
+    engine_->Leave();
+}
+
+void ReadAhead::SetLevels(int32_t levels) {
+    engine_->SetLevels(levels);
+}
+
+bool ReadAhead::Cancel() {
+    return engine_->Cancel();
+}
+
+size_t ReadAhead::PeakHeldBytes() {
+    return peakHeldBytes;
+}
+
+void ReadAhead::ResetPeakHeldBytes() {
+    peakHeldBytes = 0;
+}
+
+std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     std::lock_guard lock(mutex_);
     if (stack_.empty() || cancelled_) return nullptr;
     Folder& top = *stack_.back();
@@ -88,56 +193,56 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Take(size_t entry) {
     if (top.started.empty()) return nullptr;
     std::shared_ptr<Folder> folder = top.PopStarted();
     folder->attached = false;  // with what is read below it, which the walk goes on to
-    if (folder->state == State::Read) Held(*folder, -1);
+    Count(*folder, 0);
+    if (folder->state == State::Read) --heldFolders_;
     WakeWorkers();  // the window moved on
-    if (folder->state == State::Unread || folder->entry != entry) return nullptr;
+    if (folder->state == State::Unread || folder->state == State::GivenBack ||
+        folder->entry != entry)
+        return nullptr;
     return folder;
 }
 
-PumpPoint ReadAhead::Next(Folder& folder) {
+PumpPoint ReadAhead::Engine::Next(Folder& folder) {
     std::unique_lock lock(mutex_);
+    const auto stalled = std::chrono::steady_clock::now() + stall_;
     for (;;) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
         if (folder.state == State::Read) return PumpPoint::End;
-        if (folder.state == State::OutOfMemory) throw std::bad_alloc();
+        if (folder.state == State::GivenBack || folder.state == State::GivenUp)
+            return PumpPoint::GivenBack;
+        if (stall_.count() != 0 && std::chrono::steady_clock::now() >= stalled)
+            return PumpPoint::Waiting;  // the window answers while a worker is held up
         walkWaiting_ = true;
         const size_t points = folder.points.size();
         if (progress_.wait_for(lock, kLongWait) == std::cv_status::timeout && idle_ == 0 &&
             folder.points.size() == points && folder.state == State::Reading)
-            StartWorkers(threads_.size() + 1);
+            StartWorkers(threads_ + 1);
         walkWaiting_ = false;
     }
 }
 
-const CollectedNames& ReadAhead::Names(const Folder& folder) {
-    return folder.names;
-}
-
-const CollectedNames& ReadAhead::Enter(std::shared_ptr<Folder> folder) {
-    return Push(std::move(folder));
-}
-
-const CollectedNames& ReadAhead::Enter(int32_t layer, TextView literal, CollectedNames names) {
+const CollectedNames& ReadAhead::Engine::Enter(int32_t layer, TextView literal,
+                                               CollectedNames names) {
     auto folder = std::make_shared<Folder>(layer, 0);
     folder->literal.assign(literal);
     folder->names = std::move(names);
     folder->state = State::Read;
     folder->attached = false;
-    if (firstReader_ || !threads_.empty()) folder->Predict();
+    if (firstReader_ || threads_ != 0) folder->Predict();
     return Push(std::move(folder));
 }
 
-const CollectedNames& ReadAhead::Push(std::shared_ptr<Folder> folder) {
+const CollectedNames& ReadAhead::Engine::Push(std::shared_ptr<Folder> folder) {
     std::lock_guard lock(mutex_);
     stack_.push_back(std::move(folder));
     const Folder& top = *stack_.back();
     if (!cancelled_ && !top.subFolders.empty() && top.layer < levels_)
-        StartWorkers(std::max(threads_.size(), initialThreads_));
+        StartWorkers(std::max(threads_, initialThreads_));
     WakeWorkers();
     return top.names;
 }
 
-void ReadAhead::Leave() {
+void ReadAhead::Engine::Leave() {
     std::lock_guard lock(mutex_);
     Folder& top = *stack_.back();
     for (auto& f : top.started) Drop(*f);
@@ -145,7 +250,7 @@ void ReadAhead::Leave() {
     WakeWorkers();
 }
 
-void ReadAhead::SetLevels(int32_t levels) {
+void ReadAhead::Engine::SetLevels(int32_t levels) {
     std::lock_guard lock(mutex_);
     if (levels == levels_) return;
     const bool lowered = levels < levels_;
@@ -157,7 +262,7 @@ void ReadAhead::SetLevels(int32_t levels) {
 }
 
 // Below the depth, nothing will be entered: what was read there is dropped.
-void ReadAhead::Prune(Folder& folder) {
+void ReadAhead::Engine::Prune(Folder& folder) {
     if (folder.layer >= levels_) {
         for (auto& f : folder.started) Drop(*f);
         folder.started.clear();
@@ -168,18 +273,32 @@ void ReadAhead::Prune(Folder& folder) {
     }
 }
 
-void ReadAhead::Cancel() {
-    std::unique_lock lock(mutex_);
-    if (cancelled_) return;
-    cancelled_ = true;
-    DropAll();
+bool ReadAhead::Engine::Cancel() {
+    {
+        std::lock_guard lock(mutex_);
+        if (cancelled_) return false;
+        cancelled_ = true;
+        DropAll();
+    }
     work_.notify_all();
-    walkWaiting_ = true;
-    progress_.wait(lock, [this] { return reading_ == 0; });
-    walkWaiting_ = false;
+    return threads_ != 0;
 }
 
-void ReadAhead::DropAll() {
+// The walk is over: idle workers end now, busy ones when their call returns. The first
+// reader, never handed to a worker, goes with the walk's file system.
+void ReadAhead::Engine::End() {
+    {
+        std::lock_guard lock(mutex_);
+        cancelled_ = true;
+        ending_ = true;
+        DropAll();
+        stack_.clear();
+    }
+    work_.notify_all();
+    firstReader_.reset();
+}
+
+void ReadAhead::Engine::DropAll() {
     for (auto& f : stack_) {
         for (auto& s : f->started) Drop(*s);
         f->started.clear();
@@ -190,26 +309,40 @@ void ReadAhead::DropAll() {
 
 // A folder the walk will not enter leaves the tree with everything read below it; a
 // worker still reading one gives it up.
-void ReadAhead::Drop(Folder& folder) {
+void ReadAhead::Engine::Drop(Folder& folder) {
     folder.abandoned = true;
     if (!folder.attached) return;
     folder.attached = false;
-    if (folder.state == State::Read) Held(folder, -1);
+    Count(folder, 0);
+    if (folder.state == State::Read) --heldFolders_;
     for (auto& f : folder.started) Drop(*f);
     folder.started.clear();
 }
 
-void ReadAhead::StartWorkers(size_t count) {
+// With the lock held: `bytes` of the folder's names are now held ahead of the walk.
+void ReadAhead::Engine::Count(Folder& folder, size_t bytes) {
+    heldBytes_ = heldBytes_ - folder.counted + bytes;
+    folder.counted = bytes;
+    size_t peak = peakHeldBytes;
+    while (heldBytes_ > peak && !peakHeldBytes.compare_exchange_weak(peak, heldBytes_)) {
+    }
+}
+
+// Workers are bounded for the whole process, the workers of earlier walks still in a call
+// included.
+void ReadAhead::Engine::StartWorkers(size_t count) {
     count = std::min(count, kMostThreads);
-    while (threads_.size() < count) {
+    while (threads_ < count) {
         std::unique_ptr<FileSystem> reader =
             firstReader_ ? std::move(firstReader_) : files_.NewReader();
-        if (!reader) return;
+        if (!reader || !helpers::StartReader()) return;
         try {
-            threads_.emplace_back(&ReadAhead::Work, this, std::move(reader));
+            std::thread(&Engine::Work, shared_from_this(), std::move(reader)).detach();
         } catch (const std::system_error&) {
+            helpers::ReaderEnded();
             return;  // as many workers as the system gives
         }
+        ++threads_;
         ++idle_;  // until it first looks for work
     }
 }
@@ -217,7 +350,7 @@ void ReadAhead::StartWorkers(size_t count) {
 // The first folder not yet read among the next folders the walk will enter: after the
 // innermost folder's next sub-folders (each followed by its own sub-folders as far as
 // they are known), its parent's, and so on.
-std::shared_ptr<ReadAhead::Folder> ReadAhead::FindWork() {
+std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::FindWork() {
     if (cancelled_) return nullptr;
     int budget = kWindowFolders;
     for (auto it = stack_.rbegin(); it != stack_.rend() && budget > 0; ++it, --budget) {
@@ -226,7 +359,7 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::FindWork() {
     return nullptr;
 }
 
-std::shared_ptr<ReadAhead::Folder> ReadAhead::Visit(Folder& parent, int& budget) {
+std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Visit(Folder& parent, int& budget) {
     if (parent.layer >= levels_) return nullptr;  // its sub-folders won't be entered
     for (size_t k = 0; parent.next + k < parent.subFolders.size(); ++k) {
         if (--budget < 0) return nullptr;
@@ -251,7 +384,20 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Visit(Folder& parent, int& budget)
     return nullptr;
 }
 
-void ReadAhead::Work(std::unique_ptr<FileSystem> reader) {
+// A worker's thread. Its reader is closed before the worker counts as ended, so that
+// once every worker has ended no folder is held open.
+void ReadAhead::Engine::Work(std::shared_ptr<Engine> engine, std::unique_ptr<FileSystem> reader) {
+    try {
+        engine->ReadFolders(*reader);
+    } catch (const std::bad_alloc&) {
+        std::lock_guard lock(engine->mutex_);
+        --engine->threads_;  // the walk reads the rest itself, or starts another
+    }
+    reader.reset();
+    helpers::ReaderEnded();
+}
+
+void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
     std::unique_lock lock(mutex_);
     --idle_;
     for (;;) {
@@ -264,55 +410,70 @@ void ReadAhead::Work(std::unique_ptr<FileSystem> reader) {
             continue;
         }
         folder->state = State::Reading;
-        ++reading_;
         lock.unlock();
-        const State state = Read(*reader, *folder);
+        const State state = Read(reader, *folder);
         lock.lock();
-        --reading_;
-        folder->state = state;
-        if (folder->state == State::Read && folder->attached) Held(*folder, 1);
+        Finish(*folder, state);
         if (walkWaiting_) progress_.notify_all();
         WakeWorkers();
     }
 }
 
+// With the lock held: what a worker's reading of a folder came to.
+void ReadAhead::Engine::Finish(Folder& folder, State state) {
+    folder.state = state;
+    if (!folder.attached) return;
+    if (state == State::Read) {
+        Count(folder, folder.names.Bytes());
+        ++heldFolders_;
+    } else {
+        Count(folder, 0);
+    }
+}
+
 // Workers that found the window full are woken only once half of it has been taken, so
 // that on a fast disk they read in bursts rather than waking for every folder.
-void ReadAhead::WakeWorkers() {
+void ReadAhead::Engine::WakeWorkers() {
     if (idle_ > 0 && heldFolders_ <= kWindowFolders / 2) work_.notify_all();
 }
 
-void ReadAhead::Held(const Folder& folder, int sign) {
-    const size_t bytes = folder.names.Bytes();
-    heldBytes_ = sign > 0 ? heldBytes_ + bytes : heldBytes_ - bytes;
-    heldFolders_ += sign;
-}
-
-// Runs without the lock but for the pump points, which the walk may be waiting for.
-ReadAhead::State ReadAhead::Read(FileSystem& reader, Folder& folder) {
-    const auto givenUp = [&] { return cancelled_ || folder.abandoned; };
+// Runs without the lock but for the pump points, which the walk may be waiting for. A
+// folder given up or given back keeps no names.
+State ReadAhead::Engine::Read(FileSystem& reader, Folder& folder) {
+    bool givenBack = false;
+    const auto givenUp = [&] { return cancelled_ || folder.abandoned || givenBack; };
     auto state = State::GivenUp;
     try {
         const bool complete =
             EnumerateFolder(reader, folder.literal, settings_, folder.names, [&](PumpPoint p) {
-                AddPoint(folder, p);
+                givenBack = !AddPoint(folder, p);
                 return givenUp();
             });
-        if (complete && !givenUp()) {
+        if (!complete || givenUp()) {
+            state = givenBack ? State::GivenBack : State::GivenUp;
+        } else if (reader.OwnFailure()) {
+            state = State::GivenBack;  // no descriptor or memory left here, say
+        } else {
             folder.Predict();
             state = State::Read;
         }
     } catch (const std::bad_alloc&) {
-        state = State::OutOfMemory;
+        state = State::GivenBack;
     }
     reader.EndFind();
+    if (state != State::Read) folder.names = CollectedNames();
     return state;
 }
 
-void ReadAhead::AddPoint(Folder& folder, PumpPoint point) {
+// False when the names read so far overflow the window and the walk has not taken the
+// folder yet: the worker gives it back rather than hold more.
+bool ReadAhead::Engine::AddPoint(Folder& folder, PumpPoint point) {
     std::lock_guard lock(mutex_);
     folder.points.push_back(point);
     if (walkWaiting_) progress_.notify_all();
+    if (!folder.attached) return true;
+    Count(folder, folder.names.Bytes());
+    return heldBytes_ <= kWindowBytes;
 }
 
 }  // namespace tarnwick

@@ -5,8 +5,10 @@
 // plays the recording back where it would have enumerated the folder, so that the lines
 // and the pumps are those of a walk that reads every folder itself.
 //
-// Every call is made on the walk's thread; the workers touch nothing but their own
-// readers.
+// Every call is made on the walk's thread and returns without waiting on a worker for
+// longer than the stall time. What the workers share with the walk lives as long as the
+// last of them: a worker stuck in a call (a hung network share) is left behind when the
+// walk stops or ends, and what it read is thrown away when the call returns.
 //
 // A folder's content is as of the moment a worker read it, earlier than the walk would
 // have read it by at most the window. A folder removed or made a file before it is read
@@ -14,15 +16,14 @@
 // under it, as when that happens today between a parent's reading and the folder's own.
 // A folder changed after it was read is listed as read, as a name is listed today even
 // when its entry has gone by the time its line is written. Whether an entry is entered
-// still follows the attributes its parent's enumeration gave.
-#include <atomic>
+// still follows the attributes its parent's enumeration gave. A folder a worker could not
+// read for a reason of its own (no descriptor or memory left, the window full) is given
+// back: the walk reads it itself.
+#include <chrono>
 #include <cstdint>
 #include <memory>
-#include <thread>
-#include <vector>
 
 #include "listing/FolderEnumeration.h"
-#include "platform/Lock.h"
 
 namespace tarnwick {
 
@@ -30,8 +31,11 @@ class ReadAhead {
   public:
     class Folder;
 
-    // No reading ahead when `files` gives no reader of its own.
-    ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels);
+    // No reading ahead when `files` gives no reader of its own. While a worker reads the
+    // folder the walk waits for, the walk is given a Waiting point every `stall` (never
+    // when it is zero).
+    ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
+              std::chrono::milliseconds stall);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
@@ -39,8 +43,8 @@ class ReadAhead {
     // The innermost folder entered enters its entry number `entry`: the folder read (or
     // being read) for it, or null when the walk must read it itself.
     std::shared_ptr<Folder> Take(size_t entry);
-    // The next pump point of a folder taken; waits while a worker still reads it, and
-    // gives End once the names are complete. Throws std::bad_alloc as the worker did.
+    // The next pump point of a folder taken: End once its names are complete, GivenBack
+    // when the walk must read it itself after all.
     PumpPoint Next(Folder& folder);
     static const CollectedNames& Names(const Folder& folder);
     // The walk enters a folder, taken or read by itself, that has names to list.
@@ -49,43 +53,18 @@ class ReadAhead {
     void Leave();  // the innermost folder is done
 
     void SetLevels(int32_t levels);
-    // Drops everything read ahead; every reader's enumeration is released before it
-    // returns, and from then on the walk reads every folder itself.
-    void Cancel();
+    // Drops everything read ahead; from then on the walk reads every folder itself. True
+    // when workers were reading ahead until now.
+    bool Cancel();
+
+    // The most bytes of names held ahead of the walk at once, being read included, since
+    // the last reset (for the benchmarks).
+    static size_t PeakHeldBytes();
+    static void ResetPeakHeldBytes();
 
   private:
-    const CollectedNames& Push(std::shared_ptr<Folder> folder);
-    std::shared_ptr<Folder> FindWork();
-    std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
-    void Work(std::unique_ptr<FileSystem> reader);
-    enum class State : uint8_t { Unread, Reading, Read, GivenUp, OutOfMemory };
-    State Read(FileSystem& reader, Folder& folder);
-    void AddPoint(Folder& folder, PumpPoint point);
-    void Prune(Folder& folder);
-    void Drop(Folder& folder);
-    void DropAll();
-    void StartWorkers(size_t count);
-    void WakeWorkers();
-    void Held(const Folder& folder, int sign);
-
-    FileSystem& files_;
-    const EnumerationSettings settings_;
-    std::unique_ptr<FileSystem> firstReader_;
-    size_t initialThreads_;
-
-    Mutex mutex_;
-    Condition work_;                              // workers: something to read, or the end
-    Condition progress_;                          // the walk: a pump point, or a folder read
-    std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
-    int32_t levels_;
-    size_t heldBytes_ = 0;  // names read ahead and not yet taken
-    int heldFolders_ = 0;
-    bool walkWaiting_ = false;
-    int reading_ = 0;
-    int idle_ = 0;
-    std::atomic<bool> cancelled_ = false;
-    bool ending_ = false;
-    std::vector<std::thread> threads_;
+    class Engine;
+    std::shared_ptr<Engine> engine_;
 };
 
 }  // namespace tarnwick

@@ -50,6 +50,10 @@ class FileSystem {
     virtual TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) = 0;
     TextView FindFirst(TextView folder, int32_t mask) { return FindFirst(folder, mask, {}); }
     virtual TextView FindNext() = 0;
+    // True when the empty name just given came from this instance's own want (no handle or
+    // descriptor left, no memory) rather than from the folder: read elsewhere, or later,
+    // the folder may give all its entries.
+    virtual bool OwnFailure() const { return false; }
 
     // Another instance over the same files, for a thread of its own, so that folders can be
     // read ahead of the walk; null where that can't be done (the walk reads every folder).

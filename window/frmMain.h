@@ -88,7 +88,10 @@ class frmMain : public ListingFields, public frmMainControls {
     EventPump& events;
     Desktop& desktop;
     std::function<int64_t()> clock = SteadyMilliseconds;  // for the walk's timed pumps
-    uint32_t ansiCodePage = AnsiCodePage();               // the saved listing's
+    // How long the walk waits for a folder a worker is reading before it pumps (0: until
+    // the worker is done, for tests that compare pumps).
+    int64_t readAheadStallMs = 20;
+    uint32_t ansiCodePage = AnsiCodePage();  // the saved listing's
 
     static int64_t SteadyMilliseconds() {
         return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -98,6 +101,7 @@ class frmMain : public ListingFields, public frmMainControls {
 
   private:
     Notify Untrapped(void (frmMain::*handler)());
+    void EndAfterError(const RunTimeError& e, bool started);
     void RestoreDrive(TextView drive);
 
     Text line_;  // PushDir's line, kept to save an allocation per line

@@ -25,6 +25,11 @@ bool IsDots(const char* name) {
     return name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0));
 }
 
+// Failures of the process rather than of the folder.
+bool IsOwnFailure(int code) {
+    return code == EMFILE || code == ENFILE || code == ENOMEM;
+}
+
 uint32_t HiddenBit(std::string_view name) {
     return !name.empty() && name[0] == '.' && name != "." && name != ".." ? attr::Hidden : 0;
 }
@@ -87,7 +92,9 @@ const struct dirent64* PosixFileSystem::ReadEntry() {
     if (batchAt_ == batchUsed_) {
         if (!batch_) batch_ = std::make_unique<char[]>(kBatchBytes);
         const ssize_t got = getdents64(dir_, batch_.get(), kBatchBytes);
-        if (got <= 0) return nullptr;  // a read error ends the enumeration like its end
+        // A read error ends the enumeration like its end.
+        if (got < 0) ownFailure_ = IsOwnFailure(errno);
+        if (got <= 0) return nullptr;
         batchUsed_ = static_cast<size_t>(got);
         batchAt_ = 0;
     }
@@ -105,6 +112,7 @@ TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask, const Waiting
     scratch_.clear();
     AppendBytes(folder, scratch_);
     dir_ = OpenPath(scratch_, O_RDONLY | O_DIRECTORY);
+    ownFailure_ = dir_ == -1 && IsOwnFailure(errno);
     return FindNext();
 }
 

@@ -24,6 +24,7 @@ class PosixFileSystem : public FileSystem {
     using FileSystem::FindFirst;
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
+    bool OwnFailure() const override { return ownFailure_; }
     void EndFind() override { Close(); }
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
@@ -44,6 +45,7 @@ class PosixFileSystem : public FileSystem {
     size_t batchUsed_ = 0;
     size_t batchAt_ = 0;
     int32_t mask_ = 0;
+    bool ownFailure_ = false;
     bool root_ = false;  // the root gives no "." and "..", as a drive root doesn't
     Text folder_;        // the folder being enumerated, as the walk gave it
     std::string entry_;  // the last name given, as bytes

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "platform/HelperThreads.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
@@ -16,6 +17,7 @@ struct FolderOpener::Shared {
     bool busy = false;         // the worker is opening it
     bool answered = false;     // `job` has opened
     bool quit = false;         // nobody will ask again: the worker closes what it opens, and ends
+    bool leftOpening = false;  // given up while opening: counted until the worker ends
 };
 
 HANDLE FolderOpener::FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
@@ -105,7 +107,9 @@ DWORD WINAPI FolderOpener::Work(void* param) {
     }
     s.job.reset();  // nobody will take it now
     s.answered = false;
+    const bool leftOpening = s.leftOpening;
     ReleaseSRWLockExclusive(&s.lock);
+    if (leftOpening) helpers::LeftOpeningEnded();
     if (s.hooks.ended) s.hooks.ended();
     return 0;
 }
@@ -120,7 +124,11 @@ void FolderOpener::GiveUp() {
     s.answered = false;
     s.requested = false;
     const bool stillOpening = s.busy;
-    if (stillOpening) Quit(s);
+    if (stillOpening) {
+        Quit(s);
+        s.leftOpening = true;
+        helpers::LeftOpening();
+    }
     ReleaseSRWLockExclusive(&s.lock);
     if (!stillOpening) return;
     if (s.hooks.gaveUp) s.hooks.gaveUp();
@@ -151,6 +159,9 @@ bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
 
 std::unique_ptr<FolderOpener::Job> FolderOpener::Run(std::unique_ptr<Job> job,
                                                      const FileSystem::Waiting& waiting) {
+    // Openers left opening are bounded: a new one waits for room, as for a slow folder.
+    if (waiting && !shared_ && !helpers::WaitForOpenerRoom(waiting, static_cast<int>(sliceMs_)))
+        return nullptr;
     if (!waiting || !Start()) {
         job->Open();
         return job;

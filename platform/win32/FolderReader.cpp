@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 #include "platform/win32/Wide.h"
 
@@ -48,6 +49,19 @@ bool FailsForEither(DWORD code) {
            code == ERROR_ACCESS_DENIED || code == ERROR_NOT_READY;
 }
 
+bool IsOwnFailure(DWORD code) {
+    return code == ERROR_TOO_MANY_OPEN_FILES || code == ERROR_NOT_ENOUGH_MEMORY ||
+           code == ERROR_OUTOFMEMORY || code == ERROR_NO_SYSTEM_RESOURCES ||
+           code == ERROR_NOT_ENOUGH_QUOTA;
+}
+
+bool IsOwnFailure(NTSTATUS status) {
+    constexpr auto kNoMemory = static_cast<NTSTATUS>(0xC0000017);
+    constexpr auto kInsufficientResources = static_cast<NTSTATUS>(0xC000009A);
+    constexpr auto kTooManyOpened = static_cast<NTSTATUS>(0xC000011F);
+    return status == kNoMemory || status == kInsufficientResources || status == kTooManyOpened;
+}
+
 }  // namespace
 
 void FolderReader::Aim(Text pattern, Text folder) {
@@ -61,12 +75,24 @@ void FolderReader::Close() {
     finding_ = false;
 }
 
+// Runs on the opener's thread, where nothing may be thrown.
 void FolderReader::Open() {
     Close();
+    ownFailure_ = false;
+    try {
+        OpenOrFail();
+    } catch (const std::bad_alloc&) {
+        Close();
+        ownFailure_ = true;
+    }
+}
+
+void FolderReader::OpenOrFail() {
     buffer_.resize(std::max(options_.batchBytes, kLongestEntry));
     if (options_.batches && OpenBatches()) return;
     handle_ = FolderOpener::FindFirst(pattern_, data_);
     finding_ = handle_ != INVALID_HANDLE_VALUE;
+    if (!finding_) ownFailure_ = IsOwnFailure(GetLastError());
 }
 
 // False where the batch call can't tell what FindFirstFileExW would give.
@@ -75,10 +101,16 @@ bool FolderReader::OpenBatches() {
     handle_ = CreateFileW(W(folder_), FILE_LIST_DIRECTORY | SYNCHRONIZE,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle_ == INVALID_HANDLE_VALUE) return FailsForEither(GetLastError());
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        ownFailure_ = IsOwnFailure(code);
+        return FailsForEither(code) || ownFailure_;
+    }
     const NTSTATUS status = ReadBatch();
     if (NT_SUCCESS(status) && TakeEntry()) return true;
     Close();
+    ownFailure_ = IsOwnFailure(status);
+    if (ownFailure_) return true;
     return status == kNoMoreFiles || status == kNoSuchFile;  // an empty drive root, say
 }
 
@@ -107,13 +139,17 @@ bool FolderReader::TakeEntry() {
 // Any failure, not only the end, ends the enumeration, as FindNextFileW's does.
 bool FolderReader::Next() {
     if (handle_ == INVALID_HANDLE_VALUE) return false;
+    NTSTATUS status = 0;
     if (finding_) {
         if (FindNextFileW(handle_, &data_)) return true;
+        ownFailure_ = IsOwnFailure(GetLastError());
     } else if (next_ != 0) {
         at_ += next_;
         if (TakeEntry()) return true;
-    } else if (NT_SUCCESS(ReadBatch()) && TakeEntry()) {
+    } else if (status = ReadBatch(); NT_SUCCESS(status) && TakeEntry()) {
         return true;
+    } else {
+        ownFailure_ = IsOwnFailure(status);
     }
     Close();
     return false;

@@ -34,11 +34,14 @@ class FolderReader : public FolderOpener::Job {
     void Close();
 
     bool HasEntry() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // The last open or read failed for want of handles or memory, not because of the folder.
+    bool OwnFailure() const { return ownFailure_; }
     TextView Name() const;
     DWORD Attributes() const;
 
   private:
     bool OpenBatches();
+    void OpenOrFail();
     long ReadBatch();  // an NTSTATUS
     bool TakeEntry();
 
@@ -47,6 +50,7 @@ class FolderReader : public FolderOpener::Job {
     Text folder_;
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     bool finding_ = false;  // handle_ is FindFirstFileExW's
+    bool ownFailure_ = false;
     WIN32_FIND_DATAW data_{};
     std::vector<std::byte> buffer_;
     size_t filled_ = 0;  // bytes of the last batch

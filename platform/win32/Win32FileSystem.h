@@ -18,6 +18,7 @@ class Win32FileSystem : public FileSystem {
     using FileSystem::FindFirst;
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
+    bool OwnFailure() const override { return reader_ && reader_->OwnFailure(); }
     void EndFind() override { Close(); }
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<Win32FileSystem>(); }
     std::optional<uint32_t> EnumeratedAttributes() override;

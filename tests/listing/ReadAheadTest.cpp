@@ -2,9 +2,12 @@
 // folder itself, over generated trees: the same lines and the same pumps, whatever the
 // settings and whatever the user does at the pumps.
 #include <array>
+#include <mutex>
 #include <random>
+#include <set>
 
 #include "tests/listing/WalkFixture.h"
+#include "tests/support/ThreadCount.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -78,20 +81,12 @@ class ReadAheadTest : public WalkTest {
         pump.windows = 1;
         now_ = 0;
         Outcome o;
-        bool stopped = false;
         pump.onPump = [&](int n) {
             o.pumps.push_back(box.Store().Length());
-            // Once stopped, no reader holds a folder open at any later pump.
-            if (stopped) {
-                EXPECT_EQ(files.OpenInReaders(), 0) << "pump " << n;
-            }
             if (n == script.levelsAt) form.Levels = script.levels;
             if (script.levelsAtEveryPump)
                 form.Levels = 1 + static_cast<int32_t>(n * 2654435761u >> 29) % 5;
-            if (n == script.stopAt) {
-                form.StopRequested = True;
-                stopped = true;
-            }
+            if (n == script.stopAt) form.StopRequested = True;
             if (n == script.closeAt) pump.windows = 0;
         };
         try {
@@ -100,6 +95,8 @@ class ReadAheadTest : public WalkTest {
             o.ended = true;
         }
         o.text = box.Store().GetText();
+        // The walk never waits for its workers; once they have ended, no folder is open.
+        helpers::WaitUntilAllEnded();
         EXPECT_EQ(files.OpenInReaders(), 0);
         return o;
     }
@@ -111,6 +108,7 @@ class ReadAheadTest : public WalkTest {
 
     void SetUp() override {
         form.clock = [this] { return now_ += 12; };  // a pump is due at every second reading
+        form.readAheadStallMs = 0;                   // the pumps compared are the walk's own
     }
     int64_t now_ = 0;
 };
@@ -151,27 +149,111 @@ TEST_F(ReadAheadTest, SameLinesAndPumpsAsReadingEveryFolderInTurn) {
     EXPECT_GT(files.readerEnumerations, 0);  // the walk did take folders read ahead
 }
 
-// Folder "a" holds only files; "hung" beside it never opens until given up. The stop comes
-// while a reader is held in "hung".
-TEST_F(ReadAheadTest, StopReleasesEveryFolderReadAhead) {
+// "stuck" is opened and then held by its reader whatever the walk does, as on a hung
+// share. Whatever the user does, at a pump in "a" beside it or while the walk waits for
+// it, the walk ends without waiting, and the folder is closed once the call returns.
+TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
     tree.File(u"top/a/f.txt");
-    tree.Folder(u"top/hung/inside");
-    files.hungFolders = {u"hung"};
-    Set({});
-    bool stopped = false;
-    pump.onPump = [&](int) {
-        if (stopped) {
-            EXPECT_EQ(files.OpenInReaders(), 0);
+    tree.Folder(u"top/stuck/inside");
+    files.stuckFolders = {u"stuck"};
+    form.readAheadStallMs = 1;
+    enum Action { Stop, LowerDepth, Close };
+    const struct {
+        size_t linesAtPump;  // 1: in "a"; 2: waiting for "stuck"
+        Action action;
+    } cases[] = {{1, Stop}, {1, LowerDepth}, {1, Close}, {2, Stop}, {2, LowerDepth}, {2, Close}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.linesAtPump << " lines, action " << c.action);
+        box.Store().SetText(u"");
+        Set({.files = false});
+        form.StopRequested = False;
+        pump.windows = 1;
+        bool acted = false;
+        pump.onPump = [&](int) {
+            if (acted) form.StopRequested = True;               // the window still answers: done
+            if (Lines().size() == 1) files.WaitUntilHanging();  // a reader is in "stuck"
+            if (Lines().size() != c.linesAtPump || acted) return;
+            acted = true;
+            if (c.action == Stop) form.StopRequested = True;
+            if (c.action == LowerDepth) form.Levels = 1;
+            if (c.action == Close) pump.windows = 0;
+        };
+        try {
+            form.ListFile(P(u"top"), 1);
+        } catch (const ProgramEnded&) {
         }
-        if (Lines().size() != 1 || stopped) return;  // inside a
-        files.WaitUntilHanging();
-        EXPECT_GE(files.OpenInReaders(), 1);
-        form.StopRequested = True;
-        stopped = true;
+        EXPECT_TRUE(acted);
+        // A close ends the program where it came; the others list "stuck" without its content.
+        const auto all = Ps({u"top/a", u"top/stuck"});
+        EXPECT_THAT(Lines(),
+                    ElementsAreArray(all.begin(),
+                                     c.action == Close ? all.begin() + c.linesAtPump : all.end()));
+        EXPECT_EQ(files.OpenInReaders(), 1);  // the walk did not wait for the stuck reader
+        files.Release();
+        helpers::WaitUntilAllEnded();
+        EXPECT_EQ(files.OpenInReaders(), 0);
+        files.HoldStuck();
+    }
+}
+
+// Start and stop again and again beside a folder that never opens: the readers left in it
+// stay within their bound, and all go once it opens.
+TEST_F(ReadAheadTest, ReadersLeftInAStuckFolderAreBounded) {
+    tree.File(u"top/a/f.txt");
+    tree.Folder(u"top/stuck/inside");
+    files.stuckFolders = {u"stuck"};
+    const int threadsBefore = ProcessThreads();
+    int most = 0;
+    Set({.files = false});
+    pump.onPump = [&](int) {
+        most = std::max(most, helpers::Readers());
+        // A reader counted out is gone from the system's count a moment later.
+        EXPECT_LE(ProcessThreads(), threadsBefore + helpers::kMostReaders + 4);
+        if (Lines().size() == 1) form.StopRequested = True;  // in "a", workers started
     };
-    EXPECT_THAT(List(P(u"top")), ElementsAreArray(Ps({u"top/a", u"top/hung"})));
-    EXPECT_TRUE(stopped);
+    for (int cycle = 0; cycle < 200; ++cycle) {
+        box.Store().SetText(u"");
+        form.StopRequested = False;
+        form.ListFile(P(u"top"), 1);
+    }
+    EXPECT_LE(most, helpers::kMostReaders);
+    files.Release();
+    helpers::WaitUntilAllEnded();
     EXPECT_EQ(files.OpenInReaders(), 0);
+    int threads = ProcessThreads();  // a thread that has ended is gone a moment later
+    for (int i = 0; i < 10000 && threads > threadsBefore; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        threads = ProcessThreads();
+    }
+    EXPECT_EQ(threads, threadsBefore);
+}
+
+// A folder a worker can't read for want of a descriptor or of memory of its own, and one
+// the walk can't read while workers hold descriptors, is read by the walk: the listing is
+// whole.
+TEST_F(ReadAheadTest, AFolderAWorkerCannotReadIsReadByTheWalk) {
+    MakeTree(u"t", 7);
+    const Outcome whole = Walk(u"t", false, {}, {});
+    using Want = CountingFileSystem::Want;
+    size_t failures = 0;
+    for (const Want kind : {Want::Descriptor, Want::Memory}) {
+        for (const bool inWalk : {false, true}) {
+            if (inWalk && kind == Want::Memory) continue;  // that is the run's error
+            std::mutex mutex;
+            std::set<Text> failed;
+            bool walkFailed = false;  // once: then the workers have let go
+            files.want = [&](TextView folder, bool reader) {
+                std::lock_guard lock(mutex);
+                if (!reader && (!inWalk || folder == P(u"t") || std::exchange(walkFailed, true)))
+                    return Want::None;
+                return failed.insert(Text(folder)).second ? kind : Want::None;
+            };
+            EXPECT_EQ(Walk(u"t", true, {}, {}).text, whole.text)
+                << "memory " << (kind == Want::Memory) << ", in the walk " << inWalk;
+            failures += failed.size();
+        }
+    }
+    EXPECT_GT(failures, 0u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/HelperThreads.h"
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
@@ -12,6 +13,9 @@ namespace tarnwick::testing {
 
 class WalkTest : public ::testing::Test {
   protected:
+    // Workers are left to end by themselves; their readers count into `files`.
+    ~WalkTest() override { helpers::WaitUntilAllEnded(); }
+
     struct Options {
         bool files = true;
         bool hidden = false;

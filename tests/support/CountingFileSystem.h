@@ -4,7 +4,9 @@
 // unreadable entries, folders slow to open, folders that never open). Its readers, for
 // the read-ahead's threads, count into it and fail as it does.
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <new>
 #include <set>
 #include <thread>
 
@@ -29,6 +31,7 @@ class CountingFileSystem : public FileSystem {
     using FileSystem::FindFirst;
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override {
         Released();
+        ownFailure_ = false;
         Count(&CountingFileSystem::enumerations);
         if (&owner_ != this) Count(&CountingFileSystem::readerEnumerations);
         const TextView name = folder.substr(0, folder.size() - 1);
@@ -39,7 +42,9 @@ class CountingFileSystem : public FileSystem {
         Held(true);
         // A slow folder keeps the caller waiting twice before it opens, unless given up; a
         // hung one until given up.
-        const bool hung = Fails(owner_.hungFolders, name);
+        // The walk's own file system gives a stuck folder up as the opener does.
+        const bool hung = Fails(owner_.hungFolders, name) ||
+                          (&owner_ == this && Fails(owner_.stuckFolders, name));
         if (hung) Count(&CountingFileSystem::hanging);
         for (int i = 0; hung || (i < 2 && Fails(owner_.slowFolders, name)); ++i) {
             if (waiting && waiting()) {
@@ -51,8 +56,21 @@ class CountingFileSystem : public FileSystem {
         }
         // The real opener waits by the clock, as long as a busy machine makes it: here the
         // waiting is only what is ordered above, so the pumps counted are the walk's own.
-        return Ended(real_.FindFirst(folder, mask, {}));
+        const TextView first = real_.FindFirst(folder, mask, {});
+        if (&owner_ != this && Fails(owner_.stuckFolders, name)) {
+            Count(&CountingFileSystem::hanging);
+            owner_.WaitUntilReleased();
+        }
+        const Want w = owner_.want ? owner_.want(name, &owner_ != this) : Want::None;
+        if (w == Want::Memory) throw std::bad_alloc();
+        if (w == Want::Descriptor) {
+            real_.EndFind();
+            ownFailure_ = true;
+            return Ended({});
+        }
+        return Ended(first);
     }
+    bool OwnFailure() const override { return ownFailure_ || real_.OwnFailure(); }
     TextView FindNext() override { return Ended(real_.FindNext()); }
     void EndFind() override {
         real_.EndFind();
@@ -84,6 +102,21 @@ class CountingFileSystem : public FileSystem {
         return openInReaders;
     }
 
+    // Holds every call in a folder of stuckFolders again, until the next Release.
+    void HoldStuck() {
+        std::lock_guard lock(mutex_);
+        released_ = false;
+        hanging = 0;
+    }
+    // Lets every call held in a folder of stuckFolders return, now and from now on.
+    void Release() {
+        {
+            std::lock_guard lock(mutex_);
+            released_ = true;
+        }
+        changed_.notify_all();
+    }
+
     // Counted over this file system and all its readers; read them once the walk is over.
     int enumerations = 0;
     int readerEnumerations = 0;
@@ -96,6 +129,13 @@ class CountingFileSystem : public FileSystem {
     std::set<Text> unreadableEntries;
     std::set<Text> slowFolders;
     std::set<Text> hungFolders;
+    // Opened by a reader, then held (whatever it gives up) until Release; the walk's own
+    // opening of one hangs until given up.
+    std::set<Text> stuckFolders;
+    // A folder (named without its separator) that the walk or a reader can't read for want
+    // of a descriptor or of memory, as the test decides; called on any thread.
+    enum class Want { None, Descriptor, Memory };
+    std::function<Want(TextView folder, bool reader)> want;
 
   private:
     void Count(int CountingFileSystem::*counter, int by = 1) {
@@ -115,6 +155,10 @@ class CountingFileSystem : public FileSystem {
         if (name.empty()) Released();
         return name;
     }
+    void WaitUntilReleased() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [this] { return released_; });
+    }
     static bool Fails(const std::set<Text>& names, TextView path) {
         const size_t slash = path.find_last_of(kSeparator);
         return names.contains(Text(slash == TextView::npos ? path : path.substr(slash + 1)));
@@ -124,6 +168,8 @@ class CountingFileSystem : public FileSystem {
     FileSystem& real_;
     CountingFileSystem& owner_;
     bool held_ = false;
+    bool ownFailure_ = false;
+    bool released_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;
 };
