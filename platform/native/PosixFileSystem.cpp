@@ -215,6 +215,13 @@ class DescriptorWriter : public FileWriter {
     int fd_;
 };
 
+// A file this user may not write is refused, as Windows refuses a read-only one; so is one
+// whose owner may not write it, a mark that root could otherwise pass over.
+bool MayReplace(const std::string& path, const struct stat& old) {
+    return !S_ISDIR(old.st_mode) && (old.st_mode & S_IWUSR) &&
+           faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
 // A file a symbolic link names is written through the link, which stays as the user made it.
 std::string ThroughLinks(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
@@ -271,11 +278,11 @@ int GiveOwnerAndMode(int fd, const struct stat* old) {
 // them would mean rewriting the shared file in place, and a failure there loses it.
 void PosixFileSystem::WriteReplacing(TextView path,
                                      const std::function<void(FileWriter&)>& content) {
-    const std::string target = ThroughLinks(ToBytes(path));
+    const std::string named = ToBytes(path);
     struct stat old;
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && (S_ISDIR(old.st_mode) || !(old.st_mode & S_IWUSR)))
-        throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
+    const bool exists = stat(named.c_str(), &old) == 0;  // what any links lead to
+    if (exists && !MayReplace(named, old)) throw MakeError(error::PathFileAccess);
+    const std::string target = ThroughLinks(named);
     std::string temp;
     const int fd = CreateBeside(target, temp);
     try {

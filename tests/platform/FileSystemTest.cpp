@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/native/PosixFileSystem.h"
@@ -579,6 +580,27 @@ TEST_F(WriteReplacingTest, ReplacingKeepsTheModeAndANewFileFollowsTheUmask) {
         umask(previous);
         EXPECT_EQ(ModeOf(tree.FsPath(u"new.txt")), 0666 & ~mask);
     }
+}
+
+// A file the user may not write, though its owner may (root's, saved by nobody in a folder
+// anyone may write), is refused with the error of a read-only one, and left whole.
+TEST_F(WriteReplacingTest, AnotherUsersFileIsRefusedAsAReadOnlyOneIs) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user";
+    std::filesystem::permissions(tree.FsPath(u""), std::filesystem::perms::all);
+    if (fork() == 0) {  // the save, as nobody
+        try {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+            fs->WriteReplacing(tree.Path(u"file.txt"), [](FileWriter& f) { f.Write("new"); });
+        } catch (const RunTimeError& e) {
+            _exit(e.number);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    wait(&status);
+    EXPECT_EQ(WEXITSTATUS(status), error::PathFileAccess);
+    EXPECT_EQ(Read(u"file.txt"), "x");
+    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden"));
 }
 
 // Saving onto a symbolic link writes the file it names, through a chain of links and a
