@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -601,6 +602,43 @@ TEST_F(WriteReplacingTest, AnotherUsersFileIsRefusedAsAReadOnlyOneIs) {
     EXPECT_EQ(WEXITSTATUS(status), error::PathFileAccess);
     EXPECT_EQ(Read(u"file.txt"), "x");
     EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden"));
+}
+
+// What is not a file is never renamed over: a pipe and a character device take the listing
+// in place, as a console does; a pipe nobody reads or whose reader goes away (a failed
+// write, not SIGPIPE), a disk and a socket are refused. Each stays what it was.
+TEST_F(WriteReplacingTest, WhatIsNoFileIsWrittenInPlaceOrRefused) {
+    enum Reader { None, Reads, Leaves };
+    const std::tuple<const char16_t*, mode_t, dev_t, Reader, bool> cases[] = {
+        {u"pipe", S_IFIFO, 0, Reads, true},
+        {u"unread", S_IFIFO, 0, None, false},
+        {u"left", S_IFIFO, 0, Leaves, false},
+        {u"null", S_IFCHR, makedev(1, 3), None, true},
+        {u"disk", S_IFBLK, makedev(7, 255), None, false},
+        {u"socket", S_IFSOCK, 0, None, false}};
+    for (const auto& [name, type, device, reader, written] : cases) {
+        SCOPED_TRACE(Narrow(name));
+        const std::string path = tree.FsPath(name);
+        ASSERT_EQ(mknod(path.c_str(), type | 0600, device), 0);
+        const int end = reader == None ? -1 : open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        const auto listing = [&](FileWriter& f) {
+            f.Write("listing");
+            if (reader == Leaves) close(end);
+        };
+        if (written)
+            EXPECT_NO_THROW(fs->WriteReplacing(tree.Path(name), listing));
+        else
+            EXPECT_THROW(fs->WriteReplacing(tree.Path(name), listing), RunTimeError);
+        if (reader == Reads) {  // all in the pipe's buffer, so no thread need read as it comes
+            char got[16] = {};
+            EXPECT_EQ(read(end, got, sizeof got), 7);
+            EXPECT_STREQ(got, "listing");
+            close(end);
+        }
+        struct stat st {};
+        EXPECT_TRUE(lstat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type &&
+                    st.st_rdev == device);
+    }
 }
 
 #endif
