@@ -12,29 +12,63 @@ namespace {
 constexpr char16_t kFilter[] = u"文本文档(TXT)\0*.TXT\0所有文件\0*.*\0";
 constexpr uint32_t kFlags = 0x008A0004;  // hide read-only, no network button, explorer, sizing
 constexpr uint32_t kFileBuffer = 260;
+// The title after a save, by the encoding the listing went out in.
+constexpr TextView kSaved[] = {u"保存成功。", u"保存成功。（UTF-8）", u"保存成功。（UTF-16）"};
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+constexpr char kUtf16Mark[] = "\xFF\xFE";
 
-}  // namespace
+// A surrogate without its partner: NTFS allows one in a name (natively it stands for a
+// byte of a name that is not UTF-8), and only UTF-16 can hold it.
+bool HoldsLoneSurrogate(TextView text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
+            ++i;
+        else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i]))
+            return true;
+    }
+    return false;
+}
 
-// The listing in the ANSI code page, read and converted a piece at a time. A text the code
-// page cannot hold exactly is written afresh as UTF-8 rather than lose characters; true
-// then. Where the ANSI code page is UTF-8 itself, its text is exact and takes no mark.
-bool frmMain::WriteListing(FileWriter& file) const {
+std::optional<std::string> ToUtf8Exactly(TextView text) {
+    if (HoldsLoneSurrogate(text)) return std::nullopt;
+    return ToUtf8(text);
+}
+
+std::optional<std::string> ToUtf16Le(TextView text) {
+    std::string bytes;
+    bytes.reserve(text.size() * 2);
+    for (const char16_t c : text) bytes += {static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+    return bytes;
+}
+
+// Writes `mark` and the text a piece at a time in one encoding; false, having stopped, at
+// the first piece the encoding cannot hold exactly.
+template <class Convert>
+bool WriteIn(const ResultBox& text, FileWriter& file, std::string_view mark, Convert convert) {
     bool exact = true;
-    txtResult.ForEachPiece([&](TextView piece) {
-        const std::optional<std::string> bytes = ToCodePageExactly(piece, ansiCodePage);
+    file.Write(mark);
+    text.ForEachPiece([&](TextView piece) {
+        const std::optional<std::string> bytes = convert(piece);
         if (bytes) file.Write(*bytes);
         exact = bytes.has_value();
         return exact;
     });
-    if (exact) return false;
+    return exact;
+}
+
+}  // namespace
+
+// The listing in the ANSI code page. A text the code page cannot hold exactly is written
+// afresh as UTF-8, or as UTF-16 where it holds a lone surrogate, rather than lose a
+// character. Where the ANSI code page is UTF-8 itself, its text is exact and takes no mark.
+frmMain::Encoding frmMain::WriteListing(FileWriter& file) const {
+    const auto inCodePage = [&](TextView piece) { return ToCodePageExactly(piece, ansiCodePage); };
+    if (WriteIn(txtResult, file, "", inCodePage)) return Encoding::CodePage;
     file.Restart();
-    file.Write(kUtf8Mark);
-    txtResult.ForEachPiece([&](TextView piece) {
-        file.Write(ToUtf8(piece));
-        return true;
-    });
-    return true;
+    if (WriteIn(txtResult, file, kUtf8Mark, ToUtf8Exactly)) return Encoding::Utf8;
+    file.Restart();
+    WriteIn(txtResult, file, kUtf16Mark, ToUtf16Le);
+    return Encoding::Utf16;
 }
 
 void frmMain::cmdSave_Click() {
@@ -43,9 +77,9 @@ void frmMain::cmdSave_Click() {
         const auto path = desktop.ShowSaveDialog(SaveRequest{
             Text(kFilter, std::size(kFilter)), u"保存文件清单", u"TXT", kFlags, kFileBuffer});
         if (path) {
-            bool utf8 = false;
-            files.WriteReplacing(*path, [&](FileWriter& file) { utf8 = WriteListing(file); });
-            Me.SetCaption(utf8 ? u"保存成功。（UTF-8）" : u"保存成功。");
+            Encoding encoding = Encoding::CodePage;
+            files.WriteReplacing(*path, [&](FileWriter& file) { encoding = WriteListing(file); });
+            Me.SetCaption(kSaved[static_cast<int>(encoding)]);
             return;
         }
         const uint32_t code = desktop.SaveDialogError();

@@ -79,7 +79,9 @@ class FileSystem {
 
     // Creates or replaces the file at `path` with what `content` writes. The old file is
     // replaced only once the new one is complete: a failure (or anything `content` throws)
-    // leaves it as it was and nothing beside it. Throws RunTimeError.
+    // leaves it as it was and nothing beside it. A pipe or a character device is written in
+    // place, as a console is, where the system has them; anything else that is not a file is
+    // refused. Throws RunTimeError.
     virtual void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) = 0;
 };
 

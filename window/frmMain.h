@@ -81,8 +81,9 @@ class frmMain : public ListingFields, public frmMainControls {
     void ChooseFolder(TextView path);
     void Form_DropFiles(const std::vector<Text>& items);
 
-    // The listing as the save writes it; true when it went out as UTF-8.
-    bool WriteListing(FileWriter& file) const;
+    // The listing as the save writes it, in the first encoding that holds it exactly.
+    enum class Encoding { CodePage, Utf8, Utf16 };
+    Encoding WriteListing(FileWriter& file) const;
 
     FileSystem& files;
     EventPump& events;

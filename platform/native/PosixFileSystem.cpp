@@ -2,10 +2,12 @@
 
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -223,6 +225,59 @@ class DescriptorWriter : public FileWriter {
     int fd_;
 };
 
+// Only a file is replaced: not a folder, a disk or a socket. A file this user may not write
+// is refused, as Windows refuses a read-only one; so is one whose owner may not write it, a
+// mark that root could otherwise pass over.
+bool MayReplace(const std::string& path, const struct stat& old) {
+    return S_ISREG(old.st_mode) && (old.st_mode & S_IWUSR) &&
+           faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
+
+class StringWriter : public FileWriter {
+  public:
+    void Write(std::string_view bytes) override { bytes_ += bytes; }
+    void Restart() override { bytes_.clear(); }
+    std::string bytes_;
+};
+
+// A reader that goes away fails the write, rather than end the program by SIGPIPE.
+class PipeSignalHeld {
+  public:
+    PipeSignalHeld() {
+        sigemptyset(&pipe_);
+        sigaddset(&pipe_, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe_, &before_);
+    }
+    ~PipeSignalHeld() {
+        const timespec now{};
+        if (!sigismember(&before_, SIGPIPE)) sigtimedwait(&pipe_, nullptr, &now);
+        pthread_sigmask(SIG_SETMASK, &before_, nullptr);
+    }
+
+  private:
+    sigset_t pipe_, before_;
+};
+
+// A pipe or a character device takes the listing as a console does, in place: what its
+// reader has taken can't be taken back, so the listing is made whole first. Opened without
+// waiting: a pipe that nobody reads is an output that is gone.
+void WriteThrough(const std::string& path, const std::function<void(FileWriter&)>& content) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd == -1) throw WriteError(errno);
+    try {
+        StringWriter listing;
+        content(listing);
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags == -1 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) throw WriteError(errno);
+        const PipeSignalHeld held;
+        DescriptorWriter(fd).Write(listing.bytes_);
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+    if (close(fd) != 0) throw WriteError(errno);
+}
+
 // A file a symbolic link names is written through the link, which stays as the user made it.
 std::string ThroughLinks(std::string path) {
     for (int hops = 0; hops < 40; ++hops) {
@@ -279,11 +334,13 @@ int GiveOwnerAndMode(int fd, const struct stat* old) {
 // them would mean rewriting the shared file in place, and a failure there loses it.
 void PosixFileSystem::WriteReplacing(TextView path,
                                      const std::function<void(FileWriter&)>& content) {
-    const std::string target = ThroughLinks(ToBytes(path));
+    const std::string named = ToBytes(path);
     struct stat old;
-    const bool exists = stat(target.c_str(), &old) == 0;
-    if (exists && (S_ISDIR(old.st_mode) || !(old.st_mode & S_IWUSR)))
-        throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
+    const bool exists = stat(named.c_str(), &old) == 0;  // what any links lead to
+    if (exists && (S_ISFIFO(old.st_mode) || S_ISCHR(old.st_mode)))
+        return WriteThrough(named, content);
+    if (exists && !MayReplace(named, old)) throw MakeError(error::PathFileAccess);
+    const std::string target = ThroughLinks(named);
     std::string temp;
     const int fd = CreateBeside(target, temp);
     try {

@@ -149,15 +149,21 @@ class HandleWriter : public FileWriter {
     HANDLE h_;
 };
 
-// A file a link names is written through the link: the link stays as the user made it.
-Text ThroughLink(const Text& target) {
+// The file that `target` leads to, by its final path: a file a link names is written
+// through the link, which stays as the user made it. Asked of every target, since Wine
+// shows a host's link to a file as a plain file.
+Text FinalPath(const Text& target) {
     const HANDLE h =
         CreateFileW(W(target), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return target;
     std::wstring final(32768, L'\0');
-    const DWORD n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    DWORD n = 0;
+    for (const DWORD form : {FILE_NAME_NORMALIZED, FILE_NAME_OPENED}) {
+        n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
+                                      form | VOLUME_NAME_DOS);
+        if (n != 0 && n < final.size()) break;
+    }
     CloseHandle(h);
     if (n == 0 || n >= final.size()) return target;
     return Text(FromW(final.data(), n));
@@ -237,8 +243,8 @@ void Win32FileSystem::WriteReplacing(TextView path,
     Text target = LongPath(path);
     WIN32_FILE_ATTRIBUTE_DATA old{};
     bool exists = GetFileAttributesExW(W(target), GetFileExInfoStandard, &old);
-    if (exists && (old.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        target = ThroughLink(target);
+    if (exists) {
+        target = FinalPath(target);
         exists = GetFileAttributesExW(W(target), GetFileExInfoStandard, &old);
     }
     if (exists && (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))

@@ -68,16 +68,15 @@ TEST_F(SaveTest, ATextTheCodePageCannotHoldIsSavedAsUtf8) {
     Save(u"u.txt");
     EXPECT_EQ(form.Me.GetCaption(), u"保存成功。（UTF-8）");
     EXPECT_EQ(Read(u"u.txt"), "\xEF\xBB\xBF\xF0\x9F\x93\x81 \xE7\x85\xA7\xE7\x89\x87\r\n");
+    form.txtResult.SetText(u"照\xDCFF\r\n");  // a lone surrogate, which UTF-8 cannot hold
+    Save(u"u.txt");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。（UTF-16）");
+    EXPECT_EQ(Read(u"u.txt"), std::string("\xFF\xFE\x67\x71\xFF\xDC\r\0\n\0", 10));
 }
 
 // Windows' "Unicode UTF-8" option makes the ANSI code page UTF-8: its text is then exact,
 // written without a byte-order mark, and only a lone surrogate needs the fallback.
 TEST_F(SaveTest, UnderTheUtf8CodePageTheListingIsExactUtf8) {
-#ifdef _WIN32
-    const std::string loneSurrogate = "\xEF\xBF\xBD";
-#else
-    const std::string loneSurrogate = "\xFF";
-#endif
     struct Case {
         Text listing;
         std::string bytes;
@@ -88,13 +87,10 @@ TEST_F(SaveTest, UnderTheUtf8CodePageTheListingIsExactUtf8) {
          "C:\\\xE6\x95\xB0\xE6\x8D\xAE\\\xF0\x9F\x93\x81 \xED\x95\x9C\xEA\xB5\xAD\xEC\x96\xB4\r\n",
          u"保存成功。"},
         {u"", "", u"保存成功。"},
-        // A lone surrogate: Windows writes the replacement character; natively it stands
-        // for a byte of a name that is not UTF-8, and that byte is written back.
-        {Text(u"a") + u'\xDCFF' + u"\r\n",
-         "\xEF\xBB\xBF"
-         "a" +
-             loneSurrogate + "\r\n",
-         u"保存成功。（UTF-8）"},
+        // Lone surrogates, which no UTF-8 holds: UTF-16 LE with its mark, every unit kept.
+        {u"a\xDCFF\xD83D\U0001F4C1\r\n",
+         std::string("\xFF\xFE\x61\0\xFF\xDC\x3D\xD8\x3D\xD8\xC1\xDC\r\0\n\0", 16),
+         u"保存成功。（UTF-16）"},
     };
     form.ansiCodePage = kUtf8CodePage;
     for (const Case& c : cases) {

@@ -16,6 +16,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/native/PosixFileSystem.h"
@@ -581,21 +583,80 @@ TEST_F(WriteReplacingTest, ReplacingKeepsTheModeAndANewFileFollowsTheUmask) {
     }
 }
 
-// Saving onto a symbolic link writes the file it names, through a chain of links and a
-// relative one; the links stay links.
-TEST_F(WriteReplacingTest, ALinkIsWrittenThroughAndStaysALink) {
-    tree.Folder(u"folder/deeper");
-    std::ofstream(tree.FsPath(u"folder/deeper/real.txt")) << "old";
-    ASSERT_EQ(symlink("deeper/real.txt", tree.FsPath(u"folder/inner").c_str()), 0);
-    ASSERT_EQ(symlink(tree.FsPath(u"folder/inner").c_str(), tree.FsPath(u"outer").c_str()), 0);
-    fs->WriteReplacing(tree.Path(u"outer"), [](FileWriter& f) { f.Write("new"); });
-    EXPECT_EQ(Read(u"folder/deeper/real.txt"), "new");
-    EXPECT_TRUE(std::filesystem::is_symlink(tree.FsPath(u"outer")));
-    EXPECT_TRUE(std::filesystem::is_symlink(tree.FsPath(u"folder/inner")));
-    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden", u"outer"));
+// A file the user may not write, though its owner may (root's, saved by nobody in a folder
+// anyone may write), is refused with the error of a read-only one, and left whole.
+TEST_F(WriteReplacingTest, AnotherUsersFileIsRefusedAsAReadOnlyOneIs) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root can make a file of another user";
+    std::filesystem::permissions(tree.FsPath(u""), std::filesystem::perms::all);
+    if (fork() == 0) {  // the save, as nobody
+        try {
+            if (setgid(65534) != 0 || setuid(65534) != 0) _exit(1);
+            fs->WriteReplacing(tree.Path(u"file.txt"), [](FileWriter& f) { f.Write("new"); });
+        } catch (const RunTimeError& e) {
+            _exit(e.number);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    wait(&status);
+    EXPECT_EQ(WEXITSTATUS(status), error::PathFileAccess);
+    EXPECT_EQ(Read(u"file.txt"), "x");
+    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden"));
+}
+
+// What is not a file is never renamed over: a pipe and a character device take the listing
+// in place, as a console does; a pipe nobody reads or whose reader goes away (a failed
+// write, not SIGPIPE), a disk and a socket are refused. Each stays what it was.
+TEST_F(WriteReplacingTest, WhatIsNoFileIsWrittenInPlaceOrRefused) {
+    enum Reader { None, Reads, Leaves };
+    const std::tuple<const char16_t*, mode_t, dev_t, Reader, bool> cases[] = {
+        {u"pipe", S_IFIFO, 0, Reads, true},
+        {u"unread", S_IFIFO, 0, None, false},
+        {u"left", S_IFIFO, 0, Leaves, false},
+        {u"null", S_IFCHR, makedev(1, 3), None, true},
+        {u"disk", S_IFBLK, makedev(7, 255), None, false},
+        {u"socket", S_IFSOCK, 0, None, false}};
+    for (const auto& [name, type, device, reader, written] : cases) {
+        SCOPED_TRACE(Narrow(name));
+        const std::string path = tree.FsPath(name);
+        ASSERT_EQ(mknod(path.c_str(), type | 0600, device), 0);
+        const int end = reader == None ? -1 : open(path.c_str(), O_RDONLY | O_NONBLOCK);
+        const auto listing = [&](FileWriter& f) {
+            f.Write("listing");
+            if (reader == Leaves) close(end);
+        };
+        if (written)
+            EXPECT_NO_THROW(fs->WriteReplacing(tree.Path(name), listing));
+        else
+            EXPECT_THROW(fs->WriteReplacing(tree.Path(name), listing), RunTimeError);
+        if (reader == Reads) {  // all in the pipe's buffer, so no thread need read as it comes
+            char got[16] = {};
+            EXPECT_EQ(read(end, got, sizeof got), 7);
+            EXPECT_STREQ(got, "listing");
+            close(end);
+        }
+        struct stat st {};
+        EXPECT_TRUE(lstat(path.c_str(), &st) == 0 && (st.st_mode & S_IFMT) == type &&
+                    st.st_rdev == device);
+    }
 }
 
 #endif
+
+// Saving onto a symbolic link writes the file it names, through a chain of links and a
+// relative one; the links stay links, so that the file's next change shows through them.
+TEST_F(WriteReplacingTest, ALinkIsWrittenThroughAndStaysALink) {
+    tree.Folder(u"folder/deeper");
+    std::ofstream(tree.FsPath(u"folder/deeper/real.txt")) << "old";
+    ASSERT_TRUE(tree.FileLink(u"folder/inner", u"deeper/real.txt"));
+    ASSERT_TRUE(tree.FileLink(u"outer", tree.Path(u"folder/inner")));
+    fs->WriteReplacing(tree.Path(u"outer"), [](FileWriter& f) { f.Write("new"); });
+    EXPECT_EQ(Read(u"folder/deeper/real.txt"), "new");
+    std::ofstream(tree.FsPath(u"folder/deeper/real.txt")) << "changed";
+    EXPECT_EQ(Read(u"outer"), "changed");
+    EXPECT_EQ(Read(u"folder/inner"), "changed");
+    EXPECT_THAT(Names(), UnorderedElementsAre(u"file.txt", u"folder", u".hidden", u"outer"));
+}
 
 }  // namespace
 }  // namespace tarnwick::testing

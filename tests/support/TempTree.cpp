@@ -223,11 +223,24 @@ bool TempTree::FolderLink(TextView relative, TextView target) {
     fs::create_directory_symlink(FsPath(target), FsPath(relative), ec);
     return IsLink(FsPath(relative)) || HostSymlink(FsPath(target), FsPath(relative));
 }
+
+bool TempTree::FileLink(TextView relative, TextView target) {
+    const fs::path to(Text{target});
+    const std::string t = to.is_absolute() ? UnixPath(to) : Utf8(target);
+    const std::string l = UnixPath(FsPath(relative));
+    return !t.empty() && !l.empty() &&
+           RunOnHost(root_, ShellAssign("t", t) + " && " + ShellAssign("l", l) +
+                                " && ln -s -- \"$t\" \"$l\"; : > \"$done\"");
+}
 #else
 bool TempTree::FolderLink(TextView relative, TextView target) {
     std::error_code ec;
     fs::create_directory_symlink(FsPath(target), FsPath(relative), ec);
     return !ec;
+}
+
+bool TempTree::FileLink(TextView relative, TextView target) {
+    return symlink(fs::path(Text{target}).c_str(), FsPath(relative).c_str()) == 0;
 }
 #endif
 

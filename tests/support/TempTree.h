@@ -24,6 +24,8 @@ class TempTree {
     void Hide(TextView relative);  // Windows: the hidden attribute (a "." name hides it elsewhere)
     void MarkSystem(TextView relative);                   // Windows only
     bool FolderLink(TextView relative, TextView target);  // false where links can't be made
+    // A link to a file, `target` as ln takes it; under Wine the host's ln makes it.
+    bool FileLink(TextView relative, TextView target);
     // `depth` nested folders all called `name`, the last holding the file `file`; at any length.
     void DeepChain(TextView name, int depth, TextView file);
     // A file (with any missing parents) made as the host system makes it, so that its names
