@@ -36,8 +36,15 @@ struct ArgumentError {
 };
 using ParsedCommand = std::variant<ListSettings, ShowUsage, ArgumentError>;
 
-// The arguments after the program's name. True when they ask for a command (/list, /?)
-// rather than the window.
+// The arguments after the program's name in a command line as the system hands it over.
+// A quote only groups blanks and is never part of an argument, as no file name can hold
+// one: "C:\lst\" is the folder C:\lst\, as batch files write it. Before a quote each pair
+// of backslashes counts once ("C:\my docs\\", as programs quoting by the C runtime's rules
+// write it); other backslashes stay as written. The program's name ends at its closing
+// quote, or else at the first blank, as the system reads it to find the program.
+std::vector<Text> SplitCommandLine(TextView line);
+
+// True when the arguments ask for a command (/list, /?) rather than the window.
 bool IsCommand(const std::vector<Text>& args);
 ParsedCommand ParseCommand(const std::vector<Text>& args);
 extern const TextView kUsage;

@@ -152,5 +152,31 @@ TEST_F(ListCommandTest, UsageGoesToTheOutputAndOnlyListOrHelpAreCommands) {
     EXPECT_FALSE(IsCommand({}));
 }
 
+TEST(CommandLineTest, QuotesGroupBlanksAndAFolderKeepsItsLastBackslash) {
+    const struct {
+        TextView line;
+        std::vector<Text> args;
+    } cases[] = {
+        {uR"(T.exe /list "C:\lst\" /depth 2)", {u"/list", uR"(C:\lst\)", u"/depth", u"2"}},
+        {uR"(T.exe /list "C:\lst\" )", {u"/list", uR"(C:\lst\)"}},  // before "> o.txt"
+        {uR"("C:\Program Files\T.exe" "D:\资料\" /out "D:\清 单.txt")",
+         {uR"(D:\资料\)", u"/out", u"D:\\清 单.txt"}},
+        {uR"("C:\T.exe"/list x)", {u"/list", u"x"}},
+        // As PowerShell, .NET and Python quote a trailing backslash; pairs count once.
+        {uR"(T.exe "C:\my docs\\" C:\a\\\"b)", {uR"(C:\my docs\)", uR"(C:\a\\b)"}},
+        {uR"(T.exe C:\a\"b c"\d \\srv\s\ "\\srv\s\")",
+         {uR"(C:\a\b c\d)", uR"(\\srv\s\)", uR"(\\srv\s\)"}},
+        {u"T.exe \"\" /out \"\"", {u"", u"/out", u""}},
+        {u"T.exe \t a\t\"b\"\"c\"  \"d e", {u"a", u"bc", u"d e"}},
+        {u"  /list x", {u"/list", u"x"}},  // a blank first: the name is empty
+        {u"T.exe", {}},
+        {u"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.line));
+        EXPECT_EQ(SplitCommandLine(c.line), c.args);
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::testing

@@ -28,6 +28,12 @@ std::wstring ProgramPath() {
     return (std::filesystem::path(self).parent_path().parent_path() / L"Tarnwick.exe").wstring();
 }
 
+std::wstring Quoted(const std::vector<Text>& args) {
+    std::wstring line;
+    for (const Text& a : args) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
+    return line;
+}
+
 HANDLE Inheritable(const std::filesystem::path& path) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0,
@@ -36,9 +42,10 @@ HANDLE Inheritable(const std::filesystem::path& path) {
 
 class ProgramTest : public ::testing::Test {
   protected:
-    Finished Start(const std::vector<Text>& args) {
-        std::wstring line = L"\"" + ProgramPath() + L"\"";
-        for (const Text& a : args) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
+    Finished Start(const std::vector<Text>& args) { return StartWith(Quoted(args)); }
+    // The arguments as written after the program's name.
+    Finished StartWith(const std::wstring& arguments) {
+        std::wstring line = L"\"" + ProgramPath() + L"\"" + arguments;
         const HANDLE stdOut = Inheritable(streams.FsPath(u"out")),
                      stdErr = Inheritable(streams.FsPath(u"err"));
         STARTUPINFOW si{};
@@ -95,6 +102,13 @@ TEST_F(ProgramTest, ListsToAFileAndToARedirectedOutputAsTheCommandDoes) {
     EXPECT_EQ(printed.exitCode, 0u);
     EXPECT_EQ(printed.out, here.text);
     EXPECT_EQ(printed.err, "");
+
+    // As a batch file writes "%~dp0": the backslash before the closing quote is the folder's.
+    const Text dir = tree.Root() + u"\\";
+    const Finished quoted = StartWith(L" /list \"" + std::wstring(dir.begin(), dir.end()) +
+                                      L"\" /depth 3 /files /nopath ");
+    EXPECT_EQ(quoted.exitCode, 0u);
+    EXPECT_EQ(quoted.out, here.text);
 }
 
 TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
