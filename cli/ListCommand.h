@@ -2,6 +2,7 @@
 // Tarnwick /list: the listing that the window would show for the given settings, written
 // as a save from the window would write it, without showing the window.
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -66,9 +67,14 @@ class ListingWindow {
     virtual frmMain& Form() = 0;
     virtual const std::vector<RunTimeError>& ErrorBoxes() const = 0;
 };
+// Throws RunTimeError when the window or one of its controls cannot be made.
 std::unique_ptr<ListingWindow> MakeListingWindow(FileSystem& files, EventPump& events);
+using ListingWindowMaker =
+    std::function<std::unique_ptr<ListingWindow>(FileSystem& files, EventPump& events)>;
 
-// Runs the command the arguments ask for; gives the exit code.
-int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console);
+// Runs the command the arguments ask for; gives the exit code. `makeWindow` stands in for
+// MakeListingWindow (tests).
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
+               const ListingWindowMaker& makeWindow = MakeListingWindow);
 
 }  // namespace tarnwick
