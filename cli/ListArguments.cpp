@@ -1,4 +1,5 @@
-// The command line of /list: switches in any case, led by "/" or "-".
+// The command line: its splitting into arguments, and /list's switches in any case, led
+// by "/" or "-".
 #include <algorithm>
 
 #include "cli/ListCommand.h"
@@ -24,7 +25,49 @@ bool IsSwitch(TextView arg) {
            std::end(kSwitches);
 }
 
+bool IsBlank(char16_t c) {
+    return c == u' ' || c == u'\t';
+}
+
+// Where the arguments start: after the name up to its closing quote, or its first blank.
+size_t AfterProgramName(TextView line) {
+    if (line.starts_with(u'"')) return std::min(line.find(u'"', 1), line.size() - 1) + 1;
+    return std::min(line.find_first_of(u" \t"), line.size());
+}
+
+// A run of backslashes from `at`: before a quote each pair counts once. Gives its end.
+size_t TakeBackslashes(TextView line, size_t at, Text& arg) {
+    const size_t end = std::min(line.find_first_not_of(u'\\', at), line.size());
+    const size_t run = end - at;
+    const bool beforeQuote = end < line.size() && line[end] == u'"';
+    arg.append(beforeQuote ? (run + 1) / 2 : run, u'\\');
+    return end;
+}
+
 }  // namespace
+
+std::vector<Text> SplitCommandLine(TextView line) {
+    std::vector<Text> args;
+    size_t i = AfterProgramName(line);
+    for (;;) {
+        while (i < line.size() && IsBlank(line[i])) ++i;
+        if (i == line.size()) return args;
+        Text& arg = args.emplace_back();
+        for (bool quoted = false; i < line.size() && (quoted || !IsBlank(line[i]));) {
+            const char16_t c = line[i];
+            if (c == u'\\') {
+                i = TakeBackslashes(line, i, arg);
+                continue;
+            }
+            if (c == u'"') {
+                quoted = !quoted;
+            } else {
+                arg += c;
+            }
+            ++i;
+        }
+    }
+}
 
 const TextView kUsage =
     u"用法：Tarnwick.exe /list 文件夹 [/depth 层数] [/files] [/hidden] [/nopath] [/out 文件]\r\n"

@@ -2,6 +2,10 @@
 // walks, and the save's writer writes, so the bytes are those of a save from the window.
 #include "cli/ListCommand.h"
 
+#include <algorithm>
+
+#include "window/NumberText.h"
+
 namespace tarnwick {
 namespace {
 
@@ -25,6 +29,14 @@ bool NamesFolder(FileSystem& files, TextView path) {
     return attributes && (*attributes & attr::Folder);
 }
 
+// A control that could not be made answers with nothing, and what it answers must never
+// be walked as the settings.
+void Require(bool held, TextView setting) {
+    if (!held)
+        throw RunTimeError{error::InvalidPropertyValue,
+                           u"窗口的控件未能接受设置：" + Text(setting)};
+}
+
 void SetUp(frmMain& form, const ListSettings& s) {
     form.ChFiles.SetValue(s.files ? 1 : 0);
     form.ChHidden.SetValue(s.hidden ? 1 : 0);
@@ -32,17 +44,31 @@ void SetUp(frmMain& form, const ListSettings& s) {
     form.txtLevel.SetText(s.depth);
     form.SkipChange = True;  // the folder goes in as the folder list would put it
     form.txtPath.SetText(s.folder);
+
+    const int32_t depth = std::clamp(ToLong(Val(s.depth)), 1, 32767);  // as the box reads it
+    Require(form.txtPath.GetText() == s.folder, u"文件夹");
+    Require(form.Levels == depth && form.txtLevel.GetText() == Digits(depth), u"层数");
+    Require(form.ChFiles.GetValue() == (s.files ? 1 : 0), u"/files");
+    Require(form.ChHidden.GetValue() == (s.hidden ? 1 : 0), u"/hidden");
+    Require(form.ChNoPath.GetValue() == (s.noPath ? 1 : 0), u"/nopath");
 }
 
-int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
+int List(const ListSettings& s, FileSystem& files, CommandConsole& console,
+         const ListingWindowMaker& makeWindow) {
     if (!NamesFolder(files, s.folder)) {
         console.ErrorLine(u"找不到文件夹：" + s.folder);
         return exitcode::NoFolder;
     }
     NoEvents events;
-    const auto window = MakeListingWindow(files, events);
+    std::unique_ptr<ListingWindow> window;
+    try {
+        window = makeWindow(files, events);
+        SetUp(window->Form(), s);
+    } catch (const RunTimeError& e) {
+        console.ErrorLine(u"列举失败：" + e.description);
+        return exitcode::ListingFailed;
+    }
     frmMain& form = window->Form();
-    SetUp(form, s);
     form.cmdDoIt_Click();
     if (!window->ErrorBoxes().empty()) {
         console.ErrorLine(u"列举失败：" + window->ErrorBoxes().front().description);
@@ -66,7 +92,8 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
 
 }  // namespace
 
-int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console) {
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
+               const ListingWindowMaker& makeWindow) {
     const ParsedCommand command = ParseCommand(args);
     if (const auto* error = std::get_if<ArgumentError>(&command)) {
         console.ErrorLine(error->message);
@@ -76,7 +103,7 @@ int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole&
         console.OutputLine(kUsage);
         return exitcode::Ok;
     }
-    return List(std::get<ListSettings>(command), files, console);
+    return List(std::get<ListSettings>(command), files, console, makeWindow);
 }
 
 }  // namespace tarnwick

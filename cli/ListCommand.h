@@ -2,6 +2,7 @@
 // Tarnwick /list: the listing that the window would show for the given settings, written
 // as a save from the window would write it, without showing the window.
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -36,8 +37,15 @@ struct ArgumentError {
 };
 using ParsedCommand = std::variant<ListSettings, ShowUsage, ArgumentError>;
 
-// The arguments after the program's name. True when they ask for a command (/list, /?)
-// rather than the window.
+// The arguments after the program's name in a command line as the system hands it over.
+// A quote only groups blanks and is never part of an argument, as no file name can hold
+// one: "C:\lst\" is the folder C:\lst\, as batch files write it. Before a quote each pair
+// of backslashes counts once ("C:\my docs\\", as programs quoting by the C runtime's rules
+// write it); other backslashes stay as written. The program's name ends at its closing
+// quote, or else at the first blank, as the system reads it to find the program.
+std::vector<Text> SplitCommandLine(TextView line);
+
+// True when the arguments ask for a command (/list, /?) rather than the window.
 bool IsCommand(const std::vector<Text>& args);
 ParsedCommand ParseCommand(const std::vector<Text>& args);
 extern const TextView kUsage;
@@ -59,9 +67,14 @@ class ListingWindow {
     virtual frmMain& Form() = 0;
     virtual const std::vector<RunTimeError>& ErrorBoxes() const = 0;
 };
+// Throws RunTimeError when the window or one of its controls cannot be made.
 std::unique_ptr<ListingWindow> MakeListingWindow(FileSystem& files, EventPump& events);
+using ListingWindowMaker =
+    std::function<std::unique_ptr<ListingWindow>(FileSystem& files, EventPump& events)>;
 
-// Runs the command the arguments ask for; gives the exit code.
-int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console);
+// Runs the command the arguments ask for; gives the exit code. `makeWindow` stands in for
+// MakeListingWindow (tests).
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
+               const ListingWindowMaker& makeWindow = MakeListingWindow);
 
 }  // namespace tarnwick

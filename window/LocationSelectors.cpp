@@ -69,10 +69,11 @@ void frmMain::RestoreDrive(TextView drive) {
     }
 }
 
-// Items dragged onto the window: the first one, or the folder a file is in.
-void frmMain::Form_DropFiles(const std::vector<Text>& items) {
-    if (items.empty()) return;
-    Text path = items.front();
+// An item dragged onto the window (the first, of several): a folder, or the folder a file
+// is in.
+void frmMain::Form_DropFiles(TextView item) {
+    if (item.empty()) return;
+    Text path(item);
     const auto attributes = files.GetAttributes(path);
     const bool file = attributes && !(*attributes & attr::Folder);
     const size_t cut = path.find_last_of(kSeparator);

@@ -79,7 +79,7 @@ class frmMain : public ListingFields, public frmMainControls {
 
     // A folder named from outside the window: the command line, a drop.
     void ChooseFolder(TextView path);
-    void Form_DropFiles(const std::vector<Text>& items);
+    void Form_DropFiles(TextView item);  // the first item dropped
 
     // The listing as the save writes it, in the first encoding that holds it exactly.
     enum class Encoding { CodePage, Utf8, Utf16 };

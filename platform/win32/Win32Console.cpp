@@ -1,7 +1,5 @@
 #include "platform/win32/Win32Console.h"
 
-#include <shellapi.h>
-
 #include "platform/Ansi.h"
 #include "platform/win32/Wide.h"
 
@@ -54,19 +52,8 @@ void Win32Console::WriteLine(HANDLE h, TextView line) {
     WriteBytes(h, ansi ? *ansi : ToUtf8(text));
 }
 
-std::vector<Text> CommandArguments() {
-    int count = 0;
-    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<Text> args;
-    for (int i = 1; argv && i < count; ++i) {
-        // "D:\" quoted reaches here as D:" (the backslash escapes the quote): a folder's
-        // name can't hold a quote, so it is the separator the user typed.
-        Text arg(FromW(argv[i]));
-        if (arg.size() > 1 && arg.back() == u'"') arg.back() = u'\\';
-        args.push_back(std::move(arg));
-    }
-    LocalFree(argv);
-    return args;
+Text CommandLine() {
+    return Text(FromW(GetCommandLineW()));
 }
 
 }  // namespace tarnwick::win32

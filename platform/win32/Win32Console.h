@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <string_view>
-#include <vector>
 
 #include "platform/Text.h"
 
@@ -23,7 +22,7 @@ class Win32Console {
     HANDLE out_, err_;
 };
 
-// The arguments after the program's name, split as the C runtime splits them.
-std::vector<Text> CommandArguments();
+// The program's command line as it was started, its name included, not yet split.
+Text CommandLine();
 
 }  // namespace tarnwick::win32

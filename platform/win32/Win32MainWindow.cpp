@@ -34,16 +34,13 @@ bool CanTakeFocus(HWND h) {
     return IsWindowVisible(h) && IsWindowEnabled(h) && (GetWindowLongW(h, GWL_STYLE) & WS_TABSTOP);
 }
 
-// The full paths a drop carries, in the order Explorer gives them.
-std::vector<Text> DroppedPaths(HDROP drop) {
-    std::vector<Text> paths;
-    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-        paths.emplace_back(FromW(path.c_str(), path.size()));
-    }
-    return paths;
+// The full path of the first item a drop carries; empty when it carries none. Only that
+// one is read: each item is found by walking the list from its start, so reading them all
+// would take time quadratic in their number.
+Text FirstDroppedPath(HDROP drop) {
+    std::wstring path(DragQueryFileW(drop, 0, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, 0, path.data(), static_cast<UINT>(path.size())));
+    return Text(FromW(path.c_str(), path.size()));
 }
 
 }  // namespace
@@ -87,7 +84,7 @@ float Win32MainWindow::ScaleHeight() const {
     return static_cast<float>(r.bottom) * kDesignDpi / static_cast<float>(DpiOf(hwnd_));
 }
 
-void Win32MainWindow::AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop) {
+void Win32MainWindow::AcceptDrops(std::function<void(TextView)> onDrop) {
     onDrop_ = std::move(onDrop);
     DragAcceptFiles(hwnd_, TRUE);
 }
@@ -119,7 +116,7 @@ LRESULT Win32MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             if (onResize) onResize();
             return 0;
         case WM_DROPFILES:
-            if (onDrop_) onDrop_(DroppedPaths(reinterpret_cast<HDROP>(wp)));
+            if (onDrop_) onDrop_(FirstDroppedPath(reinterpret_cast<HDROP>(wp)));
             DragFinish(reinterpret_cast<HDROP>(wp));
             return 0;
         case WM_ACTIVATE:  // remember and give back the focus, as a dialog does

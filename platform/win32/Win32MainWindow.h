@@ -29,8 +29,9 @@ class Win32MainWindow : public MainWindow {
     void SetTabOrder(std::vector<HWND> order) { tabOrder_ = std::move(order); }
     Notify onResize;
 
-    // Files and folders dragged from Explorer and dropped on the window, by full path.
-    void AcceptDrops(std::function<void(const std::vector<Text>&)> onDrop);
+    // Files and folders dragged from Explorer and dropped on the window: the first one's
+    // full path (empty for a drop of none).
+    void AcceptDrops(std::function<void(TextView)> onDrop);
 
     // Keyboard navigation for a message of this thread: Tab and Shift+Tab in the tab
     // order, access keys and the rest as in a dialog. True when the message was used.
@@ -40,7 +41,7 @@ class Win32MainWindow : public MainWindow {
     static int OpenCount() { return openCount_; }
 
   private:
-    std::function<void(const std::vector<Text>&)> onDrop_;
+    std::function<void(TextView)> onDrop_;
     template <class T>
     friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);

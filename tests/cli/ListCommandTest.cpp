@@ -6,6 +6,7 @@
 
 #include "cli/ListCommand.h"
 #include "tests/window/WindowFixture.h"
+#include "window/memory/MemoryForm.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -53,6 +54,39 @@ void Grow(TempTree& tree, unsigned seed) {
 
 struct Options {
     bool withFiles, hidden, noPath;
+};
+
+// Controls that take nothing, as ones that could not be made.
+struct DeafTextBox : MemoryTextBox {
+    void SetText(TextView) override {}
+};
+struct DeafCheckBox : MemoryCheckBox {
+    void SetValue(int16_t) override {}
+};
+
+// The in-memory window with one control deaf: `deaf` counts the path box, the depth box,
+// then the check boxes for files, hidden items and bare names; none from 5 on.
+struct DeafWindow : ListingWindow {
+    DeafWindow(FileSystem& files, EventPump& events, int deaf)
+        : b_(files, events), form_(Controls(deaf), {files, events, b_.desktop}) {}
+    frmMain& Form() override { return form_; }
+    const std::vector<RunTimeError>& ErrorBoxes() const override { return b_.desktop.errorBoxes; }
+    frmMainControls Controls(int deaf) {
+        TextBox* texts[] = {&b_.txtPath, &b_.txtLevel};
+        CheckBox* boxes[] = {&b_.ChFiles, &b_.ChHidden, &b_.ChNoPath};
+        if (deaf < 2) {
+            texts[deaf] = &deafText_;
+        } else if (deaf < 5) {
+            boxes[deaf - 2] = &deafBox_;
+        }
+        return {b_.Me,      b_.Command1, *texts[0],  b_.frmSettings, b_.drDir,   b_.drDrive,
+                b_.lblPath, b_.cmdSave,  b_.cmdDoIt, b_.txtResult,   b_.VSLevel, *texts[1],
+                *boxes[2],  *boxes[1],   *boxes[0],  b_.lblLevels};
+    }
+    MemoryForm b_;
+    DeafTextBox deafText_;
+    DeafCheckBox deafBox_;
+    frmMain form_;
 };
 
 class ListCommandTest : public WindowTest {
@@ -111,7 +145,18 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
     struct Case {
         std::vector<Text> args;
         int exitCode;
+        ListingWindowMaker make = MakeListingWindow;
     };
+    // A window that cannot be made (-1), or with a control deaf (0 to 4) to a setting that
+    // differs from what it holds, must list nothing rather than what the controls hold.
+    const auto deaf = [](int which) -> ListingWindowMaker {
+        return [which](FileSystem& f, EventPump& e) -> std::unique_ptr<ListingWindow> {
+            if (which < 0) throw RunTimeError{error::OutOfMemory, u"无法创建窗口"};
+            return std::make_unique<DeafWindow>(f, e, which);
+        };
+    };
+    const std::vector<Text> all{u"/list",   root,       u"/depth", u"3", u"/files",
+                                u"/hidden", u"/nopath", u"/out",   file};
     const Case cases[] = {
         {{u"/list"}, exitcode::MissingValue},
         {{u"/list", root, u"/depth"}, exitcode::MissingValue},
@@ -122,17 +167,24 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
         {{u"/list", tree.Path(u"sub/x.txt"), u"/out", file}, exitcode::NoFolder},
         {{u"/list", root, u"/out", out.Path(u"none/x.txt")}, exitcode::CannotWrite},
         {{u"/list", root, u"/out", out.Path(u"")}, exitcode::CannotWrite},
+        {all, exitcode::ListingFailed, deaf(-1)},
+        {all, exitcode::ListingFailed, deaf(0)},
+        {all, exitcode::ListingFailed, deaf(1)},
+        {all, exitcode::ListingFailed, deaf(2)},
+        {all, exitcode::ListingFailed, deaf(3)},
+        {all, exitcode::ListingFailed, deaf(4)},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(Narrow(c.args.back()));
+        SCOPED_TRACE(&c - cases);
         console = {};
-        EXPECT_EQ(Run(c.args), c.exitCode);
+        EXPECT_EQ(RunCommand(c.args, *files, console, c.make), c.exitCode);
         ASSERT_EQ(console.errorLines.size(), 1u);
         EXPECT_NE(console.errorLines[0].find_first_of(u"找缺未多无"), Text::npos);
         EXPECT_TRUE(console.out.empty());
         EXPECT_TRUE(console.outLines.empty());
         EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
     }
+    EXPECT_EQ(RunCommand(all, *files, console, deaf(5)), exitcode::Ok);  // none deaf
 }
 
 TEST_F(ListCommandTest, AnOutputThatCannotTakeTheListingIsAFailure) {
@@ -150,6 +202,32 @@ TEST_F(ListCommandTest, UsageGoesToTheOutputAndOnlyListOrHelpAreCommands) {
     EXPECT_TRUE(IsCommand({u"/?"}));
     EXPECT_FALSE(IsCommand({tree.Root()}));
     EXPECT_FALSE(IsCommand({}));
+}
+
+TEST(CommandLineTest, QuotesGroupBlanksAndAFolderKeepsItsLastBackslash) {
+    const struct {
+        TextView line;
+        std::vector<Text> args;
+    } cases[] = {
+        {uR"(T.exe /list "C:\lst\" /depth 2)", {u"/list", uR"(C:\lst\)", u"/depth", u"2"}},
+        {uR"(T.exe /list "C:\lst\" )", {u"/list", uR"(C:\lst\)"}},  // before "> o.txt"
+        {uR"("C:\Program Files\T.exe" "D:\资料\" /out "D:\清 单.txt")",
+         {uR"(D:\资料\)", u"/out", u"D:\\清 单.txt"}},
+        {uR"("C:\T.exe"/list x)", {u"/list", u"x"}},
+        // As PowerShell, .NET and Python quote a trailing backslash; pairs count once.
+        {uR"(T.exe "C:\my docs\\" C:\a\\\"b)", {uR"(C:\my docs\)", uR"(C:\a\\b)"}},
+        {uR"(T.exe C:\a\"b c"\d \\srv\s\ "\\srv\s\")",
+         {uR"(C:\a\b c\d)", uR"(\\srv\s\)", uR"(\\srv\s\)"}},
+        {u"T.exe \"\" /out \"\"", {u"", u"/out", u""}},
+        {u"T.exe \t a\t\"b\"\"c\"  \"d e", {u"a", u"bc", u"d e"}},
+        {u"  /list x", {u"/list", u"x"}},  // a blank first: the name is empty
+        {u"T.exe", {}},
+        {u"", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.line));
+        EXPECT_EQ(SplitCommandLine(c.line), c.args);
+    }
 }
 
 }  // namespace

@@ -28,6 +28,12 @@ std::wstring ProgramPath() {
     return (std::filesystem::path(self).parent_path().parent_path() / L"Tarnwick.exe").wstring();
 }
 
+std::wstring Quoted(const std::vector<Text>& args) {
+    std::wstring line;
+    for (const Text& a : args) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
+    return line;
+}
+
 HANDLE Inheritable(const std::filesystem::path& path) {
     SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
     return CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &sa, CREATE_ALWAYS, 0,
@@ -36,9 +42,10 @@ HANDLE Inheritable(const std::filesystem::path& path) {
 
 class ProgramTest : public ::testing::Test {
   protected:
-    Finished Start(const std::vector<Text>& args) {
-        std::wstring line = L"\"" + ProgramPath() + L"\"";
-        for (const Text& a : args) line += L" \"" + std::wstring(a.begin(), a.end()) + L"\"";
+    Finished Start(const std::vector<Text>& args) { return StartWith(Quoted(args)); }
+    // The arguments as written after the program's name.
+    Finished StartWith(const std::wstring& arguments) {
+        std::wstring line = L"\"" + ProgramPath() + L"\"" + arguments;
         const HANDLE stdOut = Inheritable(streams.FsPath(u"out")),
                      stdErr = Inheritable(streams.FsPath(u"err"));
         STARTUPINFOW si{};
@@ -59,6 +66,32 @@ class ProgramTest : public ::testing::Test {
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
         return {code, ReadFile(streams.FsPath(u"out")), ReadFile(streams.FsPath(u"err"))};
+    }
+    // Tarnwick.exe with DISPLAY unset, as on a build server: what it writes to its output,
+    // then "exit=CODE". A child of ours would get the Wine loader's Unix environment, with
+    // DISPLAY, whatever block it is given; so a shell takes DISPLAY away and starts the
+    // loader. The shell gives no process to wait for: its output is read until it ends.
+    std::string StartWithoutDisplay(const std::vector<Text>& args) {
+        const HANDLE stdOut = Inheritable(streams.FsPath(u"out"));
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        si.dwFlags = STARTF_USESTDHANDLES;
+        si.hStdOutput = stdOut;
+        wchar_t loader[MAX_PATH] = L"wine";
+        GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH);
+        std::wstring line =
+            L"sh -c \"unset DISPLAY; \\\"$0\\\" \\\"$@\\\" 2>/dev/null; echo exit=$?\" \"" +
+            std::wstring(loader) + L"\" \"" + ProgramPath() + L"\"" + Quoted(args);
+        PROCESS_INFORMATION pi{};
+        const bool started = CreateProcessW(L"Z:\\bin\\sh", line.data(), nullptr, nullptr, TRUE, 0,
+                                            nullptr, nullptr, &si, &pi);
+        CloseHandle(stdOut);
+        EXPECT_TRUE(started);
+        std::string run;
+        while (started &&
+               (run = ReadFile(streams.FsPath(u"out"))).find("exit=") == std::string::npos)
+            Sleep(20);
+        return run;
     }
     TempTree tree, streams, out;
 };
@@ -95,6 +128,13 @@ TEST_F(ProgramTest, ListsToAFileAndToARedirectedOutputAsTheCommandDoes) {
     EXPECT_EQ(printed.exitCode, 0u);
     EXPECT_EQ(printed.out, here.text);
     EXPECT_EQ(printed.err, "");
+
+    // As a batch file writes "%~dp0": the backslash before the closing quote is the folder's.
+    const Text dir = tree.Root() + u"\\";
+    const Finished quoted = StartWith(L" /list \"" + std::wstring(dir.begin(), dir.end()) +
+                                      L"\" /depth 3 /files /nopath ");
+    EXPECT_EQ(quoted.exitCode, 0u);
+    EXPECT_EQ(quoted.out, here.text);
 }
 
 TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
@@ -115,6 +155,19 @@ TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
         EXPECT_EQ(f.err.find('\n'), f.err.size() - 1);
     }
     EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
+}
+
+// As on a build server, where the hidden window's controls cannot be made: the folder
+// asked, or exit 6; never a listing of something else.
+TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAskedOrFails) {
+    tree.File(u"sub/deeper/f.txt");
+    const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"2", u"/files"};
+    Recorded here;
+    ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
+    const std::string run = StartWithoutDisplay(args);
+    if (run != "exit=6\n") {
+        EXPECT_EQ(run, here.text + "exit=0\n");
+    }
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     auto files = tarnwick::MakeFileSystem();
-    const auto args = tarnwick::win32::CommandArguments();
+    const auto args = tarnwick::SplitCommandLine(tarnwick::win32::CommandLine());
     if (tarnwick::IsCommand(args)) {
         Console console;
         return tarnwick::RunCommand(args, *files, console);

@@ -38,7 +38,7 @@ Win32Form::Win32Form(FileSystem& files, EventPump& events, Desktop* desktopOverr
                     ChNoPath.Handle(), txtLevel.Handle(), VSLevel.Handle(), txtResult.Handle(),
                     cmdDoIt.Handle(), cmdSave.Handle(), txtPath.Handle(), Command1.Handle()});
     Me.onResize = [this] { form.Form_Resize(); };  // handles all of its own errors
-    Me.AcceptDrops([this](const std::vector<Text>& items) { form.Form_DropFiles(items); });
+    Me.AcceptDrops([this](TextView item) { form.Form_DropFiles(item); });
     txtPath.CompleteFolders();
 }
 
