@@ -3,6 +3,7 @@
 #include "cli/ListCommand.h"
 
 #include <algorithm>
+#include <new>
 
 #include "window/NumberText.h"
 
@@ -94,16 +95,22 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console,
 
 int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
                const ListingWindowMaker& makeWindow) {
-    const ParsedCommand command = ParseCommand(args);
-    if (const auto* error = std::get_if<ArgumentError>(&command)) {
-        console.ErrorLine(error->message);
-        return error->exitCode;
+    try {
+        const ParsedCommand command = ParseCommand(args);
+        if (const auto* error = std::get_if<ArgumentError>(&command)) {
+            console.ErrorLine(error->message);
+            return error->exitCode;
+        }
+        if (std::holds_alternative<ShowUsage>(command)) {
+            console.OutputLine(kUsage);
+            return exitcode::Ok;
+        }
+        return List(std::get<ListSettings>(command), files, console, makeWindow);
+    } catch (const std::bad_alloc&) {
+        // Before anything went out: a file is replaced only once written whole.
+        console.ErrorLine(u"列举失败：" + MakeError(error::OutOfMemory).description);
+        return exitcode::ListingFailed;
     }
-    if (std::holds_alternative<ShowUsage>(command)) {
-        console.OutputLine(kUsage);
-        return exitcode::Ok;
-    }
-    return List(std::get<ListSettings>(command), files, console, makeWindow);
 }
 
 }  // namespace tarnwick

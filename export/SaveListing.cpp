@@ -1,5 +1,7 @@
 // The save button: the listing goes to a text file chosen in the save dialog; the
 // window's title tells how it went.
+#include <new>
+
 #include "platform/Ansi.h"
 #include "window/NumberText.h"
 #include "window/frmMain.h"
@@ -72,6 +74,10 @@ frmMain::Encoding frmMain::WriteListing(FileWriter& file) const {
 }
 
 void frmMain::cmdSave_Click() {
+    const auto failed = [this](const RunTimeError& e) {
+        Me.SetCaption(u"保存失败。" + e.description);
+        desktop.ShowErrorBox(e);
+    };
     try {
         Me.SetCaption(u"正在保存文件");
         const auto path = desktop.ShowSaveDialog(SaveRequest{
@@ -90,8 +96,9 @@ void frmMain::cmdSave_Click() {
         }
         Me.SetCaption(u"Tarnwick");
     } catch (const RunTimeError& e) {
-        Me.SetCaption(u"保存失败。" + e.description);
-        desktop.ShowErrorBox(e);
+        failed(e);
+    } catch (const std::bad_alloc&) {
+        failed(MakeError(error::OutOfMemory));  // the old file is left as it was
     }
 }
 

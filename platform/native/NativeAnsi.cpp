@@ -13,9 +13,9 @@ uint32_t AnsiCodePage() {
 
 std::optional<std::string> ToCodePageExactly(TextView text, uint32_t codePage) {
     const std::string name = codePage == kUtf8CodePage ? "UTF-8" : "CP" + std::to_string(codePage);
+    std::string out(text.size() * 3 + 16, '\0');  // before the open: nothing throws till the close
     const iconv_t cd = iconv_open(name.c_str(), "UTF-16LE");
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
-    std::string out(text.size() * 3 + 16, '\0');
     auto* in = const_cast<char*>(reinterpret_cast<const char*>(text.data()));
     size_t inLeft = text.size() * 2;
     char* o = out.data();

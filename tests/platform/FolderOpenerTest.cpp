@@ -5,8 +5,10 @@
 
 #include <atomic>
 
+#include "platform/HelperThreads.h"
 #include "platform/win32/Wide.h"
 #include "tests/support/TempTree.h"
+#include "tests/support/ThreadCount.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -140,7 +142,7 @@ struct Counts {
 TEST(FolderOpener, GoingAwayWhileAFolderOpensIsSafe) {
     TempTree tree;
     tree.File(u"a/one.txt");
-    constexpr int kOpeners = 20;
+    constexpr int kOpeners = helpers::kMostLeftOpening;  // as many as may be left opening
     Counts counts;
     std::atomic<int> opening = 0, ended = 0;
     Event released, allEnded;
@@ -163,6 +165,35 @@ TEST(FolderOpener, GoingAwayWhileAFolderOpensIsSafe) {
     ASSERT_TRUE(allEnded.Wait());
     EXPECT_EQ(counts.opens, kOpeners);
     EXPECT_EQ(counts.closes, kOpeners);
+}
+
+// Opening a folder that never opens, and giving it up, again and again: the openers left
+// in it stay within their bound (the next one waiting for room, or given up meanwhile),
+// and all end once it opens.
+TEST(FolderOpener, OpenersLeftInAStuckFolderAreBounded) {
+    TempTree tree;
+    tree.File(u"a/one.txt");
+    Event released;
+    const auto stuck = [&](const Text& pattern, WIN32_FIND_DATAW& d) {
+        released.Wait();
+        return FolderOpener::FindFirst(pattern, d);
+    };
+    const int threadsBefore = ProcessThreads();
+    for (int i = 0; i < 200; ++i) {
+        FolderOpener opener(1, stuck);
+        WIN32_FIND_DATAW d;
+        EXPECT_EQ(opener.Open(Pattern(tree, u"a"), d, [] { return true; }), INVALID_HANDLE_VALUE);
+        EXPECT_LE(helpers::LeftOpeningCount(), helpers::kMostLeftOpening);
+        EXPECT_LE(ProcessThreads(), threadsBefore + helpers::kMostLeftOpening + 1);
+    }
+    released.Set();
+    helpers::WaitUntilAllEnded();
+    int threads = ProcessThreads();  // a thread that has ended is gone a moment later
+    for (int i = 0; i < 10000 && threads > threadsBefore; ++i) {
+        Sleep(1);
+        threads = ProcessThreads();
+    }
+    EXPECT_EQ(threads, threadsBefore);
 }
 
 // Where the worker's answer comes against a give-up: while the caller decides to give up,
