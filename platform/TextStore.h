@@ -38,6 +38,9 @@ class TextStore {
     size_t Caret() const { return caret_; }
 
     Text Substr(size_t pos, size_t count) const;
+    // Writes the characters Substr would give into `out`, which has room for them; returns
+    // how many. No copy of its own: a client's buffer of the whole text is filled directly.
+    size_t CopyTo(size_t pos, size_t count, char16_t* out) const;
     // At most `count` characters from `pos`, one fewer where the last would be the first
     // half of a pair.
     size_t WholeCharacters(size_t pos, size_t count) const;
