@@ -36,20 +36,44 @@ TextSearch::Units TextSearch::UnitsFor(char16_t folded) const {
 
 // For each run of kRun positions from `window`, whether any has units that can begin and
 // end the needle. The inner loop has no exit and the units are set once, so that it
-// becomes vector compares: most of the text is read here, and only here.
-void TextSearch::MarkRuns(const char16_t* window, size_t runs, unsigned char* marks) const {
-    if (first_.many || last_.many) return std::fill(marks, marks + runs, 1);
-    const char16_t* end = window + needle_.size() - 1;
-    const char16_t a = first_.of[0], b = first_.of[1], c = first_.of[2], d = first_.of[3];
-    const char16_t e = last_.of[0], f = last_.of[1], g = last_.of[2], h = last_.of[3];
+// becomes vector compares: most of the text is read here, and only here. Only as many
+// units are compared as differ: one, the first two, or all four.
+template <size_t kCompared>
+void MarkRunsWith(const char16_t* window, const char16_t* end, size_t runs, const char16_t* first,
+                  const char16_t* last, unsigned char* marks) {
+    const char16_t a = first[0], b = first[1], c = first[2], d = first[3];
+    const char16_t e = last[0], f = last[1], g = last[2], h = last[3];
     for (size_t r = 0; r < runs; ++r) {
         char16_t hit = 0;
-        for (size_t i = r * kRun; i < r * kRun + kRun; ++i)
-            hit |= static_cast<char16_t>(
-                ((window[i] == a) | (window[i] == b) | (window[i] == c) | (window[i] == d)) &
-                ((end[i] == e) | (end[i] == f) | (end[i] == g) | (end[i] == h)));
+        for (size_t i = r * 8; i < r * 8 + 8; ++i) {
+            if constexpr (kCompared == 1) {
+                hit |= static_cast<char16_t>((window[i] == a) & (end[i] == e));
+            } else if constexpr (kCompared == 2) {
+                hit |= static_cast<char16_t>(((window[i] == a) | (window[i] == b)) &
+                                             ((end[i] == e) | (end[i] == f)));
+            } else {
+                hit |= static_cast<char16_t>(
+                    ((window[i] == a) | (window[i] == b) | (window[i] == c) | (window[i] == d)) &
+                    ((end[i] == e) | (end[i] == f) | (end[i] == g) | (end[i] == h)));
+            }
+        }
         marks[r] = hit != 0;
     }
+}
+
+void TextSearch::MarkRuns(const char16_t* window, size_t runs, unsigned char* marks) const {
+    static_assert(kRun == 8);
+    if (first_.many || last_.many) return std::fill(marks, marks + runs, 1);
+    const char16_t* end = window + needle_.size() - 1;
+    const auto distinct = [](const Units& units) {
+        return std::count_if(units.of + 1, units.of + kUnits,
+                             [&](char16_t c) { return c != units.of[0]; });
+    };
+    const auto differ = std::max(distinct(first_), distinct(last_));
+    if (differ == 0) return MarkRunsWith<1>(window, end, runs, first_.of, last_.of, marks);
+    if (differ == 1)  // each holds at most two units, the first two
+        return MarkRunsWith<2>(window, end, runs, first_.of, last_.of, marks);
+    MarkRunsWith<4>(window, end, runs, first_.of, last_.of, marks);
 }
 
 bool TextSearch::MayMatchAt(const char16_t* at) const {

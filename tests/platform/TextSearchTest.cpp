@@ -14,6 +14,7 @@ TEST(TextSearch, FindsWhatAPlainStringFinds) {
     std::vector<char16_t> upper(TextSearch::kFoldSize);
     for (size_t c = 0; c < upper.size(); ++c)
         upper[c] = static_cast<char16_t>(c >= u'a' && c <= u'z' ? c - 32 : c);
+    upper[u'文'] = u'A';  // three units fold to A, as some letters do in the system's table
     static const TextView kPieces[] = {u"a", u"A", u"ab", u"b", u"\r\n", u"文", u"\xD83D\xDE00"};
     std::mt19937 random(11);
     for (int round = 0; round < 400; ++round) {
