@@ -404,6 +404,9 @@ int Main(int argc, char** argv) {
     Slowest portable;
     TimeUnits(store, portable);
     TimeSearch(store, portable);
+    std::printf(
+        "before (natively, commit 6224a6b, one unit a step): MoveEndpointByUnit(End, "
+        "INT_MAX) from the start took 4.7 s by Character, 20.2 s by Word, 0.5 s by Line\n");
 #ifdef _WIN32
     bool met = portable.Print("the text units and the search, portable:");
     met = TimeWindow(listing, store) && met;
