@@ -25,7 +25,7 @@ inline constexpr struct AsciiKinds {
 } kAsciiKinds;
 }  // namespace detail
 
-// Looked up for ASCII: the text tree classifies every character it is given.
+// Looked up for ASCII, which most of a listing is.
 inline constexpr CharKind KindOf(char16_t c) {
     if (c < 0x80) return detail::kAsciiKinds.of[c];
     if (c == u'\x3000') return CharKind::Blank;
