@@ -127,6 +127,19 @@ size_t TextStore::LineLength(size_t line) const {
     return text_.LineEnd(line) - text_.LineStart(line);
 }
 
+size_t TextStore::CopyTo(size_t pos, size_t count, char16_t* out) const {
+    if (pos >= Length()) return 0;
+    count = std::min(count, Length() - pos);
+    size_t copied = 0;
+    text_.Read(pos, [&](TextView run) {
+        const size_t n = std::min(run.size(), count - copied);
+        std::copy_n(run.data(), n, out + copied);
+        copied += n;
+        return copied < count;
+    });
+    return copied;
+}
+
 Text TextStore::Substr(size_t pos, size_t count) const {
     Text out;
     if (pos >= Length()) return out;

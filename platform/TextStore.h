@@ -38,6 +38,9 @@ class TextStore {
     size_t Caret() const { return caret_; }
 
     Text Substr(size_t pos, size_t count) const;
+    // Writes the characters Substr would give into `out`, which has room for them; returns
+    // how many. No copy of its own: a client's buffer of the whole text is filled directly.
+    size_t CopyTo(size_t pos, size_t count, char16_t* out) const;
     // At most `count` characters from `pos`, one fewer where the last would be the first
     // half of a pair.
     size_t WholeCharacters(size_t pos, size_t count) const;
@@ -49,6 +52,12 @@ class TextStore {
     size_t LineLength(size_t line) const;                              // without its CR LF
     size_t LineEnd(size_t line) const { return text_.LineEnd(line); }  // before its CR LF
     size_t LineOf(size_t pos) const { return text_.LineFeedsBefore(pos); }
+    // Where characters and words start (TextBoundaries.h), the text's first position left
+    // out: how many there are, how many before pos, and where the k-th (from 1) is.
+    using Starts = TextTree::Kind;
+    size_t StartCount(Starts kind) const { return text_.Total(kind); }
+    size_t StartsBefore(Starts kind, size_t pos) const { return text_.CountBefore(kind, pos); }
+    size_t NthStart(Starts kind, size_t k) const { return text_.FindNth(kind, k); }
     // In characters; never shrinks, and is at least the length of any line as an edit left
     // it (or as SetText made it).
     size_t LongestLine() const { return longestLine_; }

@@ -1,7 +1,8 @@
 #pragma once
-// Text held in a B+ tree of leaves: each entry of an inner node counts the characters and
-// line feeds below it, so finding a position or a line, and an edit anywhere, costs a walk
-// down one path (plus one leaf's scan), however long the text and wherever the edit.
+// Text held in a B+ tree of leaves: each entry of an inner node counts the characters, line
+// feeds, and character and word starts below it, so finding a position, a line or the k-th
+// character or word, and an edit anywhere, costs a walk down one path (plus one leaf's
+// scan), however long the text and wherever the edit.
 #include <algorithm>
 #include <cstddef>
 #include <string>
@@ -32,10 +33,17 @@ class TextTree {
     TextTree& operator=(TextTree&& other) noexcept;
     ~TextTree();
 
+    // What the tree counts: code units, line feeds, and the positions where a character or
+    // a word starts (TextBoundaries.h), the first position of the text left out.
+    enum Kind : size_t { kChars, kLineFeeds, kCharacterStarts, kWordStarts, kKinds };
+
     Geometry Shape() const { return {leafChars_, fanOut_}; }
-    size_t Length() const { return chars_; }
-    size_t LineFeeds() const { return lineFeeds_; }
-    size_t Height() const { return height_; }  // inner levels above the leaves
+    size_t Length() const { return total_[kChars]; }
+    size_t LineFeeds() const { return total_[kLineFeeds]; }
+    size_t Total(Kind kind) const { return total_[kind]; }
+    size_t CountBefore(Kind kind, size_t pos) const;  // those at positions below pos
+    size_t FindNth(Kind kind, size_t k) const;        // the position of the k-th, 1 <= k <= Total
+    size_t Height() const { return height_; }         // inner levels above the leaves
 
     char16_t At(size_t pos) const;             // pos < Length()
     size_t LineFeedsBefore(size_t pos) const;  // pos <= Length()
@@ -59,6 +67,8 @@ class TextTree {
 
     // Every invariant of the tree checked, for tests: empty when all hold.
     std::string Audit() const;
+    // For tests: the walks down the tree made so far, the measure of what a lookup costs.
+    size_t Walks() const { return walks_; }
     // For tests: the n-th node allocation from now on this thread fails (-1: none do).
     static void FailAllocationAfter(long n);
 
@@ -67,18 +77,26 @@ class TextTree {
     // tree this high would hold 2^63 leaves.
     static constexpr size_t kMaxHeight = 64;
 
+    struct Counts {
+        size_t of[kKinds];
+        size_t operator[](size_t kind) const { return of[kind]; }
+        size_t& operator[](size_t kind) { return of[kind]; }
+        Counts& operator+=(const Counts& other);
+        Counts& operator-=(const Counts& other);
+    };
     struct Node {};
     struct Leaf : Node {
         Leaf* prev = nullptr;
         Leaf* next = nullptr;
         size_t size = 0;
         size_t lineFeeds = 0;
+        size_t characterStarts = 0;  // at the leaf's positions, its first one included
+        size_t wordStarts = 0;
         char16_t text[kLeafChars];  // left uninitialised: only [0, size) is ever read
     };
     struct Inner : Node {
         size_t n = 0;  // children
-        size_t chars[kFanOut];
-        size_t lineFeeds[kFanOut];
+        size_t count[kKinds][kFanOut];
         Node* child[kFanOut];
     };
     struct Step {
@@ -89,11 +107,7 @@ class TextTree {
         Step path[kMaxHeight];
         Leaf* leaf;
         size_t offset;
-        size_t before;
-        size_t lineFeedsBefore;
-    };
-    struct Counts {
-        size_t chars, lineFeeds;
+        Counts before;
     };
     template <class T>
     struct Run {  // nodes taken from a spare pool, in order
@@ -102,19 +116,27 @@ class TextTree {
     };
 
     // Finding
-    Spot Descend(size_t target, bool byLineFeed, bool preferLeft) const;
+    Spot Descend(size_t target, Kind kind, bool preferLeft) const;
     Spot Find(size_t pos, bool preferLeft) const;
     Spot FindLineFeed(size_t k) const;  // the k-th, from 1
     Leaf* FirstLeaf() const;
-    static Counts TotalOf(const Leaf* leaf) { return {leaf->size, leaf->lineFeeds}; }
+    static Counts TotalOf(const Leaf* leaf) {
+        return {{leaf->size, leaf->lineFeeds, leaf->characterStarts, leaf->wordStarts}};
+    }
     static Counts TotalOf(const Inner* node);
+    static Counts CountsAt(const Inner* node, size_t i);
+    static void SetCounts(Inner* node, size_t i, const Counts& counts);
+    static Counts StartsIn(const Leaf* leaf, size_t from, size_t to);
+    static size_t NthStart(const Leaf* leaf, Kind kind, size_t k);
     static bool CrBefore(const Leaf* leaf, size_t offset);
     size_t LineStartBefore(const Spot& at) const;
     // Editing
     void InsertInLeaf(Spot& at, TextView text, size_t lineFeeds) noexcept;
     void SplitLeaf(Spot& at, TextView text, size_t lineFeeds);
-    void Add(const Spot& at, size_t chars, size_t lineFeeds) noexcept;
-    void Subtract(const Spot& at, size_t chars, size_t lineFeeds) noexcept;
+    void Add(const Spot& at, const Counts& counts) noexcept;
+    void Subtract(const Spot& at, const Counts& counts) noexcept;
+    void ChangeStarts(const Spot& at, const Counts& starts, bool add) noexcept;
+    void Recount(size_t from, size_t to, bool add) noexcept;
     template <class T>
     void InsertChildren(Spot& at, size_t level, size_t index, Run<T> run) noexcept;
     template <class T>
@@ -145,17 +167,17 @@ class TextTree {
     size_t fanOut_;
     Inner* root_ = nullptr;  // always an inner node, with at least one leaf below
     size_t height_ = 1;
-    size_t chars_ = 0;
-    size_t lineFeeds_ = 0;
+    Counts total_{};
     std::vector<Leaf*> spareLeaves_;
     std::vector<Inner*> spareInners_;
+    mutable size_t walks_ = 0;
     size_t leavesTaken_ = 0;  // from the back of the pools during an edit
     size_t innersTaken_ = 0;
 };
 
 template <class Take>
 void TextTree::Read(size_t pos, Take take) const {
-    if (pos >= chars_) return;
+    if (pos >= Length()) return;
     const Spot at = Find(pos, false);
     size_t offset = at.offset;
     for (const Leaf* leaf = at.leaf; leaf; leaf = leaf->next, offset = 0)

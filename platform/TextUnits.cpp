@@ -1,46 +1,33 @@
 #include "platform/TextUnits.h"
 
+#include <algorithm>
+
+#include "platform/TextBoundaries.h"
+
 namespace tarnwick {
 namespace {
 
-enum class Kind { Blank, LineEnd, Punctuation, Letter };
-
-Kind KindOf(char16_t c) {
-    if (c == u' ' || c == u'\t' || c == u'\x3000') return Kind::Blank;
-    if (c == u'\r' || c == u'\n') return Kind::LineEnd;
-    if ((c > u' ' && c < u'0') || (c > u'9' && c < u'A') || (c > u'Z' && c < u'a') ||
-        (c > u'z' && c < 0x7F))
-        return Kind::Punctuation;
-    if (TextView(u"，。、；：？！…—（）《》「」【】“”‘’").find(c) != TextView::npos)
-        return Kind::Punctuation;
-    return Kind::Letter;
-}
-
-// A word begins where the kind changes, except into blanks.
-bool StartsWord(char16_t before, char16_t at) {
-    const Kind k = KindOf(at);
-    return k != Kind::Blank && k != KindOf(before);
-}
+using Starts = TextStore::Starts;
 
 TextUnit Supported(TextUnit unit) {
     return unit == TextUnit::Format ? TextUnit::Word : unit;  // no formats: the next larger
 }
 
-}  // namespace
-
-size_t TextUnits::LineBoundary(size_t line) const {
-    return line < text_.LineCount() ? text_.LineStart(line) : text_.Length();
+// How many units a negative count asks for, INT_MIN included.
+size_t Magnitude(int count) {
+    return static_cast<size_t>(-static_cast<long long>(count));
 }
+
+}  // namespace
 
 bool TextUnits::IsBoundary(TextUnit unit, size_t pos) const {
     if (pos == 0 || pos >= text_.Length()) return true;
     const char16_t before = text_.At(pos - 1), at = text_.At(pos);
     switch (Supported(unit)) {
         case TextUnit::Character:
-            return !(IsHighSurrogate(before) && IsLowSurrogate(at)) &&
-                   !(before == u'\r' && at == u'\n');
+            return StartsCharacter(before, at);
         case TextUnit::Word:
-            return before == u'\n' || StartsWord(before, at);
+            return StartsWord(before, at);
         case TextUnit::Line:
         case TextUnit::Paragraph:
             return before == u'\n';
@@ -51,68 +38,78 @@ bool TextUnits::IsBoundary(TextUnit unit, size_t pos) const {
     }
 }
 
-size_t TextUnits::Next(TextUnit unit, size_t pos) const {
-    const size_t length = text_.Length();
-    if (pos >= length) return length;
-    switch (Supported(unit)) {
-        case TextUnit::Character: {
-            size_t next = pos + 1;
-            while (next < length && !IsBoundary(unit, next)) ++next;
-            return next;
-        }
-        case TextUnit::Word:
-            return NextWord(pos);
-        case TextUnit::Line:
-        case TextUnit::Paragraph:
-            return LineBoundary(text_.LineOf(pos) + 1);
-        case TextUnit::Page:
-            return LineBoundary((text_.LineOf(pos) / linesPerPage_ + 1) * linesPerPage_);
-        default:
-            return length;
-    }
+size_t TextUnits::LinesInside() const {
+    const size_t length = text_.Length(), lineFeeds = text_.LineCount() - 1;
+    return length > 0 && text_.At(length - 1) == u'\n' ? lineFeeds - 1 : lineFeeds;
 }
 
-size_t TextUnits::Previous(TextUnit unit, size_t pos) const {
-    pos = Clamp(pos);
-    if (pos == 0) return 0;
+size_t TextUnits::Inside(TextUnit unit) const {
     switch (Supported(unit)) {
-        case TextUnit::Character: {
-            size_t previous = pos - 1;
-            while (previous > 0 && !IsBoundary(unit, previous)) --previous;
-            return previous;
-        }
+        case TextUnit::Character:
+            return text_.StartCount(Starts::kCharacterStarts);
         case TextUnit::Word:
-            return PreviousWord(pos);
+            return text_.StartCount(Starts::kWordStarts);
         case TextUnit::Line:
         case TextUnit::Paragraph:
-            return text_.LineStart(text_.LineOf(pos - 1));
+            return LinesInside();
         case TextUnit::Page:
-            return text_.LineStart(text_.LineOf(pos - 1) / linesPerPage_ * linesPerPage_);
+            return LinesInside() / linesPerPage_;
         default:
             return 0;
     }
 }
 
-size_t TextUnits::Floor(TextUnit unit, size_t pos) const {
+size_t TextUnits::Last(TextUnit unit) const {
+    return text_.Length() > 0 ? Inside(unit) + 1 : 0;
+}
+
+size_t TextUnits::NumberOf(TextUnit unit, size_t pos) const {
+    if (pos >= text_.Length()) return Last(unit);
+    switch (Supported(unit)) {
+        case TextUnit::Character:
+            return text_.StartsBefore(Starts::kCharacterStarts, pos + 1);
+        case TextUnit::Word:
+            return text_.StartsBefore(Starts::kWordStarts, pos + 1);
+        case TextUnit::Line:
+        case TextUnit::Paragraph:
+            return text_.LineOf(pos);
+        case TextUnit::Page:
+            return text_.LineOf(pos) / linesPerPage_;
+        default:
+            return 0;
+    }
+}
+
+size_t TextUnits::PositionOf(TextUnit unit, size_t number) const {
+    if (number == 0) return 0;
+    if (number >= Last(unit)) return text_.Length();
+    switch (Supported(unit)) {
+        case TextUnit::Character:
+            return text_.NthStart(Starts::kCharacterStarts, number);
+        case TextUnit::Word:
+            return text_.NthStart(Starts::kWordStarts, number);
+        case TextUnit::Line:
+        case TextUnit::Paragraph:
+            return text_.LineStart(number);
+        case TextUnit::Page:
+            return text_.LineStart(number * linesPerPage_);
+        default:
+            return text_.Length();
+    }
+}
+
+size_t TextUnits::Next(TextUnit unit, size_t pos) const {
+    if (pos >= text_.Length()) return text_.Length();
+    return PositionOf(unit, NumberOf(unit, pos) + 1);
+}
+
+size_t TextUnits::Previous(TextUnit unit, size_t pos) const {
     pos = Clamp(pos);
-    return IsBoundary(unit, pos) ? pos : Previous(unit, pos);
+    return pos == 0 ? 0 : PositionOf(unit, NumberOf(unit, pos - 1));
 }
 
-// Words never cross a line's start, so one line's text is all a step needs to read.
-size_t TextUnits::NextWord(size_t pos) const {
-    const size_t lineEnd = LineBoundary(text_.LineOf(pos) + 1);
-    const Text rest = text_.Substr(pos, lineEnd - pos);
-    for (size_t i = 1; i < rest.size(); ++i)
-        if (StartsWord(rest[i - 1], rest[i])) return pos + i;
-    return lineEnd;
-}
-
-size_t TextUnits::PreviousWord(size_t pos) const {
-    const size_t lineStart = text_.LineStart(text_.LineOf(pos - 1));
-    const Text before = text_.Substr(lineStart, pos - lineStart);
-    for (size_t i = before.size() - 1; i > 0; --i)
-        if (StartsWord(before[i - 1], before[i])) return lineStart + i;
-    return lineStart;
+size_t TextUnits::Floor(TextUnit unit, size_t pos) const {
+    return PositionOf(unit, NumberOf(unit, Clamp(pos)));
 }
 
 // The end of the text begins a unit of its own only where that unit may be empty: the
@@ -152,7 +149,8 @@ void TextUnits::ExpandToEnclosingUnit(TextSpan& span, TextUnit unit) const {
 }
 
 // A range collapses to its start, goes back to the start of its unit, moves from unit
-// start to unit start, and spans the unit it lands on; one that cannot move stays.
+// start to unit start, and spans the unit it lands on; one that cannot move stays. The
+// move is counted in boundary numbers, so it costs the same for any count.
 int TextUnits::Move(TextSpan& span, TextUnit unit, int count) const {
     const size_t length = text_.Length();
     if (count == 0) return 0;
@@ -162,38 +160,39 @@ int TextUnits::Move(TextSpan& span, TextUnit unit, int count) const {
         span = {point.start, point.start};
         return moved;
     }
-    size_t at = UnitStart(unit, span.start);
-    int moved = 0;
-    while (moved < count) {
-        const size_t next = Next(unit, at);
-        if (next == at || (next == length && !EmptyUnitAtEnd(unit))) break;
-        at = next;
-        ++moved;
-    }
-    while (moved > count && at > 0) {
-        at = Previous(unit, at);
-        --moved;
-    }
-    if (moved == 0) return 0;
-    span = {at, at == length ? length : Next(unit, at)};
-    return moved;
+    const size_t from = NumberOf(unit, UnitStart(unit, span.start));
+    const size_t last = Last(unit);
+    const size_t highest = EmptyUnitAtEnd(unit) || last == 0 ? last : last - 1;
+    size_t to = from;
+    if (count > 0)
+        to += std::min<size_t>(static_cast<size_t>(count), highest - std::min(highest, from));
+    if (count < 0) to -= std::min(Magnitude(count), from);
+    if (to == from) return 0;
+    const size_t at = PositionOf(unit, to);
+    span = {at, at == length ? length : PositionOf(unit, to + 1)};
+    return static_cast<int>(static_cast<long long>(to) - static_cast<long long>(from));
 }
 
+// Forward, the first step goes to the boundary after the point, the last to the end of the
+// text; backward, the first goes to the boundary before it, the last to the start.
 int TextUnits::MoveEndpoint(TextSpan& span, bool end, TextUnit unit, int count) const {
     size_t& point = end ? span.end : span.start;
     point = Clamp(point);
-    int moved = 0;
-    while (moved < count && point < text_.Length()) {
-        point = Next(unit, point);
-        ++moved;
-    }
-    while (moved > count && point > 0) {
-        point = Previous(unit, point);
-        --moved;
+    long long moved = 0;
+    if (count > 0 && point < text_.Length()) {
+        const size_t from = NumberOf(unit, point);
+        const size_t steps = std::min<size_t>(static_cast<size_t>(count), Last(unit) - from);
+        point = PositionOf(unit, from + steps);
+        moved = static_cast<long long>(steps);
+    } else if (count < 0 && point > 0) {
+        const size_t first = NumberOf(unit, point - 1);
+        const size_t steps = std::min(Magnitude(count), first + 1);
+        point = PositionOf(unit, first + 1 - steps);
+        moved = -static_cast<long long>(steps);
     }
     if (end && span.end < span.start) span.start = span.end;
     if (!end && span.start > span.end) span.end = span.start;
-    return moved;
+    return static_cast<int>(moved);
 }
 
 }  // namespace tarnwick

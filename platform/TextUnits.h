@@ -2,7 +2,8 @@
 // The units in which screen readers move through a text (characters, words, lines, pages,
 // the whole), and the moves of a text range in them as UI Automation defines its text
 // ranges. A unit the text has no boundaries of its own for (formats) moves as the next
-// larger one.
+// larger one. Every operation finds its boundaries through the text's tree, in O(log n),
+// whatever the count it is given: a move of INT_MAX units costs what a move of one does.
 #include <cstddef>
 
 #include "platform/TextStore.h"
@@ -44,9 +45,13 @@ class TextUnits {
     int MoveEndpoint(TextSpan& span, bool end, TextUnit unit, int count) const;
 
   private:
-    size_t NextWord(size_t pos) const;
-    size_t PreviousWord(size_t pos) const;
-    size_t LineBoundary(size_t line) const;  // a line's start; past the last, the end
+    // A unit's boundaries are numbered in order: 0 is the start of the text, then come those
+    // inside it, and last the end (in an empty text, the start).
+    size_t Inside(TextUnit unit) const;                     // boundaries strictly inside
+    size_t Last(TextUnit unit) const;                       // the number of the end
+    size_t NumberOf(TextUnit unit, size_t pos) const;       // of the last one at or before pos
+    size_t PositionOf(TextUnit unit, size_t number) const;  // number <= Last(unit)
+    size_t LinesInside() const;                             // line starts inside the text
     bool EmptyUnitAtEnd(TextUnit unit) const;
     size_t UnitStart(TextUnit unit, size_t pos) const;  // of the unit that encloses pos
     size_t Clamp(size_t pos) const { return pos < text_.Length() ? pos : text_.Length(); }

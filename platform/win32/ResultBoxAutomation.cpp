@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/TextSearch.h"
 #include "platform/TextUnits.h"
 #include "platform/win32/AccessibilityLibraries.h"
 #include "platform/win32/ResultBoxAccessibility.h"
@@ -15,7 +16,6 @@ namespace tarnwick::win32 {
 namespace {
 
 constexpr HRESULT kGone = uia::kElementNotAvailable;
-constexpr size_t kSearchPiece = size_t{1} << 20;
 
 // Asks a range whether it is one of ours, without trusting a foreign object's layout.
 const IID kOurRange = {
@@ -30,6 +30,19 @@ TextUnit UnitOf(::TextUnit unit) {
 
 HRESULT OutOfMemoryUnless(bool made) {
     return made ? S_OK : E_OUTOFMEMORY;
+}
+
+// Each code unit in upper case, as CharUpperBuffW gives it, made at the first search that
+// ignores case: a search then folds what it reads by a look-up. Surrogates stay as they are.
+const char16_t* UpperCase() {
+    static const std::vector<char16_t> table = [] {
+        std::vector<char16_t> upper(TextSearch::kFoldSize);
+        for (size_t c = 0; c < upper.size(); ++c) upper[c] = static_cast<char16_t>(c);
+        CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data()), 0xD800);
+        CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data() + 0xE000), 0x2000);
+        return upper;
+    }();
+    return table.data();
 }
 
 class TextRange final : public ITextRangeProvider {
@@ -114,8 +127,9 @@ class TextRange final : public ITextRangeProvider {
             if (!found || !text) return E_INVALIDARG;
             const TextSpan span = Clamped(view);
             const TextView needle = FromW(text, SysStringLen(text));
-            const size_t at = Search(view.Store(), span, needle, backward, ignoreCase);
-            if (at == Text::npos) return S_OK;
+            const TextSearch search(needle, ignoreCase ? UpperCase() : nullptr);
+            const size_t at = search.Find(view.Store(), span.start, span.end, backward);
+            if (at == TextSearch::kNone) return S_OK;
             return Make(owner_, {at, at + needle.size()}, found);
         });
     }
@@ -158,7 +172,7 @@ class TextRange final : public ITextRangeProvider {
             return S_OK;
         });
     }
-    // Reads only what is asked for, however long the range.
+    // Reads only what is asked for, however long the range, straight into the string.
     HRESULT STDMETHODCALLTYPE GetText(int maxLength, BSTR* text) override {
         Clear(text);
         return With([&](Win32ResultBox& view) {
@@ -167,7 +181,9 @@ class TextRange final : public ITextRangeProvider {
             size_t count = span.end - span.start;
             if (maxLength >= 0) count = std::min(count, static_cast<size_t>(maxLength));
             const TextStore& store = view.Store();
-            *text = MakeString(store.Substr(span.start, store.WholeCharacters(span.start, count)));
+            count = store.WholeCharacters(span.start, count);
+            *text = SysAllocStringLen(nullptr, static_cast<UINT>(count));
+            if (*text) store.CopyTo(span.start, count, reinterpret_cast<char16_t*>(*text));
             return OutOfMemoryUnless(*text != nullptr);
         });
     }
@@ -291,32 +307,6 @@ class TextRange final : public ITextRangeProvider {
                        {double(a.x), double(a.y), double(b.x - a.x), double(view.LineHeight())});
         }
         return out;
-    }
-
-    // Reads the range a piece at a time; each piece reaches into the next as far as a match
-    // starting in it can, so one across two pieces is found.
-    static size_t Search(const TextStore& text, TextSpan span, TextView needle, bool backward,
-                         bool ignoreCase) {
-        if (needle.empty() || needle.size() > span.end - span.start) return Text::npos;
-        Text pattern(needle);
-        auto fold = [ignoreCase](Text& s) {
-            if (ignoreCase && !s.empty())
-                CharUpperBuffW(reinterpret_cast<wchar_t*>(s.data()), static_cast<DWORD>(s.size()));
-        };
-        fold(pattern);
-        const size_t starts =
-            span.end - span.start - pattern.size() + 1;  // where a match may begin
-        const size_t count = (starts + kSearchPiece - 1) / kSearchPiece;
-        for (size_t i = 0; i < count; ++i) {
-            const size_t k = backward ? count - 1 - i : i;
-            const size_t from = span.start + k * kSearchPiece;
-            Text piece =
-                text.Substr(from, std::min(span.end - from, kSearchPiece + pattern.size() - 1));
-            fold(piece);
-            const size_t at = backward ? piece.rfind(pattern) : piece.find(pattern);
-            if (at != Text::npos) return from + at;
-        }
-        return Text::npos;
     }
 
     LONG references_ = 1;

@@ -79,10 +79,10 @@ bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         case WM_GETTEXT: {
             result = 0;
             if (wp == 0 || !lp) return true;
-            const Text t = text_.Substr(0, std::min<size_t>(wp - 1, text_.Length()));
-            std::memcpy(reinterpret_cast<wchar_t*>(lp), t.c_str(),
-                        (t.size() + 1) * sizeof(wchar_t));
-            result = static_cast<LRESULT>(t.size());
+            auto* buffer = reinterpret_cast<char16_t*>(lp);
+            const size_t n = text_.CopyTo(0, std::min<size_t>(wp - 1, text_.Length()), buffer);
+            buffer[n] = u'\0';
+            result = static_cast<LRESULT>(n);
             return true;
         }
         case WM_SETTEXT:

@@ -437,14 +437,14 @@ void Win32ResultBox::SelectWordAt(size_t pos) {
     Select(from, to);
 }
 
+// The selection goes straight into the clipboard's memory, with no copy of its own.
 void Win32ResultBox::Copy() const {
-    const Text selected = text_.Substr(text_.SelStart(), text_.SelEnd() - text_.SelStart());
-    if (selected.empty() || !OpenClipboard(hwnd_)) return;
+    const size_t from = text_.SelStart(), count = text_.SelEnd() - from;
+    if (count == 0 || !OpenClipboard(hwnd_)) return;
     EmptyClipboard();
-    const size_t bytes = (selected.size() + 1) * sizeof(wchar_t);
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
-        void* p = GlobalLock(memory);
-        std::memcpy(p, selected.c_str(), bytes);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (count + 1) * sizeof(wchar_t))) {
+        auto* p = static_cast<char16_t*>(GlobalLock(memory));
+        p[text_.CopyTo(from, count, p)] = u'\0';
         GlobalUnlock(memory);
         if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
     }

@@ -11,10 +11,12 @@
 #define EXPECT_FAILED(hr) EXPECT_TRUE(FAILED(hr))
 
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/TextUnits.h"
 #include "platform/win32/AccessibilityLibraries.h"
 #include "platform/win32/UiaTextDeclarations.h"
 #include "platform/win32/Win32ResultBox.h"
@@ -281,6 +283,38 @@ TEST_F(Accessibility, SelectionVisibleRangesPointsAndRectanglesAreTheViews) {
     // And a range brought into view from far away.
     ASSERT_EQ(document->ScrollIntoView(TRUE), S_OK);
     EXPECT_EQ(SendMessageW(View(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
+// A client's extreme counts take a range's ends across the whole listing at once: as many
+// units as steps of one would, at the cost of a few walks down the view's text tree.
+TEST_F(Accessibility, RangesMoveByAnyCountAtTheCostOfOneUnit) {
+    std::u16string text;
+    for (int i = 0; i < 3000; ++i) text += u"C:\\资料 " + std::u16string(i % 7, u'x') + u".txt\r\n";
+    Show(text);
+    const tarnwick::TextStore& store = view_->Store();
+    const TextUnits units(store, view_->VisibleLines());
+    Ref<ITextProvider> provider;
+    provider.p = Text();
+    Ref<ITextRangeProvider> document;
+    ASSERT_EQ(provider->get_DocumentRange(&document), S_OK);
+    for (int unit = TextUnit_Character; unit <= TextUnit_Document; ++unit) {
+        int steps = 0;  // across the text, a unit at a time
+        for (size_t p = 0; p < store.Length(); ++steps)
+            p = units.Next(static_cast<tarnwick::TextUnit>(unit), p);
+        for (const int count : {INT_MAX, INT_MIN}) {
+            Ref<ITextRangeProvider> range;
+            document->Clone(&range);
+            const size_t walks = store.Tree().Walks();
+            int moved = 0;
+            ASSERT_EQ(range->MoveEndpointByUnit(
+                          count > 0 ? TextPatternRangeEndpoint_Start : TextPatternRangeEndpoint_End,
+                          static_cast<::TextUnit>(unit), count, &moved),
+                      S_OK);
+            EXPECT_EQ(moved, count > 0 ? steps : -steps) << "unit " << unit;
+            EXPECT_LE(store.Tree().Walks() - walks, 24u) << "unit " << unit;
+            EXPECT_EQ(TextOf(range.p), L"");
+        }
+    }
 }
 
 // Clients may hold the objects longer than the view lives: they then answer that it is

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <random>
 #include <vector>
 
@@ -28,7 +29,7 @@ std::vector<bool> ModelBoundaries(const Text& t, TextUnit unit, size_t linesPerP
     for (size_t i = 1; i < n; ++i) {
         const bool lineStart = t[i - 1] == u'\n';
         line += lineStart;
-        const bool pair = t[i - 1] >= 0xD800 && t[i - 1] < 0xDC00;
+        const bool pair = IsHighSurrogate(t[i - 1]) && IsLowSurrogate(t[i]);
         switch (unit) {
             case TextUnit::Character:
                 b[i] = !pair && !(t[i - 1] == u'\r' && t[i] == u'\n');
@@ -159,6 +160,105 @@ TEST(TextRanges, MoveAndExpandAsUiAutomationDefines) {
         EXPECT_EQ(span, c.to) << "case " << &c - kRangeCases << ": " << span.start << "-"
                               << span.end;
         EXPECT_EQ(moved, c.moved) << "case " << &c - kRangeCases;
+    }
+}
+
+// The range operations as UI Automation defines them, one unit at a time over the
+// boundaries the definitions give: what moves by any count must come to.
+struct SteppingModel {
+    const Text& t;
+    TextUnit unit;
+    size_t linesPerPage;
+    std::vector<bool> b = ModelBoundaries(t, unit, linesPerPage);
+    size_t n = t.size();
+
+    size_t Next(size_t p) const {
+        for (p = std::min(p + 1, n); p < n && !b[p];) ++p;
+        return p;
+    }
+    size_t Previous(size_t p) const {
+        for (p = std::min(p, n) - (p > 0); p > 0 && !b[p];) --p;
+        return p;
+    }
+    bool EmptyUnitAtEnd() const {
+        const size_t lines = static_cast<size_t>(std::count(t.begin(), t.end(), u'\n'));
+        if (n == 0) return true;
+        if (t.back() != u'\n' || unit == TextUnit::Character || unit == TextUnit::Document)
+            return false;
+        return unit != TextUnit::Page || lines % linesPerPage == 0;
+    }
+    size_t UnitStart(size_t p) const {
+        for (p = std::min(p, n); !b[p];) --p;
+        return p == n && unit != TextUnit::Character && !EmptyUnitAtEnd() ? Previous(n) : p;
+    }
+    int MoveEndpoint(TextSpan& span, bool end, int count) const {
+        size_t& point = end ? span.end : span.start;
+        point = std::min(point, n);
+        int moved = 0;
+        for (; moved < count && point < n; ++moved) point = Next(point);
+        for (; moved > count && point > 0; --moved) point = Previous(point);
+        if (end && span.end < span.start) span.start = span.end;
+        if (!end && span.start > span.end) span.end = span.start;
+        return moved;
+    }
+    int Move(TextSpan& span, int count) const {
+        if (count == 0) return 0;
+        if (span.start >= span.end) {
+            TextSpan point{std::min(span.start, n), std::min(span.start, n)};
+            const int moved = MoveEndpoint(point, false, count);
+            span = {point.start, point.start};
+            return moved;
+        }
+        size_t at = UnitStart(span.start);
+        int moved = 0;
+        for (; moved < count && Next(at) != at && (Next(at) < n || EmptyUnitAtEnd()); ++moved)
+            at = Next(at);
+        for (; moved > count && at > 0; --moved) at = Previous(at);
+        if (moved != 0) span = {at, at == n ? n : Next(at)};
+        return moved;
+    }
+};
+
+// Moves by every count, INT_MIN and INT_MAX included, from ranges anywhere (past the end
+// too), in texts built by edits over tiny leaves: the same as the model's steps, and each
+// at the cost of a few walks down the text's tree, never one per unit.
+TEST(TextRanges, MovesByAnyCountAreStepsOneUnitAtATimeAtTheCostOfOne) {
+    constexpr int kCounts[] = {INT_MIN, INT_MIN + 1, -1000000, -5,      -2,          -1,
+                               1,       2,           5,        1000000, INT_MAX - 1, INT_MAX};
+    constexpr size_t kMostWalks = 24;
+    std::mt19937 random(77);
+    for (int round = 0; round < 120; ++round) {
+        TextStore store({.leafChars = 5, .fanOut = 3});
+        store.SetText(RandomText(random));
+        store.Select(random() % (store.Length() + 2), random() % (store.Length() + 2));
+        store.ReplaceSelection(RandomText(random) + RandomText(random));
+        const Text t = store.GetText();
+        const size_t page = 1 + random() % 3;
+        const TextUnits units(store, page);
+        for (TextUnit unit : kUnits) {
+            const SteppingModel model{t, unit, page};
+            for (int count : kCounts) {
+                for (int operation = 0; operation < 3; ++operation) {
+                    const TextSpan from{random() % (t.size() + 3), random() % (t.size() + 3)};
+                    TextSpan mine = from, expected = from;
+                    const size_t walks = store.Tree().Walks();
+                    const int moved = operation == 0
+                                          ? units.Move(mine, unit, count)
+                                          : units.MoveEndpoint(mine, operation == 2, unit, count);
+                    const int modelMoved =
+                        operation == 0 ? model.Move(expected, count)
+                                       : model.MoveEndpoint(expected, operation == 2, count);
+                    const auto where = ::testing::Message()
+                                       << "operation " << operation << " unit "
+                                       << static_cast<int>(unit) << " count " << count << " from "
+                                       << from.start << "-" << from.end << " in a text of "
+                                       << t.size();
+                    ASSERT_EQ(mine, expected) << where << ": " << mine.start << "-" << mine.end;
+                    ASSERT_EQ(moved, modelMoved) << where;
+                    ASSERT_LE(store.Tree().Walks() - walks, kMostWalks) << where;
+                }
+            }
+        }
     }
 }
 
