@@ -39,8 +39,9 @@ class AllocationSweep : public WindowTest {
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
     size_t FilesBeside() {
-        return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(tree.FsPath(u"")),
-                                                 std::filesystem::directory_iterator()));
+        return static_cast<size_t>(
+            std::distance(std::filesystem::directory_iterator(tree.FsPath(u"")),
+                          std::filesystem::directory_iterator()));
     }
     TempTree tree;
     Text whole;
@@ -67,7 +68,8 @@ TEST_F(AllocationSweep, ASaveCutShortLeavesTheOldFile) {
     std::ofstream(tree.FsPath(u"out.txt"), std::ios::binary) << "old";
     const size_t before = FilesBeside();
     long n = 1;
-    for (; w->Desktop().answers = {tree.Path(u"out.txt")}, FailingAt(n, [&] { form.cmdSave_Click(); });
+    for (; w->Desktop().answers = {tree.Path(u"out.txt")},
+           FailingAt(n, [&] { form.cmdSave_Click(); });
          ++n) {
         const Text title = form.Me.GetCaption();
         if (title.starts_with(u"保存成功")) {

@@ -188,7 +188,7 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
         EXPECT_THAT(Lines(),
                     ElementsAreArray(all.begin(),
                                      c.action == Close ? all.begin() + c.linesAtPump : all.end()));
-        EXPECT_EQ(files.OpenInReaders(), 1);  // the walk did not wait for the stuck reader
+        EXPECT_GE(files.OpenInReaders(), 1);  // the walk did not wait for the stuck reader
         files.Release();
         helpers::WaitUntilAllEnded();
         EXPECT_EQ(files.OpenInReaders(), 0);
@@ -244,7 +244,8 @@ TEST_F(ReadAheadTest, AFolderAWorkerCannotReadIsReadByTheWalk) {
             bool walkFailed = false;  // once: then the workers have let go
             files.want = [&](TextView folder, bool reader) {
                 std::lock_guard lock(mutex);
-                if (!reader && (!inWalk || folder == P(u"t") || std::exchange(walkFailed, true)))
+                const bool top = folder.ends_with(Text{kSeparator, u't'});
+                if (!reader && (!inWalk || top || std::exchange(walkFailed, true)))
                     return Want::None;
                 return failed.insert(Text(folder)).second ? kind : Want::None;
             };
