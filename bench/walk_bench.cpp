@@ -2,7 +2,8 @@
 // tree, in the same run: `find` natively, a bare FindFirstFileExW walk on Windows, and the
 // walk that reads every folder itself (no read-ahead). Prints the ratios and the peak memory
 // against the size of the listing text; then the time a stop takes at five points of the
-// walk, and both walks over a file system that adds a network share's delays.
+// walk, and both walks over a file system that adds a network share's delays; then how
+// fast a walk lets go of a hung share.
 //
 //   walk_bench [entries|FOLDER] [latency-entries]
 //       (default 1000000 natively, 100000 on Windows; 60000 entries, about 10^4 folders)
@@ -16,6 +17,8 @@
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
+#include "bench/hung_share.h"
+#include "bench/synthetic_tree.h"
 #include "tests/support/LatencyFileSystem.h"
 #include "window/memory/MemoryForm.h"
 
@@ -210,6 +213,7 @@ int Main(int argc, char** argv) {
     TimeStops(root, run.characters);
     if (built) RemoveTree(root);
     TimeLatency(latencyEntries);
+    TimeHungShare();
     return complete ? 0 : 1;
 }
 
