@@ -2,7 +2,8 @@
 // tree, in the same run: `find` natively, a bare FindFirstFileExW walk on Windows, and the
 // walk that reads every folder itself (no read-ahead). Prints the ratios and the peak memory
 // against the size of the listing text; then the time a stop takes at five points of the
-// walk, and both walks over a file system that adds a network share's delays.
+// walk, and both walks over a file system that adds a network share's delays; then how
+// fast a walk lets go of a hung share, and the most names read ahead at once.
 //
 //   walk_bench [entries|FOLDER] [latency-entries]
 //       (default 1000000 natively, 100000 on Windows; 60000 entries, about 10^4 folders)
@@ -16,6 +17,10 @@
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
+#include "bench/hung_share.h"
+#include "bench/synthetic_tree.h"
+#include "listing/ReadAhead.h"
+#include "platform/HelperThreads.h"
 #include "tests/support/LatencyFileSystem.h"
 #include "window/memory/MemoryForm.h"
 
@@ -158,6 +163,28 @@ void TimeLatency(size_t wanted) {
     RemoveTree(root);
 }
 
+// Folders far larger than the window of names read ahead: the most held at once is bounded
+// by the window and what each worker reads between two pump points (a chunk of names and
+// 256 names with their places).
+void MeasurePeakHeld() {
+    constexpr size_t kFolders = 24, kFiles = 60000;
+    constexpr size_t kBatch = 32768 + 256 * (SyntheticTree::kFileNameLength * 2 + 24);
+    constexpr size_t kBound = (size_t{16} << 20) + helpers::kMostReaders * kBatch;
+    SyntheticTree tree({u"synthetic", kFolders, kFiles});
+    ReadAhead::ResetPeakHeldBytes();
+    const EngineRun run = RunEngine(u"synthetic", tree);
+    const double peak = static_cast<double>(ReadAhead::PeakHeldBytes()) / 1048576.0;
+    std::printf(
+        "read-ahead over %zu folders of %zu files (names of %d characters): %zu lines in "
+        "%.3f s\n",
+        kFolders, kFiles, SyntheticTree::kFileNameLength, run.lines, run.seconds);
+    std::printf(
+        "  peak names held ahead %.2f MB (target <= 16 MB + one batch per worker = "
+        "%.2f MB)\n",
+        peak, static_cast<double>(kBound) / 1048576.0);
+    helpers::WaitUntilAllEnded();  // the workers end with the walk, before the tree goes
+}
+
 int Main(int argc, char** argv) {
 #ifdef _WIN32
     size_t wanted = 100000;
@@ -210,6 +237,8 @@ int Main(int argc, char** argv) {
     TimeStops(root, run.characters);
     if (built) RemoveTree(root);
     TimeLatency(latencyEntries);
+    TimeHungShare();
+    MeasurePeakHeld();
     return complete ? 0 : 1;
 }
 
