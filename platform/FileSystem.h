@@ -1,5 +1,5 @@
 #pragma once
-// What the folder walk needs from the file system.
+// What the folder walk, the save and the window's folder choice need from the file system.
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -69,6 +69,11 @@ class FileSystem {
     // given, so that every call takes them literally wherever they lead. Windows' usual
     // path rules would drop a name's final dots and blanks ("same.\" would open "same\").
     virtual Text LiteralFolder(TextView folder) { return Text(folder); }
+
+    // `path` as a full path: a relative one read against the process's current folder (on
+    // Windows "\x" against its drive, "D:x" against D:'s current folder), as any program
+    // reads a path it is given; a full path stays as given. What it names need not exist.
+    virtual Text FullPath(TextView path) = 0;
 
     // Attribute query of a full path; nothing when the attributes can't be read.
     // A query for the entry just enumerated is answered without asking the disk again.

@@ -70,10 +70,10 @@ void frmMain::RestoreDrive(TextView drive) {
 }
 
 // An item dragged onto the window (the first, of several): a folder, or the folder a file
-// is in.
+// is in. Explorer gives full paths; another program may give a relative one.
 void frmMain::Form_DropFiles(TextView item) {
     if (item.empty()) return;
-    Text path(item);
+    Text path = files.FullPath(item);
     const auto attributes = files.GetAttributes(path);
     const bool file = attributes && !(*attributes & attr::Folder);
     const size_t cut = path.find_last_of(kSeparator);

@@ -28,6 +28,7 @@ class PosixFileSystem : public FileSystem {
     void EndFind() override { Close(); }
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
+    Text FullPath(TextView path) override;  // PosixFullPath.cpp
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override;

@@ -49,6 +49,15 @@ Text LiteralPath(TextView path) {
     return full.empty() ? Text(path) : Prefixed(full);
 }
 
+Text FullyQualified(TextView path) {
+    const auto separator = [](char16_t c) { return c == u'\\' || c == u'/'; };
+    const bool onDrive = path.size() >= 3 && path[1] == u':' && separator(path[2]);
+    const bool unc = path.size() >= 2 && separator(path[0]) && separator(path[1]);
+    if (onDrive || unc) return Text(path);
+    const Text full = FullPath(path);
+    return full.empty() ? Text(path) : full;  // unresolvable: the folder list will say why
+}
+
 bool IsDriveRoot(TextView folder) {
     if (folder.starts_with(kLongPrefix)) folder.remove_prefix(kLongPrefix.size());
     if (folder == u"\\" || folder == u"/") return true;

@@ -12,6 +12,10 @@ Text LongPath(TextView path);
 // final dots and blanks, so "same.\" would open "same\").
 Text LiteralPath(TextView path);
 
+// A fully qualified path ("C:\x", "\\server\share") as given; any other read against
+// the current folder (or the drive's own, for "D:x") by the usual rules.
+Text FullyQualified(TextView path);
+
 // "C:\", "\\?\C:\" or "\": a root that gives no "." and "..".
 bool IsDriveRoot(TextView folder);
 

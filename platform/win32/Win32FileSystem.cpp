@@ -74,6 +74,10 @@ Text Win32FileSystem::LiteralFolder(TextView folder) {
     return LiteralPath(folder);
 }
 
+Text Win32FileSystem::FullPath(TextView path) {
+    return FullyQualified(path);
+}
+
 bool Win32FileSystem::IsLastEntry(TextView path) const {
     if (!Open()) return false;
     const TextView name = reader_->Name();

@@ -23,6 +23,7 @@ class Win32FileSystem : public FileSystem {
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<Win32FileSystem>(); }
     std::optional<uint32_t> EnumeratedAttributes() override;
     Text LiteralFolder(TextView folder) override;
+    Text FullPath(TextView path) override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;

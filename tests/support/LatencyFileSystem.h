@@ -43,6 +43,7 @@ class LatencyFileSystem : public FileSystem {
         return inner_.EnumeratedAttributes();
     }
     Text LiteralFolder(TextView folder) override { return inner_.LiteralFolder(folder); }
+    Text FullPath(TextView path) override { return inner_.FullPath(path); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
         return inner_.GetAttributes(path);
     }

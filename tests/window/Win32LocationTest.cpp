@@ -439,5 +439,51 @@ TEST_F(RealLocationTest, ADropChoosesTheFirstItemOrTheFolderOfAFile) {
     }
 }
 
+// "Tarnwick.exe FOLDER", or a drop, with a relative FOLDER: read against the current folder
+// (for "X:x", against X:'s own, which cmd keeps in "=X:"), then chosen as a full path is.
+TEST_F(RealLocationTest, ARelativeFolderIsReadAgainstTheCurrentFolder) {
+    tree.Folder(u"Work/Sub/Deep");
+    char16_t x = u'x';
+    while (x > u'd' && (GetLogicalDrives() & (1u << (x - u'a')))) --x;
+    const AddedDrive drive(x, tree.Path(u"Work"));
+    ASSERT_TRUE(drive.Readable()) << "no drive could be added";
+    const char16_t X = static_cast<char16_t>(x - 32);
+    const Text variable{u'=', X, u':'}, onX = Text{X, u':', u'\\'} + u"Sub\\Deep";
+    SetEnvironmentVariableW(W(variable), W(onX.substr(0, 6)));  // X:\Sub
+    const Text work = tree.Path(u"Work"), sub = tree.Path(u"Work/Sub");
+    const struct {
+        Text given, dir, path;
+        char16_t drive = 0;  // 0: the current folder's
+        int32_t error = 0;
+    } cases[] = {
+        {u".", work, work},
+        {u"..", tree.Root(), tree.Root()},
+        {u"Sub\\Deep", tree.Path(u"Work/Sub/Deep"), tree.Path(u"Work/Sub/Deep")},
+        {u".\\Sub\\", sub, sub + u"\\"},
+        {sub.substr(2), sub, sub},  // "\x": on the current drive
+        {Text{X, u':'} + u"Deep", onX, onX, x},
+        {u"Nowhere", work, work, 0, 76},
+    };
+    for (const auto& c : cases) {
+        for (const bool dropped : {false, true}) {
+            SCOPED_TRACE(Narrow(c.given) + (dropped ? " dropped" : " on the command line"));
+            app.reset();
+            desktop.errorBoxes.clear();
+            app.emplace(*files, events, &desktop);
+            app->Show(SW_HIDE, dropped ? TextView{} : TextView(c.given));
+            if (dropped) {
+                PostMessageW(app->Me.Handle(), WM_DROPFILES,
+                             reinterpret_cast<WPARAM>(DropOf({c.given})), 0);
+                for (MSG m; PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&m);
+            }
+            EXPECT_EQ(ErrorNumbers(), c.error ? std::vector{c.error} : std::vector<int32_t>{});
+            EXPECT_EQ(std::tuple(Drive(), Dir(), PathBox()),
+                      std::tuple(c.drive ? c.drive : here, c.dir, c.path));
+            ExpectFlagClear();
+        }
+    }
+    SetEnvironmentVariableW(W(variable), nullptr);
+}
+
 }  // namespace
 }  // namespace tarnwick::testing

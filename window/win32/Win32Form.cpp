@@ -47,7 +47,9 @@ void Win32Form::Show(int showCommand, TextView folder) {
     ShowWindow(Me.Handle(), showCommand);
     UpdateWindow(Me.Handle());
     SetFocus(drDrive.Handle());
-    if (!folder.empty()) form.ChooseFolder(folder);
+    // Read against the current folder, as every program reads its arguments: the path
+    // box's rule (the first letter picks the drive) is for typing.
+    if (!folder.empty()) form.ChooseFolder(form.files.FullPath(folder));
 }
 
 }  // namespace tarnwick

@@ -43,7 +43,7 @@ struct Win32Form {
     frmMain form;
 
     // Runs start-up and shows the window with the focus on the drive list; then chooses
-    // the folder the command line names, if any.
+    // the folder the command line names, if any, a relative one in the current folder.
     void Show(int showCommand, TextView folder = {});
 };
 
