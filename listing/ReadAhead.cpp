@@ -394,6 +394,7 @@ void ReadAhead::Engine::Work(std::shared_ptr<Engine> engine, std::unique_ptr<Fil
         --engine->threads_;  // the walk reads the rest itself, or starts another
     }
     reader.reset();
+    helpers::AddReaderCpuSeconds(helpers::ThreadCpuSeconds());
     helpers::ReaderEnded();
 }
 

@@ -32,4 +32,18 @@ bool WaitForOpenerRoom(const std::function<bool()>& waiting, int sliceMs);
 // file systems go).
 void WaitUntilAllEnded();
 
+// What the readers came to since the last reset, for the benchmarks: the most alive at
+// once, how many were alive on average over the time, and the processor time of those
+// that have ended.
+struct ReaderStatistics {
+    int most = 0;
+    double mean = 0;
+    double cpuSeconds = 0;
+};
+ReaderStatistics ReadersSinceReset();
+void ResetReaderStatistics();
+// The processor time the calling thread has used; a reader adds its own as it ends.
+double ThreadCpuSeconds();
+void AddReaderCpuSeconds(double seconds);
+
 }  // namespace tarnwick::helpers
