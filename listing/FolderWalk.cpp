@@ -36,8 +36,7 @@ class Walk {
         : form_(form),
           files_(form.files),
           lastPump_(form.clock()),
-          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels,
-                 std::chrono::milliseconds(form.readAheadStallMs)) {}
+          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels, form.readAhead) {}
 
     void Run(Text Path, int32_t Layer) {
         path_ = std::move(Path);

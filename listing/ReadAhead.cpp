@@ -26,6 +26,10 @@ constexpr size_t kWindowBytes = size_t{16} << 20;
 // to this many.
 constexpr size_t kMostThreads = helpers::kMostReaders;
 constexpr auto kLongWait = std::chrono::milliseconds(1);
+// How often a local drive's reading ahead is weighed against the processors' idle time.
+constexpr auto kWeighEvery = std::chrono::milliseconds(100);
+// A worker idle this long ends, while others remain.
+constexpr auto kIdleEnd = std::chrono::milliseconds(500);
 
 std::atomic<size_t> peakHeldBytes = 0;
 
@@ -78,12 +82,11 @@ class ReadAhead::Folder {
 class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
   public:
     Engine(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
-           std::chrono::milliseconds stall)
+           const ReadAheadPolicy& policy)
         : files_(files),
           settings_(settings),
-          stall_(stall),
+          policy_(policy),
           firstReader_(files.NewReader()),
-          initialThreads_(std::clamp<size_t>(std::thread::hardware_concurrency(), 2, kMostThreads)),
           levels_(levels) {}
 
     std::shared_ptr<Folder> Take(size_t entry);
@@ -109,12 +112,26 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     void DropAll();
     void StartWorkers(size_t count);
     void WakeWorkers();
+    void LearnDrive(const Folder& top);
+    void Grow();
+    bool ProcessorIdle();
+    void Weigh();
+    void CancelLocked();
 
     FileSystem& files_;
     const EnumerationSettings settings_;
-    const std::chrono::milliseconds stall_;
+    const ReadAheadPolicy policy_;
     std::unique_ptr<FileSystem> firstReader_;
-    const size_t initialThreads_;
+    std::optional<bool> remote_;  // the drive's kind, learnt from the first folder
+    size_t initialThreads_ = 1;
+    size_t mostThreads_ = 1;
+    // The walk's waits for workers, and the processors' times, when last weighed.
+    uint64_t walkWaits_ = 0;
+    uint64_t walkWaitsWeighed_ = 0;
+    std::chrono::steady_clock::time_point weighed_ = std::chrono::steady_clock::now();
+    std::optional<helpers::ProcessorTimes> times_;
+    std::chrono::steady_clock::time_point lastLook_;
+    bool idleProcessor_ = true;
 
     Mutex mutex_;
     Condition work_;                              // workers: something to read, or the end
@@ -131,8 +148,8 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
 };
 
 ReadAhead::ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
-                     std::chrono::milliseconds stall)
-    : engine_(std::make_shared<Engine>(files, settings, levels, stall)) {}
+                     const ReadAheadPolicy& policy)
+    : engine_(std::make_shared<Engine>(files, settings, levels, policy)) {}
 
 // Returns at once: workers still in a call end by themselves when it returns.
 ReadAhead::~ReadAhead() {
@@ -190,7 +207,8 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     }
     if (top.next == top.subFolders.size() || top.subFolders[top.next] != entry) return nullptr;
     ++top.next;
-    if (top.started.empty()) return nullptr;
+    Weigh();
+    if (cancelled_ || top.started.empty()) return nullptr;
     std::shared_ptr<Folder> folder = top.PopStarted();
     folder->attached = false;  // with what is read below it, which the walk goes on to
     Count(*folder, 0);
@@ -204,19 +222,21 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
 
 PumpPoint ReadAhead::Engine::Next(Folder& folder) {
     std::unique_lock lock(mutex_);
-    const auto stalled = std::chrono::steady_clock::now() + stall_;
+    const auto stalled = std::chrono::steady_clock::now() + policy_.stall;
     for (;;) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
         if (folder.state == State::Read) return PumpPoint::End;
         if (folder.state == State::GivenBack || folder.state == State::GivenUp)
             return PumpPoint::GivenBack;
-        if (stall_.count() != 0 && std::chrono::steady_clock::now() >= stalled)
+        if (policy_.stall.count() != 0 && std::chrono::steady_clock::now() >= stalled)
             return PumpPoint::Waiting;  // the window answers while a worker is held up
         walkWaiting_ = true;
         const size_t points = folder.points.size();
         if (progress_.wait_for(lock, kLongWait) == std::cv_status::timeout && idle_ == 0 &&
-            folder.points.size() == points && folder.state == State::Reading)
-            StartWorkers(threads_ + 1);
+            folder.points.size() == points && folder.state == State::Reading) {
+            ++walkWaits_;
+            Grow();
+        }
         walkWaiting_ = false;
     }
 }
@@ -236,6 +256,7 @@ const CollectedNames& ReadAhead::Engine::Push(std::shared_ptr<Folder> folder) {
     std::lock_guard lock(mutex_);
     stack_.push_back(std::move(folder));
     const Folder& top = *stack_.back();
+    if (!remote_) LearnDrive(top);
     if (!cancelled_ && !top.subFolders.empty() && top.layer < levels_)
         StartWorkers(std::max(threads_, initialThreads_));
     WakeWorkers();
@@ -274,14 +295,62 @@ void ReadAhead::Engine::Prune(Folder& folder) {
 }
 
 bool ReadAhead::Engine::Cancel() {
-    {
-        std::lock_guard lock(mutex_);
-        if (cancelled_) return false;
-        cancelled_ = true;
-        DropAll();
-    }
-    work_.notify_all();
+    std::lock_guard lock(mutex_);
+    if (cancelled_) return false;
+    CancelLocked();
     return threads_ != 0;
+}
+
+void ReadAhead::Engine::CancelLocked() {
+    cancelled_ = true;
+    DropAll();
+    work_.notify_all();
+}
+
+// With the lock held, at the walk's first folder.
+void ReadAhead::Engine::LearnDrive(const Folder& top) {
+    remote_ = files_.IsRemote(top.literal);
+    const size_t processors = std::max(1u, policy_.processors);
+    initialThreads_ = *remote_ ? std::clamp<size_t>(processors, 2, kMostThreads) : 1;
+    mostThreads_ = *remote_ ? kMostThreads : std::min(processors, kMostThreads);
+    if (!*remote_) times_ = policy_.processorTimes();  // from here on, the idle time counts
+}
+
+// With the lock held: the walk waited for a worker while none was idle.
+void ReadAhead::Engine::Grow() {
+    if (threads_ >= mostThreads_) return;
+    if (!*remote_ && !ProcessorIdle()) return;
+    StartWorkers(threads_ + 1);
+}
+
+// Whether half a processor or more was idle since the last look, looked at no more than
+// every millisecond (a look reads the system's counters).
+bool ReadAhead::Engine::ProcessorIdle() {
+    const auto now = std::chrono::steady_clock::now();
+    if (now - lastLook_ < std::chrono::milliseconds(1)) return idleProcessor_;
+    lastLook_ = now;
+    const auto times = policy_.processorTimes();
+    if (!times) return idleProcessor_ = true;  // as without the rule
+    if (times_ && times->total > times_->total) {
+        const double idle = static_cast<double>(times->idle - times_->idle) /
+                            static_cast<double>(times->total - times_->total);
+        idleProcessor_ = idle * policy_.processors >= 0.5;
+    }
+    times_ = times;
+    return idleProcessor_;
+}
+
+// With the lock held, as the walk enters a folder: on a local drive, reading ahead ends
+// when the walk has not waited for it since the last weighing and no processor is idle.
+void ReadAhead::Engine::Weigh() {
+    if (!remote_ || *remote_ || cancelled_) return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - weighed_ < kWeighEvery) return;
+    weighed_ = now;
+    const bool waited = walkWaits_ != walkWaitsWeighed_;
+    walkWaitsWeighed_ = walkWaits_;
+    lastLook_ = {};  // a fresh look
+    if (!ProcessorIdle() && !waited) CancelLocked();
 }
 
 // The walk is over: idle workers end now, busy ones when their call returns. The first
@@ -406,8 +475,12 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
         if (!folder) {
             if (ending_) return;
             ++idle_;
-            work_.wait(lock);
+            const bool woken = work_.wait_for(lock, kIdleEnd) == std::cv_status::no_timeout;
             --idle_;
+            if (!woken && threads_ > 1 && !walkWaiting_) {
+                --threads_;  // more workers than the walk needs
+                return;
+            }
             continue;
         }
         folder->state = State::Reading;

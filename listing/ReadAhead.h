@@ -19,23 +19,42 @@
 // still follows the attributes its parent's enumeration gave. A folder a worker could not
 // read for a reason of its own (no descriptor or memory left, the window full) is given
 // back: the walk reads it itself.
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
+#include <thread>
 
 #include "listing/FolderEnumeration.h"
+#include "platform/HelperThreads.h"
 
 namespace tarnwick {
+
+// How many workers read ahead. On a network drive reading waits on round trips, and up to
+// 16 workers are added while the walk waits for them. On a local drive one worker reads,
+// another is added (up to one per processor) only while the walk waits for it and a
+// processor is left idle (a worker waiting for a processor is not helped by another), and
+// reading ahead ends when the walk has not waited for it lately while no processor is
+// idle: then it only takes processor time from the walk.
+struct ReadAheadPolicy {
+    // While a worker reads the folder the walk waits for, the walk is given a Waiting point
+    // every `stall` (never when zero, for tests that compare pumps).
+    std::chrono::milliseconds stall{20};
+    unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    // The machine's processor times, the system's but in tests.
+    std::function<std::optional<helpers::ProcessorTimes>()> processorTimes =
+        helpers::ReadProcessorTimes;
+};
 
 class ReadAhead {
   public:
     class Folder;
 
-    // No reading ahead when `files` gives no reader of its own. While a worker reads the
-    // folder the walk waits for, the walk is given a Waiting point every `stall` (never
-    // when it is zero).
+    // No reading ahead when `files` gives no reader of its own.
     ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
-              std::chrono::milliseconds stall);
+              const ReadAheadPolicy& policy);
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;

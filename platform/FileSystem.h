@@ -59,6 +59,10 @@ class FileSystem {
     // read ahead of the walk; null where that can't be done (the walk reads every folder).
     virtual std::unique_ptr<FileSystem> NewReader() { return nullptr; }
 
+    // True when `folder` lies on a network drive, where reading waits on round trips rather
+    // than on the processor.
+    virtual bool IsRemote(TextView /*folder*/) { return false; }
+
     // Releases the enumeration in progress (a walk that stops leaves no folder open).
     virtual void EndFind() = 0;
 

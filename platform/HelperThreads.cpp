@@ -8,6 +8,8 @@
 #include <windows.h>
 #else
 #include <time.h>
+
+#include <cstdio>
 #endif
 
 #include "platform/Lock.h"
@@ -143,6 +145,29 @@ double ThreadCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+#endif
+}
+
+std::optional<ProcessorTimes> ReadProcessorTimes() {
+#ifdef _WIN32
+    FILETIME idle, kernel, user;  // kernel time includes the idle time
+    if (!GetSystemTimes(&idle, &kernel, &user)) return std::nullopt;
+    const auto ticks = [](FILETIME t) {
+        return (static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+    };
+    return ProcessorTimes{ticks(idle), ticks(kernel) + ticks(user)};
+#else
+    // "cpu  user nice system idle iowait irq softirq steal ..." in clock ticks.
+    std::FILE* stat = std::fopen("/proc/stat", "r");
+    if (!stat) return std::nullopt;
+    unsigned long long t[8] = {};
+    const int got = std::fscanf(stat, "cpu %llu %llu %llu %llu %llu %llu %llu %llu", &t[0], &t[1],
+                                &t[2], &t[3], &t[4], &t[5], &t[6], &t[7]);
+    std::fclose(stat);
+    if (got < 5) return std::nullopt;
+    ProcessorTimes times{t[3] + t[4], 0};
+    for (unsigned long long v : t) times.total += v;
+    return times;
 #endif
 }
 

@@ -3,7 +3,9 @@
 // return (a folder on a hung network share) is left to end by itself when the call comes
 // back, which may take minutes; so that starting and stopping again and again never piles
 // such threads up, their number is bounded for the whole process.
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tarnwick::helpers {
 
@@ -44,6 +46,14 @@ ReaderStatistics ReadersSinceReset();
 void ResetReaderStatistics();
 // The processor time the calling thread has used; a reader adds its own as it ends.
 double ThreadCpuSeconds();
+
+// The machine's processor time so far, all processors together, and how much of it they
+// spent idle; nothing where the system doesn't tell.
+struct ProcessorTimes {
+    uint64_t idle = 0;
+    uint64_t total = 0;
+};
+std::optional<ProcessorTimes> ReadProcessorTimes();
 void AddReaderCpuSeconds(double seconds);
 
 }  // namespace tarnwick::helpers

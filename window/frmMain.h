@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "listing/ListingFields.h"
+#include "listing/ReadAhead.h"
 #include "platform/Ansi.h"
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
@@ -89,9 +90,7 @@ class frmMain : public ListingFields, public frmMainControls {
     EventPump& events;
     Desktop& desktop;
     std::function<int64_t()> clock = SteadyMilliseconds;  // for the walk's timed pumps
-    // How long the walk waits for a folder a worker is reading before it pumps (0: until
-    // the worker is done, for tests that compare pumps).
-    int64_t readAheadStallMs = 20;
+    ReadAheadPolicy readAhead;               // how many workers read the folders ahead of the walk
     uint32_t ansiCodePage = AnsiCodePage();  // the saved listing's
 
     static int64_t SteadyMilliseconds() {

@@ -4,8 +4,10 @@
 #include <limits.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -138,6 +140,17 @@ TextView PosixFileSystem::FindNext() {
     }
     Close();
     return {};
+}
+
+// The file systems that reach another machine.
+bool PosixFileSystem::IsRemote(TextView folder) {
+    struct statfs fs {};
+    if (statfs(ToBytes(folder).c_str(), &fs) != 0) return false;
+    constexpr long kRemote[] = {
+        0x6969 /* NFS */,      0x517B /* SMB */,      0xFF534D42 /* CIFS */, 0xFE534D42 /* SMB2 */,
+        0x65735546 /* FUSE */, 0x73757245 /* CODA */, 0x5346414F /* AFS */,  0x01021997 /* 9P */};
+    return std::find(std::begin(kRemote), std::end(kRemote), static_cast<long>(fs.f_type)) !=
+           std::end(kRemote);
 }
 
 std::optional<uint32_t> PosixFileSystem::EnumeratedAttributes() {

@@ -27,6 +27,7 @@ class PosixFileSystem : public FileSystem {
     bool OwnFailure() const override { return ownFailure_; }
     void EndFind() override { Close(); }
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
+    bool IsRemote(TextView folder) override;
     std::optional<uint32_t> EnumeratedAttributes() override;
     Text FullPath(TextView path) override;  // PosixFullPath.cpp
     std::optional<uint32_t> GetAttributes(TextView path) override;

@@ -65,6 +65,13 @@ TextView Win32FileSystem::FindNext() {
     return {};
 }
 
+// A UNC path, or a drive letter mapped to a share.
+bool Win32FileSystem::IsRemote(TextView folder) {
+    wchar_t root[MAX_PATH];
+    if (!GetVolumePathNameW(W(LongPath(folder)), root, MAX_PATH)) return false;
+    return GetDriveTypeW(root) == DRIVE_REMOTE;
+}
+
 std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {
     if (!Open()) return std::nullopt;
     return reader_->Attributes();

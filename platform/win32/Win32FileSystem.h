@@ -21,6 +21,7 @@ class Win32FileSystem : public FileSystem {
     bool OwnFailure() const override { return reader_ && reader_->OwnFailure(); }
     void EndFind() override { Close(); }
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<Win32FileSystem>(); }
+    bool IsRemote(TextView folder) override;
     std::optional<uint32_t> EnumeratedAttributes() override;
     Text LiteralFolder(TextView folder) override;
     Text FullPath(TextView path) override;

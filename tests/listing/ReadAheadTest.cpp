@@ -7,6 +7,7 @@
 #include <set>
 
 #include "tests/listing/WalkFixture.h"
+#include "tests/support/LatencyFileSystem.h"
 #include "tests/support/ThreadCount.h"
 
 namespace tarnwick::testing {
@@ -108,7 +109,7 @@ class ReadAheadTest : public WalkTest {
 
     void SetUp() override {
         form.clock = [this] { return now_ += 12; };  // a pump is due at every second reading
-        form.readAheadStallMs = 0;                   // the pumps compared are the walk's own
+        form.readAhead.stall = {};                   // the pumps compared are the walk's own
     }
     int64_t now_ = 0;
 };
@@ -156,7 +157,7 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
     tree.File(u"top/a/f.txt");
     tree.Folder(u"top/stuck/inside");
     files.stuckFolders = {u"stuck"};
-    form.readAheadStallMs = 1;
+    form.readAhead.stall = std::chrono::milliseconds(1);
     enum Action { Stop, LowerDepth, Close };
     const struct {
         size_t linesAtPump;  // 1: in "a"; 2: waiting for "stuck"
@@ -255,6 +256,43 @@ TEST_F(ReadAheadTest, AFolderAWorkerCannotReadIsReadByTheWalk) {
         }
     }
     EXPECT_GT(failures, 0u);
+}
+
+// Folders slow to open on a local disk keep the walk waiting for its worker: another is
+// added while a processor is idle, never while every processor is busy (a worker waiting
+// for a processor is not helped by another), and on a network drive in either case.
+TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
+    for (int f = 0; f < 40; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+    const struct {
+        bool remote, idle;
+        int most;
+    } cases[] = {{false, true, 4}, {false, false, 1}, {true, false, 4}};
+    for (const auto& c : cases) {
+        LatencyFileSystem slow(*real, {.open = std::chrono::milliseconds(3),
+                                       .batch = std::chrono::microseconds(0),
+                                       .remote = c.remote});
+        MemoryForm w(slow, pump);
+        w.form.DirsOnly = False;
+        w.form.DirAttr = 16;
+        w.form.Levels = 2;
+        w.form.readAhead.processors = 4;
+        uint64_t ticks = 0;
+        w.form.readAhead.processorTimes = [&] {
+            ticks += 100;
+            return helpers::ProcessorTimes{c.idle ? ticks : 0, ticks};
+        };
+        helpers::ResetReaderStatistics();
+        w.form.ListFile(P(u"top"), 1);
+        helpers::WaitUntilAllEnded();
+        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 80u);
+        const int most = helpers::ReadersSinceReset().most;
+        if (c.most == 1) {
+            EXPECT_EQ(most, 1) << "remote " << c.remote << ", idle " << c.idle;
+        } else {
+            EXPECT_GT(most, 1) << "remote " << c.remote << ", idle " << c.idle;
+            EXPECT_LE(most, c.remote ? helpers::kMostReaders : c.most);
+        }
+    }
 }
 
 }  // namespace

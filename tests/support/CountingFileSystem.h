@@ -78,6 +78,7 @@ class CountingFileSystem : public FileSystem {
     }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
     Text LiteralFolder(TextView folder) override { return real_.LiteralFolder(folder); }
+    bool IsRemote(TextView folder) override { return remote || real_.IsRemote(folder); }
     Text FullPath(TextView path) override { return real_.FullPath(path); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
         Count(&CountingFileSystem::attributeQueries);
@@ -126,6 +127,7 @@ class CountingFileSystem : public FileSystem {
     int hanging = 0;
     int openInReaders = 0;  // enumerations that readers hold open
     bool readers = true;    // false: no reader, so the walk reads every folder itself
+    bool remote = false;    // stands for a network drive
     std::set<Text> unreadableFolders;
     std::set<Text> unreadableEntries;
     std::set<Text> slowFolders;

@@ -18,6 +18,7 @@ class LatencyFileSystem : public FileSystem {
         std::chrono::microseconds batch{200};
         size_t batchEntries = 64;
         bool readers = true;  // false: gives no reader, so the walk reads every folder itself
+        bool remote = true;   // false: a slow local disk
     };
     static void Sleep(std::chrono::microseconds d) { std::this_thread::sleep_for(d); }
 
@@ -43,6 +44,7 @@ class LatencyFileSystem : public FileSystem {
         return inner_.EnumeratedAttributes();
     }
     Text LiteralFolder(TextView folder) override { return inner_.LiteralFolder(folder); }
+    bool IsRemote(TextView) override { return delays_.remote; }
     Text FullPath(TextView path) override { return inner_.FullPath(path); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
         return inner_.GetAttributes(path);
