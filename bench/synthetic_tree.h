@@ -40,6 +40,7 @@ class SyntheticTree : public FileSystem {
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
+    Text FullPath(TextView path) override { return Text(path); }  // its paths are all full
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;
 
   private:

@@ -98,7 +98,8 @@ struct Engines {
     LatencyFileSystem ahead;
     LatencyFileSystem plain;
 };
-const LatencyFileSystem::Delays kNoDelay{.open = microseconds(0), .batch = microseconds(0)};
+const LatencyFileSystem::Delays kNoDelay{
+    .open = microseconds(0), .batch = microseconds(0), .remote = false};
 
 #ifdef _WIN32
 const char* kReference = "bare FindFirstFileExW walk";

@@ -5,6 +5,7 @@
 #include <new>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/HelperThreads.h"
@@ -26,8 +27,8 @@ constexpr size_t kWindowBytes = size_t{16} << 20;
 // to this many.
 constexpr size_t kMostThreads = helpers::kMostReaders;
 constexpr auto kLongWait = std::chrono::milliseconds(1);
-// How often a local drive's reading ahead is weighed against the processors' idle time.
-constexpr auto kWeighEvery = std::chrono::milliseconds(100);
+// A folder read in less time comes from the cache, not from a disk that seeks.
+constexpr auto kSlowRead = std::chrono::milliseconds(1);
 // A worker idle this long ends, while others remain.
 constexpr auto kIdleEnd = std::chrono::milliseconds(500);
 
@@ -54,8 +55,9 @@ class ReadAhead::Folder {
     CollectedNames names;
     size_t counted = 0;  // bytes of names counted in the window
     std::vector<PumpPoint> points;
-    size_t played = 0;     // points the walk has played back
-    bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
+    size_t played = 0;       // points the walk has played back
+    bool attached = true;    // still a sub-folder in the tree, not taken nor dropped
+    bool waitedFor = false;  // the walk had to wait for its worker
     std::atomic<bool> abandoned = false;
     // The numbers of the names the walk will enter, as far as the names tell (a folder,
     // not a link); `started` holds the folders made for sub-folders[next...].
@@ -125,10 +127,19 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     std::optional<bool> remote_;  // the drive's kind, learnt from the first folder
     size_t initialThreads_ = 1;
     size_t mostThreads_ = 1;
-    // The walk's waits for workers, and the processors' times, when last weighed.
+    // The folders taken from workers and those the walk waited for, in all and when last
+    // weighed, and when that was.
+    uint64_t taken_ = 0;
     uint64_t walkWaits_ = 0;
+    uint64_t takenWeighed_ = 0;
     uint64_t walkWaitsWeighed_ = 0;
-    std::chrono::steady_clock::time_point weighed_ = std::chrono::steady_clock::now();
+    // The folders workers have read, and the time they took, in all and when last weighed.
+    uint64_t read_ = 0;
+    std::chrono::steady_clock::duration readTime_{};
+    uint64_t readWeighed_ = 0;
+    std::chrono::steady_clock::duration readTimeWeighed_{};
+    std::chrono::steady_clock::time_point weighed_ =
+        std::chrono::steady_clock::now() - policy_.weighEvery * 9 / 10;
     std::optional<helpers::ProcessorTimes> times_;
     std::chrono::steady_clock::time_point lastLook_;
     bool idleProcessor_ = true;
@@ -217,6 +228,7 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     if (folder->state == State::Unread || folder->state == State::GivenBack ||
         folder->entry != entry)
         return nullptr;
+    ++taken_;
     return folder;
 }
 
@@ -234,7 +246,7 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
         const size_t points = folder.points.size();
         if (progress_.wait_for(lock, kLongWait) == std::cv_status::timeout && idle_ == 0 &&
             folder.points.size() == points && folder.state == State::Reading) {
-            ++walkWaits_;
+            if (!std::exchange(folder.waitedFor, true)) ++walkWaits_;
             Grow();
         }
         walkWaiting_ = false;
@@ -248,7 +260,7 @@ const CollectedNames& ReadAhead::Engine::Enter(int32_t layer, TextView literal,
     folder->names = std::move(names);
     folder->state = State::Read;
     folder->attached = false;
-    if (firstReader_ || threads_ != 0) folder->Predict();
+    if (!cancelled_ && (firstReader_ || threads_ != 0)) folder->Predict();
     return Push(std::move(folder));
 }
 
@@ -341,16 +353,20 @@ bool ReadAhead::Engine::ProcessorIdle() {
 }
 
 // With the lock held, as the walk enters a folder: on a local drive, reading ahead ends
-// when the walk has not waited for it since the last weighing and no processor is idle.
+// when the walk has hardly waited for it since the last weighing (for fewer than one
+// folder in ten) while a folder took well under a disk's seek to read: the folders come
+// faster than the walk lists them, and reading them on another thread only costs the
+// hand-over. Folders slow to read (a disk seeking) keep the workers.
 void ReadAhead::Engine::Weigh() {
-    if (!remote_ || *remote_ || cancelled_) return;
+    if (!remote_ || *remote_ || cancelled_ || policy_.weighEvery.count() == 0) return;
     const auto now = std::chrono::steady_clock::now();
-    if (now - weighed_ < kWeighEvery) return;
+    if (now - weighed_ < policy_.weighEvery) return;
     weighed_ = now;
-    const bool waited = walkWaits_ != walkWaitsWeighed_;
-    walkWaitsWeighed_ = walkWaits_;
-    lastLook_ = {};  // a fresh look
-    if (!ProcessorIdle() && !waited) CancelLocked();
+    const uint64_t taken = taken_ - std::exchange(takenWeighed_, taken_);
+    const uint64_t waited = walkWaits_ - std::exchange(walkWaitsWeighed_, walkWaits_);
+    const uint64_t read = read_ - std::exchange(readWeighed_, read_);
+    const auto readTime = readTime_ - std::exchange(readTimeWeighed_, readTime_);
+    if (waited * 10 < taken && readTime < read * kSlowRead) CancelLocked();
 }
 
 // The walk is over: idle workers end now, busy ones when their call returns. The first
@@ -473,7 +489,7 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
     for (;;) {
         std::shared_ptr<Folder> folder = FindWork();
         if (!folder) {
-            if (ending_) return;
+            if (ending_ || cancelled_) return;  // the walk reads the rest itself
             ++idle_;
             const bool woken = work_.wait_for(lock, kIdleEnd) == std::cv_status::no_timeout;
             --idle_;
@@ -485,8 +501,12 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
         }
         folder->state = State::Reading;
         lock.unlock();
+        const auto start = std::chrono::steady_clock::now();
         const State state = Read(reader, *folder);
+        const auto took = std::chrono::steady_clock::now() - start;
         lock.lock();
+        readTime_ += took;
+        ++read_;
         Finish(*folder, state);
         if (walkWaiting_) progress_.notify_all();
         WakeWorkers();
@@ -508,7 +528,7 @@ void ReadAhead::Engine::Finish(Folder& folder, State state) {
 // Workers that found the window full are woken only once half of it has been taken, so
 // that on a fast disk they read in bursts rather than waking for every folder.
 void ReadAhead::Engine::WakeWorkers() {
-    if (idle_ > 0 && heldFolders_ <= kWindowFolders / 2) work_.notify_all();
+    if (idle_ > 0 && !cancelled_ && heldFolders_ <= kWindowFolders / 2) work_.notify_all();
 }
 
 // Runs without the lock but for the pump points, which the walk may be waiting for. A

@@ -110,6 +110,7 @@ class ReadAheadTest : public WalkTest {
     void SetUp() override {
         form.clock = [this] { return now_ += 12; };  // a pump is due at every second reading
         form.readAhead.stall = {};                   // the pumps compared are the walk's own
+        form.readAhead.weighEvery = {};              // read ahead to the end
     }
     int64_t now_ = 0;
 };
@@ -158,6 +159,7 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
     tree.Folder(u"top/stuck/inside");
     files.stuckFolders = {u"stuck"};
     form.readAhead.stall = std::chrono::milliseconds(1);
+    form.readAhead.weighEvery = {};  // a reader must be there to get stuck
     enum Action { Stop, LowerDepth, Close };
     const struct {
         size_t linesAtPump;  // 1: in "a"; 2: waiting for "stuck"
@@ -262,7 +264,7 @@ TEST_F(ReadAheadTest, AFolderAWorkerCannotReadIsReadByTheWalk) {
 // added while a processor is idle, never while every processor is busy (a worker waiting
 // for a processor is not helped by another), and on a network drive in either case.
 TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
-    for (int f = 0; f < 40; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+    for (int f = 0; f < 100; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     const struct {
         bool remote, idle;
         int most;
@@ -284,7 +286,7 @@ TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
         helpers::ResetReaderStatistics();
         w.form.ListFile(P(u"top"), 1);
         helpers::WaitUntilAllEnded();
-        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 80u);
+        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 200u);
         const int most = helpers::ReadersSinceReset().most;
         if (c.most == 1) {
             EXPECT_EQ(most, 1) << "remote " << c.remote << ", idle " << c.idle;
