@@ -228,7 +228,7 @@ TEST_F(ReadAheadTest, ReadersLeftInAStuckFolderAreBounded) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         threads = ProcessThreads();
     }
-    EXPECT_EQ(threads, threadsBefore);
+    EXPECT_LE(threads, threadsBefore);  // a thread of an earlier test may have ended meanwhile
 }
 
 // A folder a worker can't read for want of a descriptor or of memory of its own, and one

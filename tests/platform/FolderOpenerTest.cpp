@@ -193,7 +193,7 @@ TEST(FolderOpener, OpenersLeftInAStuckFolderAreBounded) {
         Sleep(1);
         threads = ProcessThreads();
     }
-    EXPECT_EQ(threads, threadsBefore);
+    EXPECT_LE(threads, threadsBefore);  // a thread of an earlier test may have ended meanwhile
 }
 
 // Where the worker's answer comes against a give-up: while the caller decides to give up,
