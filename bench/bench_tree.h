@@ -10,6 +10,9 @@ namespace tarnwick::bench {
 // Makes about `entries` folders and files under `root` (which must not exist yet);
 // gives the number made.
 size_t BuildTree(const Text& root, size_t entries);
+// The same, shaped as a user's documents are: folders of 5 to 20 files, deep chains and
+// wide folders, a few folders of thousands of files, long names, some of them Chinese.
+size_t BuildRealisticTree(const Text& root, size_t entries);
 // Makes one folder of `entries` files, the case where a folder's own enumeration is long.
 size_t BuildFlat(const Text& root, size_t entries);
 void RemoveTree(const Text& root);

@@ -1,24 +1,35 @@
-// Times the folder walk into an in-memory result box against a reference walk of the same
-// tree, in the same run: `find` natively, a bare FindFirstFileExW walk on Windows, and the
-// walk that reads every folder itself (no read-ahead). Prints the ratios and the peak memory
-// against the size of the listing text; then the time a stop takes at five points of the
-// walk, and both walks over a file system that adds a network share's delays; then how
-// fast a walk lets go of a hung share, and the most names read ahead at once.
+// Times the folder walk into an in-memory result box with read-ahead against the walk
+// that reads every folder itself (no read-ahead) and against a reference walk of the same
+// tree (`find` natively, a bare FindFirstFileExW walk on Windows), taken in turn in each
+// round, on each tree given; prints every run's readers, threads and processor time, the
+// least and median times, the ratios beside their targets and the peak memory against the
+// size of the listing text; then the time a stop takes at five points of the walk. Then
+// both walks over a file system that adds a network share's delays, how fast a walk lets
+// go of a hung share, and the most names read ahead at once.
 //
-//   walk_bench [entries|FOLDER] [latency-entries]
-//       (default 1000000 natively, 100000 on Windows; 60000 entries, about 10^4 folders)
+//   walk_bench [--keep DIR] [--rounds N] [--latency ENTRIES] [TREE...]
+//
+// A TREE is a number of entries (a tree shaped as a user's documents, made here), flat:N
+// (one folder of N files, made here) or a folder made beforehand; by default 10^5 and
+// 10^6 entries and one folder of 10^5 files natively, 10^5 entries and the folder on
+// Windows. --keep makes the trees in DIR (realistic-N, flat-N) and leaves them there for
+// other runs, which use them as they are. 3 rounds by default; 30,000 entries (about 2,700
+// folders) for the share's delays.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
 #include "bench/hung_share.h"
 #include "bench/synthetic_tree.h"
+#include "bench/walk_figures.h"
 #include "listing/ReadAhead.h"
 #include "platform/HelperThreads.h"
 #include "tests/support/LatencyFileSystem.h"
@@ -37,6 +48,7 @@
 namespace tarnwick::bench {
 namespace {
 
+namespace fs = std::filesystem;
 using std::chrono::microseconds;
 using testing::LatencyFileSystem;
 
@@ -101,13 +113,13 @@ struct Engines {
 const LatencyFileSystem::Delays kNoDelay{
     .open = microseconds(0), .batch = microseconds(0), .remote = false};
 
+constexpr double kStopTargetMs = 50;
+
 #ifdef _WIN32
 const char* kReference = "bare FindFirstFileExW walk";
 
-double RunReference(const Text& root, size_t& entries) {
-    const auto start = Clock::now();
-    entries = BareWalk(std::wstring(root.begin(), root.end()) + L"\\");
-    return Seconds(start);
+void RunReference(const Text& root) {
+    BareWalk(std::wstring(root.begin(), root.end()) + L"\\");
 }
 
 double PeakMegabytes() {
@@ -115,16 +127,22 @@ double PeakMegabytes() {
     GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
     return static_cast<double>(c.PeakWorkingSetSize) / 1048576.0;
 }
+
+// bench/run's paths are ASCII.
+Text FromArgument(const std::string& s) {
+    return Text(s.begin(), s.end());
+}
+std::string Printable(const Text& path) {
+    std::string s;
+    for (char16_t c : path) s += c < 128 ? static_cast<char>(c) : '?';
+    return s;
+}
 #else
 const char* kReference = "find";
 
-double RunReference(const Text& root, size_t& entries) {
+void RunReference(const Text& root) {
     const std::string command = "find '" + native::ToBytes(root) + "' -mindepth 1 >/dev/null";
-    const auto start = Clock::now();
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "find failed\n");
-    const double seconds = Seconds(start);
-    entries = 0;  // find's count is not read back: the engine's count is checked against the tree
-    return seconds;
 }
 
 double PeakMegabytes() {
@@ -132,35 +150,68 @@ double PeakMegabytes() {
     getrusage(RUSAGE_SELF, &u);
     return static_cast<double>(u.ru_maxrss) / 1024.0;
 }
+
+Text FromArgument(const std::string& s) {
+    return native::ToUtf16(s);
+}
+std::string Printable(const Text& path) {
+    return native::ToBytes(path);
+}
 #endif
+
+size_t CountFolders(const Text& root) {
+    size_t n = 0;
+    for (const auto& e : fs::recursive_directory_iterator(fs::path(root))) n += e.is_directory();
+    return n;
+}
+
+// A timed engine walk with its figures; the time is the walk's own, without the window's
+// making.
+RunFigures MeasureEngine(const Text& root, FileSystem& files, EngineRun& run) {
+    RunFigures f = Measure([&] { run = RunEngine(root, files); });
+    f.seconds = run.seconds;
+    return f;
+}
 
 void TimeStops(const Text& root, size_t characters) {
     Engines engines(kNoDelay);
     double worst = 0;
-    std::printf("stop (read-ahead walk), from the click to the end of the walk:");
+    std::printf("  stop (read-ahead walk), from the click to the end of the walk:");
     for (int point = 1; point <= 5; ++point) {
         const EngineRun run = RunEngine(root, engines.ahead, characters * point / 6);
         std::printf(" %.1f ms", run.stopSeconds * 1000);
         worst = std::max(worst, run.stopSeconds);
     }
-    std::printf("\nworst stop: %.1f ms\n", worst * 1000);
+    std::printf("\n");
+    PrintAgainst("worst stop", worst * 1000, kStopTargetMs);
 }
 
 // A share that answers each folder open in 2 ms and each 64 entries in 0.2 ms.
-void TimeLatency(size_t wanted) {
+void TimeLatency(size_t wanted, int rounds) {
     const Text root = TempRoot();
-    const size_t made = BuildTree(root, wanted);
+    const size_t made = BuildRealisticTree(root, wanted);
     Engines engines({});
-    RunEngine(root, *engines.real);  // warms the caches, without the delays
-    const EngineRun ahead = RunEngine(root, engines.ahead);
-    const EngineRun plain = RunEngine(root, engines.plain);
+    EngineRun warm = RunEngine(root, *engines.real);  // warms the caches, without the delays
     std::printf(
-        "share with 2 ms per folder open and 0.2 ms per 64 entries, %zu entries (%zu folders):\n",
-        made, made / 6);
-    std::printf("  read-ahead %.3f s, without %.3f s: %.1fx faster\n", ahead.seconds, plain.seconds,
-                plain.seconds / ahead.seconds);
-    if (ahead.lines != plain.lines)
-        std::printf("MISMATCH: %zu lines against %zu\n", ahead.lines, plain.lines);
+        "share with 2 ms per folder open and 0.2 ms per 64 entries, %zu entries (%zu "
+        "folders), walks taken in turn:\n",
+        made, CountFolders(root));
+    Series ahead("read-ahead"), plain("without read-ahead");
+    bool same = true;
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < 2; ++i) {
+            EngineRun run;
+            if ((round + i) % 2 == 0)
+                ahead.Add(MeasureEngine(root, engines.ahead, run));
+            else
+                plain.Add(MeasureEngine(root, engines.plain, run));
+            same = same && run.lines == warm.lines;
+        }
+    }
+    ahead.Print();
+    plain.Print();
+    PrintRatio(plain, ahead, ">= 10", 10, true);
+    if (!same) std::printf("MISMATCH: a walk listed other than %zu lines\n", warm.lines);
     RemoveTree(root);
 }
 
@@ -186,61 +237,106 @@ void MeasurePeakHeld() {
     helpers::WaitUntilAllEnded();  // the workers end with the walk, before the tree goes
 }
 
-int Main(int argc, char** argv) {
-#ifdef _WIN32
-    size_t wanted = 100000;
-#else
-    size_t wanted = 1000000;
-#endif
-    // A tree built beforehand (bench/make_tree) is named instead of a number of entries.
-    const std::string given = argc > 1 ? argv[1] : "";
-    const bool built = given.find_first_not_of("0123456789") == std::string::npos;
-    if (built && !given.empty()) wanted = std::strtoul(argv[1], nullptr, 10);
-    const size_t latencyEntries = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 60000;
-    std::printf("cores: %u\n", std::thread::hardware_concurrency());
-    const Text root = built ? TempRoot() : Text(given.begin(), given.end());
-    auto start = Clock::now();
-    if (built) {
-        wanted = BuildTree(root, wanted);
-        std::printf("tree: %zu entries made in %.1f s\n", wanted, Seconds(start));
-    }
-    const double baseline = PeakMegabytes();
+struct Tree {
+    Text root;
+    size_t made = 0;  // 0: not made by this run
+    bool remove = false;
+};
 
+// A number of entries, flat:N or a folder; made in `keep` when given, and left there.
+Tree Prepare(const std::string& spec, const std::string& keep) {
+    const bool flat = spec.starts_with("flat:");
+    const std::string count = flat ? spec.substr(5) : spec;
+    if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos)
+        return {FromArgument(spec)};
+    const size_t entries = std::strtoul(count.c_str(), nullptr, 10);
+    const std::string name = (flat ? "flat-" : "realistic-") + count;
+    Tree tree{keep.empty() ? TempRoot() : FromArgument(keep) + kSeparator + FromArgument(name)};
+    if (!keep.empty() && fs::exists(fs::path(tree.root))) return tree;
+    const auto start = Clock::now();
+    tree.made = flat ? BuildFlat(tree.root, entries) : BuildRealisticTree(tree.root, entries);
+    tree.remove = keep.empty();
+    std::printf("%s: %zu entries made in %.1f s\n", name.c_str(), tree.made, Seconds(start));
+    return tree;
+}
+
+// The three walks in turn, each round starting with the next, so that none always runs
+// on caches the one before left.
+bool MeasureTree(const Tree& tree, int rounds) {
     Engines engines(kNoDelay);
-    const size_t made = built ? wanted : RunEngine(root, engines.plain).lines;
-    RunEngine(root, engines.ahead);       // one round to warm the caches for every walk
-    const double peak = PeakMegabytes();  // the read-ahead walk's, the first
-    double engine = 1e9, plain = 1e9, reference = 1e9;
-    EngineRun run{};
-    size_t referenceEntries = 0;
-    for (int round = 0; round < 3; ++round) {
-        run = RunEngine(root, engines.ahead);
-        engine = std::min(engine, run.seconds);
-        plain = std::min(plain, RunEngine(root, engines.plain).seconds);
-        reference = std::min(reference, RunReference(root, referenceEntries));
+    const double before = PeakMegabytes();
+    const EngineRun warm = RunEngine(tree.root, engines.ahead);  // warms the caches
+    const double peak = PeakMegabytes();
+    RunEngine(tree.root, engines.plain);
+    Series ahead("read-ahead"), plain("without read-ahead"), reference(kReference);
+    bool same = true;
+    for (int round = 0; round < rounds; ++round) {
+        for (int i = 0; i < 3; ++i) {
+            EngineRun run = warm;
+            switch ((round + i) % 3) {
+                case 0:
+                    ahead.Add(MeasureEngine(tree.root, engines.ahead, run));
+                    break;
+                case 1:
+                    plain.Add(MeasureEngine(tree.root, engines.plain, run));
+                    break;
+                default:
+                    reference.Add(Measure([&] { RunReference(tree.root); }));
+            }
+            same = same && run.lines == warm.lines;
+        }
     }
-    const double textMegabytes = static_cast<double>(run.characters) * 2 / 1048576.0;
+    std::printf("%s: %zu lines\n", Printable(tree.root).c_str(), warm.lines);
+    ahead.Print();
+    plain.Print();
+    reference.Print();
+    PrintRatio(ahead, plain, "<= 1.05", 1.05);
+    PrintRatio(ahead, reference);
+    const double text = static_cast<double>(warm.characters) * 2 / 1048576.0;
+    std::printf(
+        "  listing text %.1f MB as UTF-16; peak memory %.1f MB after the first walk (%.1f MB "
+        "before it): ratio %.2f (%.2f for what the walk added)\n",
+        text, peak, before, peak / text, (peak - before) / text);
+    TimeStops(tree.root, warm.characters);
+    const bool complete = same && (!tree.made || warm.lines == tree.made);
+    if (!complete)
+        std::printf("MISMATCH: %zu entries made, %zu lines listed, every walk alike: %d\n",
+                    tree.made, warm.lines, same);
+    return complete;
+}
 
-    std::printf("engine with read-ahead: %zu lines, %.3f s (best of 3)\n", run.lines, engine);
-    std::printf("engine without read-ahead: %.3f s (best of 3)\n", plain);
-    std::printf(
-        "reference (%s): %.3f s (best of 3)%s\n", kReference, reference,
-        referenceEntries ? (", " + std::to_string(referenceEntries) + " entries").c_str() : "");
-    std::printf("ratio engine / reference: %.2f\n", engine / reference);
-    std::printf("ratio engine / engine without read-ahead: %.2f\n", engine / plain);
-    std::printf("listing text: %.1f MB as UTF-16; peak memory %.1f MB (%.1f MB before the walks)\n",
-                textMegabytes, peak, baseline);
-    std::printf(
-        "ratio peak memory / listing text: %.2f (%.2f above what the process held before)\n",
-        peak / textMegabytes, (peak - baseline) / textMegabytes);
-    const bool complete = run.lines == made;
-    if (!complete) std::printf("MISMATCH: %zu entries made, %zu lines listed\n", made, run.lines);
-    TimeStops(root, run.characters);
-    if (built) RemoveTree(root);
-    TimeLatency(latencyEntries);
+int Main(int argc, char** argv) {
+    std::string keep;
+    int rounds = 3;
+    size_t latencyEntries = 30000;
+    std::vector<std::string> specs;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--keep" && i + 1 < argc)
+            keep = argv[++i];
+        else if (arg == "--rounds" && i + 1 < argc)
+            rounds = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--latency" && i + 1 < argc)
+            latencyEntries = std::strtoul(argv[++i], nullptr, 10);
+        else
+            specs.push_back(arg);
+    }
+#ifdef _WIN32
+    if (specs.empty()) specs = {"100000", "flat:100000"};
+#else
+    if (specs.empty()) specs = {"100000", "1000000", "flat:100000"};
+#endif
+    std::printf("cores: %u; %d rounds\n", std::thread::hardware_concurrency(), rounds);
+    bool ok = true;
+    for (const std::string& spec : specs) {
+        const Tree tree = Prepare(spec, keep);
+        ok = MeasureTree(tree, rounds) && ok;
+        if (tree.remove) RemoveTree(tree.root);
+    }
+    TimeLatency(latencyEntries, rounds);
     TimeHungShare();
     MeasurePeakHeld();
-    return complete ? 0 : 1;
+    return ok ? 0 : 1;
 }
 
 }  // namespace

@@ -1,13 +1,16 @@
 // Lists trees into the visible window under Wine, through a click on the start button, and
-// times each listing against a bare FindFirstFileExW walk of the same tree in the same run,
-// and against that walk's reading spread over twice as many threads as cores, in no order.
-// Under Wine a process reads one folder's entries at a time, whichever thread asks, and
-// Wine's server is a single thread: the spread reading is the least time that any listing
-// in one process can take on this machine.
-// Then, on the last tree: stop clicks at several points of a run, and the save of the
-// listing.
+// times each listing against /list of the same tree (run in this process, in its hidden
+// window), a bare FindFirstFileExW walk, and that walk's reading spread over twice as many
+// threads as cores, in no order, taken in turn in each round; prints every run's readers,
+// threads and processor time (the Wine server's too when bench/run names its process), the
+// least and median times and the ratios beside their targets. Under Wine a process reads
+// one folder's entries at a time, whichever thread asks, and Wine's server is a single
+// thread: the spread reading is the least time that any listing in one process can take
+// on this machine. Then, on the last tree: stop clicks at several points of a run, and the
+// save of the listing.
 //
-//   window_bench [--stop FOLDER] ENTRIES|FOLDER...  (default: 10,000 entries, built here)
+//   window_bench [--rounds N] [--stop FOLDER] ENTRIES|FOLDER...
+//       (default: 3 rounds, a tree of 10,000 entries shaped as a user's documents, built here)
 //   window_bench --caret FOLDER
 //
 // --caret lists the folder with the caret left at the end of the listing and with the
@@ -34,6 +37,8 @@
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
+#include "bench/walk_figures.h"
+#include "cli/ListCommand.h"
 #include "platform/memory/MemoryControls.h"
 #include "platform/win32/Win32EventPump.h"
 #include "window/win32/Win32Form.h"
@@ -78,6 +83,19 @@ class ClickingPump : public EventPump {
     HWND view_ = nullptr;
 };
 
+constexpr double kStopTargetMs = 50;
+
+// What /list writes, only counted.
+struct LineCounter : CommandConsole {
+    bool Output(std::string_view bytes) override {
+        lines += static_cast<size_t>(std::count(bytes.begin(), bytes.end(), '\n'));
+        return true;
+    }
+    void OutputLine(TextView) override {}
+    void ErrorLine(TextView) override {}
+    size_t lines = 0;
+};
+
 struct Tree {
     Text root;
     bool built = false;  // here, so removed at the end
@@ -96,38 +114,51 @@ class Bench {
             std::printf("window open, before any listing: peak working set %.1f MB\n", baseline_);
     }
 
-    // Best of three listings against best of three bare walks, taken in turn on a warm tree.
-    void Measure(const Text& root) {
+    // The listing in the window, /list, the bare walk and the spread one in turn on a warm
+    // tree, each round starting with the next.
+    void Measure(const Text& root, int rounds) {
         const std::wstring folder = std::wstring(root.begin(), root.end()) + L"\\";
         const size_t entries = BareWalk(folder);  // warms the tree
         const unsigned threads = 2 * std::max(1u, std::thread::hardware_concurrency());
-        double window = 1e9, bare = 1e9, parallel = 1e9;
-        size_t lines = 0;
-        for (int round = 0; round < 3; ++round) {
-            window = std::min(window, List(root));
-            lines = LineCount();
-            auto start = Clock::now();
-            BareWalk(folder);
-            bare = std::min(bare, Seconds(start));
-            start = Clock::now();
-            ParallelBareWalk(folder, threads);
-            parallel = std::min(parallel, Seconds(start));
+        Series window("window"), list("/list"), bare("bare walk"),
+            parallel("bare walk over " + std::to_string(threads) + " threads");
+        size_t lines = 0, listLines = 0;
+        for (int round = 0; round < rounds; ++round) {
+            for (int i = 0; i < 4; ++i) {
+                switch ((round + i) % 4) {
+                    case 0:
+                        window.Add(bench::Measure([&] { List(root); }));
+                        lines = LineCount();
+                        break;
+                    case 1:
+                        list.Add(bench::Measure([&] { listLines = ListCommand(root); }));
+                        break;
+                    case 2:
+                        bare.Add(bench::Measure([&] { BareWalk(folder); }));
+                        break;
+                    default:
+                        parallel.Add(bench::Measure([&] { ParallelBareWalk(folder, threads); }));
+                }
+            }
         }
         const double text = Megabytes(TextLength() * 2);
-        std::printf("%zu entries; %zu lines in the window%s\n", entries, lines,
-                    lines == entries ? "" : "  <-- MISMATCH");
-        std::printf("  window listing %.3f s, bare walk %.3f s (best of 3): ratio %.2f\n", window,
-                    bare, window / bare);
+        const bool same = lines == entries && listLines == entries;
+        std::printf("%zu entries; %zu lines in the window, %zu from /list%s\n", entries, lines,
+                    listLines, same ? "" : "  <-- MISMATCH");
+        for (const Series* s : {&window, &list, &bare, &parallel}) s->Print();
+        PrintRatio(window, list, "<= 1.05", 1.05);
+        PrintRatio(window, bare, "<= 1.0", 1.0);
+        PrintRatio(parallel, bare);
         std::printf(
-            "  the bare walk's reading spread over %u threads, in no order: %.3f s, ratio %.2f: "
-            "no listing in one process can be faster here\n",
-            threads, parallel, parallel / bare);
+            "  (the bare walk's reading spread over %u threads, in no order: no listing in one "
+            "process can be faster here)\n",
+            threads);
         const double peak = PeakMegabytes();
         std::printf(
             "  listing %.1f MB as UTF-16; peak working set so far %.1f MB: ratio %.2f "
             "(%.2f for what the listings added to the open window)\n",
             text, peak, peak / text, (peak - baseline_) / text);
-        ok_ = ok_ && lines == entries;
+        ok_ = ok_ && same;
     }
 
     // A stop clicked from another thread, as a user's click arrives, at several points of
@@ -161,7 +192,8 @@ class Bench {
             worst = std::max(worst, ms);
             std::printf(" %.0f%%: %.0f ms;", at * 100, ms);
         }
-        std::printf(" worst %.0f ms\n", worst);
+        std::printf("\n");
+        PrintAgainst("worst stop", worst, kStopTargetMs);
     }
 
     void MeasureSave(const Text& root) {
@@ -194,6 +226,13 @@ class Bench {
     bool ok() const { return ok_; }
 
   private:
+    // /list as the command line runs it, in a hidden window of this process, to the
+    // console; gives the lines it wrote.
+    size_t ListCommand(const Text& root) {
+        LineCounter console;
+        RunCommand({u"/list", root, u"/depth", u"32767", u"/files"}, *files_, console);
+        return console.lines;
+    }
     double List(const Text& root) {
         app_.form.SkipChange = True;  // the path box only: no location handlers
         app_.txtPath.SetText(root);
@@ -287,27 +326,31 @@ int Main(int argc, wchar_t** argv) {
                        std::wstring(argv[1]) == L"--caret-top", argv[3]);
         return 0;
     }
-    std::printf("cores: %u\n", std::thread::hardware_concurrency());
     std::vector<Tree> trees;
     Text stopFolder;
+    int rounds = 3;
     for (int i = 1; i < argc; ++i) {
         const std::wstring arg = argv[i];
         if (arg == L"--stop" && i + 1 < argc) {
             stopFolder = reinterpret_cast<const char16_t*>(argv[++i]);
+        } else if (arg == L"--rounds" && i + 1 < argc) {
+            rounds = std::max(1, _wtoi(argv[++i]));
         } else if (arg.find_first_not_of(L"0123456789") == std::wstring::npos) {
             const Text root = TempRoot();
             const auto start = Clock::now();
-            BuildTree(root, std::wcstoul(arg.c_str(), nullptr, 10));
+            BuildRealisticTree(root, std::wcstoul(arg.c_str(), nullptr, 10));
             std::printf("tree built in %.1f s\n", Seconds(start));
             trees.push_back({root, true});
         } else {
             trees.push_back({Text(arg.begin(), arg.end()), false});
         }
     }
-    if (trees.empty()) trees.push_back({TempRoot(), true}), BuildTree(trees[0].root, 10000);
+    std::printf("cores: %u; %d rounds\n", std::thread::hardware_concurrency(), rounds);
+    if (trees.empty())
+        trees.push_back({TempRoot(), true}), BuildRealisticTree(trees[0].root, 10000);
 
     Bench bench;
-    for (const Tree& t : trees) bench.Measure(t.root);
+    for (const Tree& t : trees) bench.Measure(t.root, rounds);
     std::printf("stop clicks in %s:\n", stopFolder.empty() ? "the last tree" : "the --stop folder");
     bench.MeasureStops(stopFolder.empty() ? trees.back().root : stopFolder);
     bench.MeasureSave(trees.back().root);

@@ -6,6 +6,8 @@
 #   make_temp_dir VAR NAME  a fresh directory, removed at the end, its path put in VAR
 #   start_display           starts a virtual display (Xvfb) when there is no DISPLAY
 #   start_wine              the project's Wine server and services, for the whole script
+#   start_load N            N busy-loop processes, as on a loaded machine, started paused;
+#   resume_load, pause_load   they spin only between these two, and end with the script
 # Call them from the script's own shell, not inside $(...): a subshell's list is lost.
 
 [ -z "${tarnwick_lib_root:-}" ] || return 0
@@ -46,6 +48,43 @@ stop() {
   kill "$@" 2>/dev/null
   wait "$@" 2>/dev/null
   return 0
+}
+
+# Paused (SIGSTOP) rather than ended between loaded stretches, so that the clean-up list
+# only ever names processes of ours that are still there. A paused process takes an
+# ordinary signal only once continued.
+tarnwick_load=()
+start_load() {
+  local i
+  for ((i = 0; i < $1; i++)); do
+    tarnwick_start_spinning
+    tarnwick_load+=($!)
+  done
+}
+tarnwick_start_spinning() {
+  (while :; do :; done) &
+  kill -STOP $!
+  on_exit end_load $!
+}
+# A loop ended from outside (another script's clean-up) is replaced: the shell's own job
+# list tells which are still ours.
+resume_load() {
+  local i live
+  live=" $(jobs -p | tr '\n' ' ') "
+  for i in "${!tarnwick_load[@]}"; do
+    [[ $live == *" ${tarnwick_load[i]} "* ]] && continue
+    echo "resume_load: busy loop ${tarnwick_load[i]} had ended; starting another" >&2
+    tarnwick_start_spinning
+    tarnwick_load[i]=$!
+  done
+  [ ${#tarnwick_load[@]} -eq 0 ] || kill -CONT "${tarnwick_load[@]}"
+}
+pause_load() {
+  [ ${#tarnwick_load[@]} -eq 0 ] || kill -STOP "${tarnwick_load[@]}" 2>/dev/null || true
+}
+end_load() {
+  kill -CONT "$1" 2>/dev/null
+  stop "$1"
 }
 
 # No local variable here: it would hide the caller's of the same name from printf -v.
