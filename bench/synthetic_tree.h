@@ -38,6 +38,7 @@ class SyntheticTree : public FileSystem {
     std::unique_ptr<FileSystem> NewReader() override;
     void EndFind() override { count_ = 0; }
     std::optional<uint32_t> EnumeratedAttributes() override;
+    Text FullPath(TextView path) override { return Text(path); }  // its paths are all full
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;
