@@ -162,9 +162,15 @@ std::optional<uint32_t> PosixFileSystem::EntryAttributes() const {
     return attr::Link | (toFolder ? attr::Folder : 0) | hidden;
 }
 
+// Asked for every entry with the entry's full path: compared as bytes, the name first, since
+// char16_t's own comparison goes a unit at a time.
 bool PosixFileSystem::IsLastEntry(TextView path) const {
+    const auto same = [](const char16_t* a, const char16_t* b, size_t n) {
+        return std::memcmp(a, b, n * sizeof(char16_t)) == 0;
+    };
     return dir_ != -1 && path.size() == folder_.size() + name_.size() &&
-           path.starts_with(folder_) && path.ends_with(name_);
+           same(path.data() + folder_.size(), name_.data(), name_.size()) &&
+           same(path.data(), folder_.data(), folder_.size());
 }
 
 std::optional<uint32_t> PosixFileSystem::GetAttributes(TextView path) {

@@ -35,31 +35,35 @@ size_t DecodeOne(std::string_view s, char32_t& cp) {
 
 }  // namespace
 
+// Written in place: a name never takes more units than bytes.
 void AppendUtf16(std::string_view bytes, Text& out) {
-    out.reserve(out.size() + bytes.size());
+    const size_t at = out.size();
+    out.resize(at + bytes.size());
+    char16_t* o = out.data() + at;
     while (!bytes.empty()) {
         const auto c0 = static_cast<unsigned char>(bytes[0]);
         if (c0 < 0x80) {
-            out.push_back(c0);
+            *o++ = c0;
             bytes.remove_prefix(1);
             continue;
         }
         char32_t cp;
         const size_t n = DecodeOne(bytes, cp);
         if (n == 0) {
-            out.push_back(static_cast<char16_t>(kEscapeBase + c0));
+            *o++ = static_cast<char16_t>(kEscapeBase + c0);
             bytes.remove_prefix(1);
             continue;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            *o++ = static_cast<char16_t>(cp);
         }
         bytes.remove_prefix(n);
     }
+    out.resize(static_cast<size_t>(o - out.data()));
 }
 
 void AppendBytes(TextView text, std::string& out) {
