@@ -6,13 +6,14 @@
 #include <csignal>
 
 #include "platform/native/Utf8.h"
+#include "platform/native/WriteSome.h"
 
 namespace tarnwick::native {
 namespace {
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        const ssize_t n = WriteSome(fd, bytes);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) return false;
         bytes.remove_prefix(static_cast<size_t>(n));

@@ -13,6 +13,7 @@
 
 #include "platform/RunTimeError.h"
 #include "platform/native/Utf8.h"
+#include "platform/native/WriteSome.h"
 
 namespace tarnwick {
 
@@ -218,7 +219,7 @@ class DescriptorWriter : public FileWriter {
     explicit DescriptorWriter(int fd) : fd_(fd) {}
     void Write(std::string_view bytes) override {
         for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = WriteSome(fd_, bytes.substr(done));
             if (n < 0 && errno != EINTR) throw WriteError(errno);
             if (n > 0) done += static_cast<size_t>(n);
         }
