@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/Ansi.h"
+#include "platform/native/AsciiRuns.h"
 #include "platform/native/Utf8.h"
 
 namespace tarnwick {
@@ -77,23 +78,19 @@ Table& CodePage936() {
 
 enum class Outcome { Done, NotHeld, Surrogate };
 
-// Runs of ASCII eight units at a time; the rest through the table.
+// Runs of ASCII as they are; the rest through the table.
 Outcome Convert(TextView text, char* out, bool reversibly, size_t& written) {
     Table& table = CodePage936();
     const char16_t* p = text.data();
     const char16_t* const end = p + text.size();
     char* o = out;
     while (p != end) {
-        while (table.asciiSame && end - p >= 8) {
-            uint64_t a, b;
-            std::memcpy(&a, p, 8);
-            std::memcpy(&b, p + 4, 8);
-            if ((a | b) & 0xFF80FF80FF80FF80ull) break;
-            for (int k = 0; k < 8; ++k) o[k] = static_cast<char>(p[k]);
-            p += 8;
-            o += 8;
+        if (table.asciiSame) {
+            const size_t n = native::NarrowAscii(p, static_cast<size_t>(end - p), o);
+            p += n;
+            o += n;
+            if (p == end) break;
         }
-        if (p == end) break;
         const uint32_t e = table[*p];
         if (e == Table::kSurrogate) return Outcome::Surrogate;
         const uint32_t length = (e >> 16) & 3;
