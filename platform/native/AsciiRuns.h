@@ -1,7 +1,8 @@
 #pragma once
-// Runs of ASCII copied between UTF-16 and bytes 16 characters at a time, as most of a
-// listing's paths are: how many were copied, a multiple of 16; the caller takes the rest
-// (and whatever is not ASCII) one at a time.
+// The run of ASCII at the start of a text, copied between UTF-16 and bytes eight characters
+// at a time, as most of a listing's paths are: how long it is. Whatever follows is the
+// caller's, one character at a time. Up to seven characters past the run may be written
+// too, within the room of the text's own length.
 #include <cstddef>
 
 #ifdef __SSE2__
@@ -14,32 +15,30 @@ inline size_t NarrowAscii(const char16_t* in, size_t n, char* out) {
     size_t done = 0;
 #ifdef __SSE2__
     const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF80));
-    for (; n - done >= 16; done += 16) {
+    for (; n - done >= 8; done += 8) {
         const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
-        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done + 8));
-        const __m128i beyond = _mm_and_si128(_mm_or_si128(a, b), high);
-        if (_mm_movemask_epi8(_mm_cmpeq_epi16(beyond, _mm_setzero_si128())) != 0xFFFF) break;
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_packus_epi16(a, b));
+        const int ascii =
+            _mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(a, high), _mm_setzero_si128()));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(out + done), _mm_packus_epi16(a, a));
+        if (ascii != 0xFFFF) return done + static_cast<size_t>(__builtin_ctz(~ascii)) / 2;
     }
-#else
-    (void)in, (void)n, (void)out;
 #endif
+    for (; done < n && in[done] < 0x80; ++done) out[done] = static_cast<char>(in[done]);
     return done;
 }
 
 inline size_t WidenAscii(const char* in, size_t n, char16_t* out) {
     size_t done = 0;
 #ifdef __SSE2__
-    for (; n - done >= 16; done += 16) {
-        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + done));
-        if (_mm_movemask_epi8(a) != 0) break;
-        const __m128i zero = _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_unpacklo_epi8(a, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done + 8), _mm_unpackhi_epi8(a, zero));
+    for (; n - done >= 8; done += 8) {
+        const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + done));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done),
+                         _mm_unpacklo_epi8(a, _mm_setzero_si128()));
+        const int beyond = _mm_movemask_epi8(a) & 0xFF;
+        if (beyond) return done + static_cast<size_t>(__builtin_ctz(beyond));
     }
-#else
-    (void)in, (void)n, (void)out;
 #endif
+    for (; done < n && static_cast<unsigned char>(in[done]) < 0x80; ++done) out[done] = in[done];
     return done;
 }
 

@@ -17,9 +17,10 @@ namespace {
 // One conversion through iconv: the text in `to`, or nothing where iconv stops at a
 // character it lacks (without //TRANSLIT: no look-alikes) or cannot convert at all.
 std::optional<std::string> Iconv(std::string_view in, const char* to, const char* from,
-                                 size_t outSize) {
+                                 size_t outSize, bool* opened = nullptr) {
     std::string out(outSize, '\0');  // before the open: nothing throws till the close
     const iconv_t cd = iconv_open(to, from);
+    if (opened) *opened = cd != reinterpret_cast<iconv_t>(-1);
     if (cd == reinterpret_cast<iconv_t>(-1)) return std::nullopt;
     auto* i = const_cast<char*>(in.data());
     size_t inLeft = in.size();
@@ -37,15 +38,15 @@ std::string_view Bytes(TextView text) {
 }
 
 // What code page 936 makes of one UTF-16 unit, found once through iconv: bits 0 to 15 its
-// bytes, 16 and 17 how many (none: the code page lacks it), 18 set when the bytes turn
-// back into the unit, 19 set once known. A surrogate is left to iconv, which reads pairs.
+// bytes, 16 and 17 how many (none: the code page lacks it), 18 set when the code page holds
+// it, 19 when its bytes turn back into the unit too, 20 once known. A surrogate is left to
+// iconv, which reads pairs.
 class Table {
   public:
-    static constexpr uint32_t kKnown = 1u << 19, kReversible = 1u << 18;
-    static constexpr uint32_t kSurrogate = kKnown | 3u << 16;
+    static constexpr uint32_t kHeld = 1u << 18, kReversible = 1u << 19, kKnown = 1u << 20;
     Table() {
         for (char16_t u = 0; u < 0x80; ++u)
-            asciiSame = asciiSame && (*this)[u] == (kKnown | kReversible | 1u << 16 | u);
+            asciiSame = asciiSame && (*this)[u] == (kKnown | kReversible | kHeld | 1u << 16 | u);
     }
     bool asciiSame = true;  // ASCII goes through as it is
     uint32_t operator[](char16_t u) {
@@ -54,19 +55,22 @@ class Table {
     }
 
   private:
+    // Not kept when iconv could not even be opened (no descriptors, no memory): that unit
+    // is not held this time only, as before the table.
     uint32_t Fill(char16_t u) {
-        uint32_t e = kKnown;
-        if (IsHighSurrogate(u) || IsLowSurrogate(u)) {
-            e = kSurrogate;
-        } else if (const auto bytes = Iconv(Bytes(TextView(&u, 1)), "CP936", "UTF-16LE", 8);
-                   bytes && bytes->size() <= 2 && !bytes->empty()) {
-            for (size_t i = 0; i < bytes->size(); ++i)
-                e |= static_cast<uint32_t>(static_cast<unsigned char>((*bytes)[i])) << (8 * i);
-            e |= static_cast<uint32_t>(bytes->size()) << 16;
-            if (Iconv(*bytes, "UTF-16LE", "CP936", 8) == Bytes(TextView(&u, 1))) e |= kReversible;
-        }
-        entries_[u].store(e, std::memory_order_relaxed);
+        bool opened = true;
+        const uint32_t e = IsHighSurrogate(u) || IsLowSurrogate(u) ? kKnown : Ask(u, opened);
+        if (opened) entries_[u].store(e, std::memory_order_relaxed);
         return e;
+    }
+    static uint32_t Ask(char16_t u, bool& opened) {
+        const std::string_view unit = Bytes(TextView(&u, 1));
+        const auto bytes = Iconv(unit, "CP936", "UTF-16LE", 8, &opened);
+        if (!bytes || bytes->empty() || bytes->size() > 2) return kKnown;
+        uint32_t e = kKnown | kHeld | static_cast<uint32_t>(bytes->size()) << 16;
+        for (size_t i = 0; i < bytes->size(); ++i)
+            e |= static_cast<uint32_t>(static_cast<unsigned char>((*bytes)[i])) << (8 * i);
+        return Iconv(*bytes, "UTF-16LE", "CP936", 8) == unit ? e | kReversible : e;
     }
     std::atomic<uint32_t> entries_[0x10000] = {};
 };
@@ -81,6 +85,7 @@ enum class Outcome { Done, NotHeld, Surrogate };
 // Runs of ASCII as they are; the rest through the table.
 Outcome Convert(TextView text, char* out, bool reversibly, size_t& written) {
     Table& table = CodePage936();
+    const uint32_t need = reversibly ? Table::kReversible : Table::kHeld;
     const char16_t* p = text.data();
     const char16_t* const end = p + text.size();
     char* o = out;
@@ -92,12 +97,12 @@ Outcome Convert(TextView text, char* out, bool reversibly, size_t& written) {
             if (p == end) break;
         }
         const uint32_t e = table[*p];
-        if (e == Table::kSurrogate) return Outcome::Surrogate;
-        const uint32_t length = (e >> 16) & 3;
-        if (length == 0 || (reversibly && !(e & Table::kReversible))) return Outcome::NotHeld;
+        if (!(e & need))
+            return IsHighSurrogate(*p) || IsLowSurrogate(*p) ? Outcome::Surrogate
+                                                             : Outcome::NotHeld;
         o[0] = static_cast<char>(e & 0xFF);
         o[1] = static_cast<char>((e >> 8) & 0xFF);
-        o += length;
+        o += (e >> 16) & 3;
         ++p;
     }
     written = static_cast<size_t>(o - out);
