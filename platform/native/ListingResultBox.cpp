@@ -1,31 +1,49 @@
 #include "platform/native/ListingResultBox.h"
 
+#include <cstring>
+
 #include "platform/native/NativeAnsi.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace tarnwick::native {
 namespace {
 
-constexpr size_t kBlockBytes = size_t{4} << 20;  // a console takes it in one write
+constexpr size_t kBlockBytes = size_t{4} << 20;
+constexpr size_t kHead = 8;                        // bytes shared, bytes of its own
+constexpr size_t kPieceBytes = size_t{256} << 10;  // the save's, as it writes them
+
+// How many units two texts start with alike, eight at a time.
+size_t CommonStart(TextView a, TextView b) {
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+#ifdef __SSE2__
+    for (; n - i >= 8; i += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(a.data() + i));
+        const __m128i y = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b.data() + i));
+        const int same = _mm_movemask_epi8(_mm_cmpeq_epi16(x, y));
+        if (same != 0xFFFF) return i + static_cast<size_t>(__builtin_ctz(~same)) / 2;
+    }
+#endif
+    while (i < n && a[i] == b[i]) ++i;
+    return i;
+}
 
 }  // namespace
 
-Text ListingResultBox::GetText() const {
-    if (!held_) return store_.GetText();
-    Text text;
-    for (const Block& b : blocks_) AppendFromAnsi({b.bytes.get(), b.used}, text);
-    return text;
+void ListingResultBox::Clear() {
+    blocks_.clear();
+    last_.text.clear();
+    last_.separators.clear();
+    longest_ = 0;
 }
 
 void ListingResultBox::SetText(TextView text) {
-    if (text.empty()) {
-        store_.SetText(text);
-        blocks_.clear();
-        held_ = true;
-        return;
-    }
-    store_.SetText(text);  // the caret at the start: lines would go in before the text
-    blocks_.clear();
-    held_ = false;
+    store_.SetText(text);  // first: if it fails, nothing has changed
+    Clear();
+    held_ = text.empty();  // else the caret is at the start: lines would go in before the text
 }
 
 // A block's bytes are left as they come: only those below `used` are ever read.
@@ -37,49 +55,105 @@ char* ListingResultBox::RoomFor(size_t bytes) {
     return blocks_.back().bytes.get() + blocks_.back().used;
 }
 
+// The text's bytes after those it shares with the last text's, a folder's name at a time to
+// learn where its separators fall; false when the code page can't hold them. Nothing
+// changes until all is made.
+bool ListingResultBox::Hold(TextView text) {
+    const size_t common = CommonStart(last_.text, text);
+    size_t kept = 0;
+    while (kept < last_.separators.size() && last_.separators[kept].first < common) ++kept;
+    const size_t from = kept ? last_.separators[kept - 1].first + 1 : 0;
+    const size_t shared = kept ? last_.separators[kept - 1].second + 1 : 0;
+    char* const room = RoomFor(kHead + (text.size() - from) * 2);
+    next_.separators.assign(last_.separators.begin(), last_.separators.begin() + kept);
+    size_t own = 0;
+    for (size_t at = from; at < text.size();) {
+        const size_t separator = text.find(kSeparator, at);
+        const size_t end = separator == TextView::npos ? text.size() : separator + 1;
+        const auto n = ToAnsiReversibly(text.substr(at, end - at), room + kHead + own);
+        if (!n) return false;
+        own += *n;
+        if (separator != TextView::npos)
+            next_.separators.push_back(
+                {static_cast<uint32_t>(separator), static_cast<uint32_t>(shared + own - 1)});
+        at = end;
+    }
+    next_.text.assign(text);
+    const uint32_t head[2] = {static_cast<uint32_t>(shared), static_cast<uint32_t>(own)};
+    std::memcpy(room, head, kHead);
+    blocks_.back().used += kHead + own;
+    std::swap(last_, next_);
+    longest_ = std::max(longest_, shared + own);
+    return true;
+}
+
 bool ListingResultBox::SetSelText(TextView text) {
     if (text.empty()) return true;
-    if (held_) {
-        char* room = RoomFor(text.size() * 2);
-        if (const auto n = ToAnsiReversibly(text, room)) {
-            blocks_.back().used += *n;
-            return true;
-        }
-        ToStore();
-    }
+    if (held_ && Hold(text)) return true;
+    if (held_) ToStore();
     store_.ReplaceSelection(text);
     return true;
 }
 
-// The text held so far, into the store with the caret at its end.
-// Made aside first: if memory runs out, the text stays held as it was.
-void ListingResultBox::ToStore() {
-    TextStore store;
+// The held text's bytes, whole lines at a time. Its memory is taken before the first piece
+// goes: running out of it never cuts what was given short.
+void ListingResultBox::Expand(const std::function<bool(std::string_view)>& take) const {
+    std::string line, piece;
+    line.reserve(longest_);
+    piece.reserve(std::max(kPieceBytes, longest_));
     for (const Block& b : blocks_) {
-        Text piece;
-        AppendFromAnsi({b.bytes.get(), b.used}, piece);
-        store.ReplaceSelection(piece);
+        for (size_t at = 0; at < b.used;) {
+            uint32_t head[2];
+            std::memcpy(head, b.bytes.get() + at, kHead);
+            line.resize(head[0]);
+            line.append(b.bytes.get() + at + kHead, head[1]);
+            at += kHead + head[1];
+            if (piece.size() + line.size() > piece.capacity()) {
+                if (!take(piece)) return;
+                piece.clear();
+            }
+            piece += line;
+        }
     }
-    store_ = std::move(store);
-    blocks_.clear();
-    held_ = false;
+    if (!piece.empty()) take(piece);
+}
+
+Text ListingResultBox::GetText() const {
+    if (!held_) return store_.GetText();
+    Text text;
+    Expand([&](std::string_view bytes) { return AppendFromAnsi(bytes, text), true; });
+    return text;
 }
 
 void ListingResultBox::ForEachPiece(const std::function<bool(TextView)>& take) const {
     if (!held_) return store_.ForEachPiece(take);
-    for (const Block& b : blocks_) {
+    Expand([&](std::string_view bytes) {
         Text piece;
-        AppendFromAnsi({b.bytes.get(), b.used}, piece);
-        if (!take(piece)) return;
-    }
+        AppendFromAnsi(bytes, piece);
+        return take(piece);
+    });
 }
 
 bool ListingResultBox::ForEachPieceIn(uint32_t codePage,
                                       const std::function<bool(std::string_view)>& take) const {
     if (!held_ || codePage != kAnsiCodePage) return false;
-    for (const Block& b : blocks_)
-        if (b.used && !take({b.bytes.get(), b.used})) break;
+    Expand(take);
     return true;
+}
+
+// The text held so far, into the store with the caret at its end. Made aside first: if
+// memory runs out, the text stays held as it was.
+void ListingResultBox::ToStore() {
+    TextStore store;
+    Expand([&](std::string_view bytes) {
+        Text piece;
+        AppendFromAnsi(bytes, piece);
+        store.ReplaceSelection(piece);
+        return true;
+    });
+    store_ = std::move(store);
+    Clear();
+    held_ = false;
 }
 
 }  // namespace tarnwick::native

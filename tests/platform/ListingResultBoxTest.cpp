@@ -27,34 +27,45 @@ Read ReadBack(const ListingResultBox& box) {
     return r;
 }
 
+// Paths that share more or less of their folders with the one before, as a walk's lines
+// do; the last two names are beyond code page 936 (a Korean name, a byte that isn't UTF-8).
+Text RandomPath(std::mt19937& random, bool& held) {
+    static const TextView kNames[] = {u"数据", u"a",      u"报告 2024.txt", u"€·",
+                                      u"",     u"한국어", u"x\xDC80"};
+    Text path;
+    for (unsigned depth = static_cast<unsigned>(random() % 5), i = 0; i <= depth; ++i) {
+        const unsigned pick = static_cast<unsigned>(random() % (i == depth ? 7 : 5));
+        held = held && pick < 5;
+        path += Text(i ? u"/" : u"") + Text(kNames[pick]);
+    }
+    return path + (random() % 4 ? u"\r\n" : u"/");
+}
+
 TEST(ListingResultBox, ReadsAsTheWindowsBoxAndHoldsTheBytesTheSaveWrites) {
-    // The last two are beyond code page 936: a Korean name, a name's byte that isn't UTF-8.
-    const TextView lines[] = {u"/数据/报告 2024.txt\r\n", u"/a/plain name\r\n", u"/€·\r\n",
-                              u"/한국어\r\n", u"/x\xDC80\r\n"};
     std::mt19937 random(7);
     for (int round = 0; round < 300; ++round) {
         ListingResultBox box;
         MemoryResultBox window;
         bool held = true;
-        for (int step = 0, steps = static_cast<int>(random() % 8); step < steps; ++step) {
-            const unsigned pick = random() % 12;
-            if (pick < 2) {
-                const TextView text = pick ? u"old\r\n" : u"";
+        for (int step = 0, steps = static_cast<int>(random() % 12); step < steps; ++step) {
+            if (random() % 10 == 0) {
+                const TextView text = random() % 2 ? u"old\r\n" : u"";
                 box.SetText(text);
                 window.SetText(text);
                 held = text.empty();
             } else {
-                const TextView line = lines[pick % std::size(lines)];
+                const Text line = RandomPath(random, held);
                 EXPECT_TRUE(box.SetSelText(line));
                 window.SetSelText(line);  // at the start after "old", as in an edit box
-                held = held && pick % std::size(lines) < 3;
             }
         }
         const Read r = ReadBack(box);
         ASSERT_EQ(r.text, window.GetText()) << "round " << round;
         ASSERT_EQ(r.pieces, r.text);
         ASSERT_EQ(r.held, held) << "round " << round;
-        if (held) ASSERT_EQ(r.bytes, ToCodePageExactly(r.text, 936));
+        if (held) {
+            ASSERT_EQ(r.bytes, ToCodePageExactly(r.text, 936)) << "round " << round;
+        }
     }
 }
 
