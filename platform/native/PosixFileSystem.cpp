@@ -123,9 +123,10 @@ TextView PosixFileSystem::FindNext() {
     while (dir_ != -1) {
         const struct dirent64* e = ReadEntry();
         if (!e) break;
-        if (HiddenBit(e->d_name) && !(mask_ & attr::Hidden)) continue;
+        const std::string_view entry(e->d_name);
+        if (HiddenBit(entry) && !(mask_ & attr::Hidden)) continue;
         if (root_ && IsDots(e->d_name)) continue;
-        entry_.assign(e->d_name);
+        entry_ = e->d_name;
         type_ = e->d_type;
         attributes_.reset();
         if (!(mask_ & attr::Folder)) {  // "." and ".." are folders too
@@ -134,7 +135,7 @@ TextView PosixFileSystem::FindNext() {
             if (a && (*a & attr::Folder)) continue;
         }
         name_.clear();
-        AppendUtf16(entry_, name_);
+        AppendUtf16(entry, name_);
         return name_;
     }
     Close();
@@ -154,12 +155,12 @@ std::optional<uint32_t> PosixFileSystem::EntryAttributes() const {
     unsigned char type = options_.entryTypes ? type_ : static_cast<unsigned char>(DT_UNKNOWN);
     struct stat st;
     if (type == DT_UNKNOWN) {
-        if (fstatat(dir_, entry_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+        if (fstatat(dir_, entry_, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
         type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
     }
     if (type == DT_DIR) return attr::Folder | hidden;
     if (type != DT_LNK) return hidden;
-    const bool toFolder = fstatat(dir_, entry_.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    const bool toFolder = fstatat(dir_, entry_, &st, 0) == 0 && S_ISDIR(st.st_mode);
     return attr::Link | (toFolder ? attr::Folder : 0) | hidden;
 }
 
