@@ -110,27 +110,31 @@ bool ListingResultBox::SetSelText(TextView text) {
     return true;
 }
 
-// The held text's bytes, whole lines at a time. Its memory is taken before the first piece
-// goes: running out of it never cuts what was given short.
+// The held text's bytes, whole lines at a time, each line made after the one before in the
+// same buffer, which keeps the last line given for the next to start from. Its memory is
+// taken before the first piece goes: running out of it never cuts what was given short.
 void ListingResultBox::Expand(const std::function<bool(std::string_view)>& take) const {
-    std::string line, piece;
-    line.reserve(longest_);
-    piece.reserve(std::max(kPieceBytes, longest_));
+    std::string piece;
+    piece.reserve(kPieceBytes + 2 * longest_);
+    size_t last = 0, given = 0;  // where the last line starts; how much was given
     for (const Block& b : blocks_) {
         for (size_t at = 0; at < b.used;) {
             uint32_t head[2];
             std::memcpy(head, b.bytes.get() + at, kHead);
-            line.resize(head[0]);
-            line.append(b.bytes.get() + at + kHead, head[1]);
-            at += kHead + head[1];
-            if (piece.size() + line.size() > piece.capacity()) {
-                if (!take(piece)) return;
-                piece.clear();
+            if (piece.size() - given >= kPieceBytes) {
+                if (!take(std::string_view(piece).substr(given))) return;
+                piece.erase(0, last);  // within its capacity: no allocation
+                last = 0;
+                given = piece.size();
             }
-            piece += line;
+            const size_t start = piece.size();
+            piece.append(piece.data() + last, head[0]);
+            piece.append(b.bytes.get() + at + kHead, head[1]);
+            last = start;
+            at += kHead + head[1];
         }
     }
-    if (!piece.empty()) take(piece);
+    if (piece.size() > given) take(std::string_view(piece).substr(given));
 }
 
 Text ListingResultBox::GetText() const {
