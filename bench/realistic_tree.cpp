@@ -1,218 +1,188 @@
-// A tree shaped like a user's documents: folders of 5 to 20 files, some holding many
-// sub-folders and some a chain of one below another, a few of 1,000 to 8,000 files (a
-// camera's dump, a mail export), names of a few words in English or Chinese, so that a
-// full path averages about 180 characters. Made from a fixed seed: every build, natively
-// or under Wine, makes the same tree for the same number of entries.
-#include <algorithm>
-#include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <vector>
-
+#include "bench/realistic_tree.h"
 #include "bench/bench_tree.h"
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
 
 namespace fs = std::filesystem;
 
 namespace tarnwick::bench {
 namespace {
 
-// English at [0], Chinese at [1]: a name is in one language or the other.
-const std::vector<Text> kFolderWords[] = {
-    {u"Documents",       u"Projects",      u"Archive",        u"Backup",         u"Photos",
-     u"Music",           u"Invoices",      u"Reports",        u"Clients",        u"Drafts",
-     u"Templates",       u"Meeting Notes", u"Research",       u"Personal",       u"Travel",
-     u"Family",          u"Work",          u"Old Files",      u"Scans",          u"Contracts",
-     u"Budget",          u"Presentations", u"Marketing",      u"Design Assets",  u"Source Material",
-     u"Tax Returns",     u"Receipts",      u"Correspondence", u"Summer Holiday", u"Thesis",
-     u"Screenshots",     u"Recordings",    u"Manuals",        u"Exports",        u"Final Versions",
-     u"Shared With Team"},
-    {u"项目资料", u"客户",   u"报告",   u"照片",     u"合同", u"财务",     u"会议记录", u"工作",
-     u"备份",     u"旧文件", u"设计稿", u"年度总结", u"发票", u"培训资料", u"个人",     u"家庭",
-     u"旅行",     u"学习",   u"论文",   u"素材",     u"归档", u"重要文件", u"部门共享", u"方案"}};
-const std::vector<Text> kFileWords[] = {
-    {u"report",       u"summary",  u"invoice",   u"minutes",   u"proposal", u"budget",  u"overview",
-     u"contract",     u"letter",   u"schedule",  u"notes",     u"analysis", u"review",  u"plan",
-     u"statement",    u"customer", u"quarterly", u"annual",    u"project",  u"meeting", u"design",
-     u"presentation", u"request",  u"approval",  u"timesheet", u"photo",    u"scan",    u"receipt"},
-    {u"财务报告", u"会议纪要", u"合同", u"发票", u"方案", u"总结", u"计划书", u"客户名单",
-     u"报价单", u"说明书", u"申请表", u"照片", u"通知", u"预算表"}};
-const std::vector<Text> kQualifiers[] = {
-    {u"2019", u"2020", u"2021", u"2022", u"2023", u"2024", u"Q1", u"Q3", u"v2", u"final", u"draft",
-     u"copy", u"old", u"signed", u"review", u"backup"},
-    {u"2019", u"2021", u"2023", u"2024", u"副本", u"修订版", u"最终版", u"第二稿", u"已签"}};
-// Repeated by how common each is.
-const char16_t* const kExtensions[] = {u".docx", u".docx", u".xlsx", u".pdf",  u".pdf",
-                                       u".jpg",  u".png",  u".txt",  u".pptx", u".mp3",
-                                       u".zip",  u".csv",  u".eml",  u".md"};
-const std::vector<Text> kSeparators = {u" ", u"_", u" - ", u"-"};
-
-// Paths stay within Windows' usual limit of 260 with a root of up to 60 characters.
-constexpr size_t kLongestBelowRoot = 200;
-constexpr size_t kLargeFolderEvery = 40000;  // entries
-
-// splitmix64: the same numbers from the same seed with every compiler and library.
-class Random {
-  public:
-    size_t Below(size_t n) {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<size_t>((z ^ (z >> 31)) % n);
-    }
-    size_t Between(size_t low, size_t high) { return low + Below(high - low + 1); }
-    template <typename T, size_t N>
-    T Pick(T (&list)[N]) {
-        return list[Below(N)];
-    }
-    const Text& Pick(const std::vector<Text>& list) { return list[Below(list.size())]; }
-    // A quarter of the names are Chinese.
-    size_t Language() { return Below(4) == 0 ? 1 : 0; }
-
-  private:
-    uint64_t state_ = 20240521;
-};
-
-void AppendNumber(Text& text, size_t n) {
-    for (char c : std::to_string(n)) text += static_cast<char16_t>(c);
+// splitmix64: the same numbers on every system, unlike the standard distributions.
+uint64_t Mix(uint64_t x) {
+    x += 0x9E3779B97F4A7C15ull;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
+    return x ^ (x >> 31);
 }
 
-void MakeFile(const fs::path& p) {
-#ifdef _WIN32
-    CloseHandle(CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-#else
-    std::ofstream{p};
-#endif
+struct Random {
+    uint64_t state;
+    size_t Below(size_t n) { return static_cast<size_t>((state = Mix(state)) % n); }
+};
+
+template <size_t N>
+const char16_t* Pick(Random& r, const char16_t* const (&words)[N]) {
+    return words[r.Below(N)];
 }
 
-// Names within one folder, unique without regard to case, as Windows compares them.
-class FolderNames {
-  public:
-    // `stem` + `extension`, numbered when taken, and cut to fit below `room` characters.
-    Text Take(Text stem, const Text& extension, size_t room) {
-        const size_t most = room > extension.size() + 8 ? room - extension.size() : 8;
-        if (stem.size() > most) stem.resize(most);
-        while (!stem.empty() && (stem.back() == u' ' || stem.back() == u'-')) stem.pop_back();
-        Text name = stem + extension;
-        for (size_t n = 2; !taken_.insert(Lower(name)).second; ++n) {
-            name = stem + u" (";
-            AppendNumber(name, n);
-            name += u")" + extension;
-        }
-        return name;
-    }
+const char16_t* const kEnglish[] = {
+    u"Customer Documents",    u"Annual Reports",  u"Meeting Notes",     u"Design Drafts",
+    u"Invoices and Receipts", u"Source Material", u"Working Copies",    u"Shared with Team",
+    u"Photos from the Field", u"Project Archive", u"Quarterly Figures", u"Contracts Signed",
+    u"Backup of Laptop",      u"Research Papers", u"Training Videos",   u"Product Specifications"};
+const char16_t* const kChinese[] = {u"客户资料",   u"年度报告汇总", u"会议记录", u"设计稿件",
+                                    u"合同与发票", u"项目归档",     u"工作备份", u"部门共享文件",
+                                    u"现场照片",   u"参考文献",     u"培训视频", u"产品规格说明"};
+const char16_t* const kFileWords[] = {u"summary for the regional office",
+                                      u"minutes of the weekly meeting",
+                                      u"draft for review",
+                                      u"final version approved",
+                                      u"scan",
+                                      u"notes and comments",
+                                      u"budget for next year",
+                                      u"presentation to the board",
+                                      u"photo taken on site",
+                                      u"客户反馈意见汇总",
+                                      u"季度销售数据",
+                                      u"项目进度报告终稿"};
+const char16_t* const kExtensions[] = {u".docx", u".xlsx", u".pdf", u".jpg", u".png",
+                                       u".txt",  u".pptx", u".zip", u".mp4", u".csv"};
 
-  private:
-    static Text Lower(Text s) {
-        for (char16_t& c : s)
-            if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c - u'A' + u'a');
-        return s;
-    }
-    std::set<Text> taken_;
+void AppendNumber(std::u16string& s, size_t n) {
+    for (const char c : std::to_string(n)) s += static_cast<char16_t>(c);
+}
+
+// Unique among its siblings by its number.
+std::u16string FolderName(size_t i) {
+    Random r{i * 2 + 1};
+    std::u16string name = r.Below(3) == 0 ? Pick(r, kChinese) : Pick(r, kEnglish);
+    if (r.Below(4) == 0) name += std::u16string(u" ") + Pick(r, kEnglish);
+    name += u" ";
+    AppendNumber(name, 2008 + r.Below(17));
+    name += u"-";
+    AppendNumber(name, i);
+    return name;
+}
+
+std::u16string FileName(size_t folder, size_t k) {
+    Random r{Mix(folder) ^ (k * 2 + 1)};
+    std::u16string name = r.Below(4) == 0 ? Pick(r, kChinese) : Pick(r, kEnglish);
+    name += u" - ";
+    name += Pick(r, kFileWords);
+    name += u"_";
+    AppendNumber(name, k + 1);
+    name += u"v";
+    AppendNumber(name, 1 + r.Below(9));
+    name += Pick(r, kExtensions);
+    return name;
+}
+
+// Node 0 is the root; folder i > 0 hangs under parent[i] < i.
+struct Plan {
+    std::vector<uint32_t> parent, depth, files;
 };
 
-class Builder {
-  public:
-    Builder() : nextLarge_(kLargeFolderEvery / 2 + 1) {}
-
-    // Fills `folder` (`length` characters below the root) with at most `budget` entries;
-    // gives the number made. The root goes on taking folders until the budget is spent.
-    size_t Fill(const fs::path& folder, size_t length, size_t budget, int depth) {
-        FolderNames names;
-        const size_t room = length + 13 < kLongestBelowRoot ? kLongestBelowRoot - length - 1 : 12;
-        size_t made = std::min(budget, FileCount(depth, budget));
-        for (size_t i = 0; i < made; ++i) MakeFile(folder / fs::path(FileName(names, room, i)));
-        serial_ += made;
-        if (room < 40) return made;  // no room for a folder and a file in it
-        std::vector<size_t> weights = SubfolderWeights(depth, budget - made);
-        size_t weight = 0;
-        for (size_t w : weights) weight += w;
-        for (size_t i = 0; made < budget && (i < weights.size() || depth == 0); ++i) {
-            const size_t left = budget - made;
-            size_t share = left;
-            if (i < weights.size()) {
-                share = std::max<size_t>(1, left * weights[i] / weight);
-                weight -= weights[i];
-            }
-            const Text name = names.Take(FolderStem(), u"", room - 20);
-            const fs::path sub = folder / fs::path(name);
-            fs::create_directory(sub);
-            ++serial_;
-            made += 1 + Fill(sub, length + 1 + name.size(), share - 1, depth + 1);
+Plan MakePlan(size_t entries) {
+    const size_t folders = std::max<size_t>(1, entries * 64427 / 1000000);
+    Plan p{{0}, {0}, {}};
+    std::vector<uint32_t> wide;
+    Random r{entries};
+    size_t chainLeft = 0;
+    for (size_t i = 1; i <= folders; ++i) {
+        if (i % 4000 == 1) chainLeft = 20 + r.Below(15);  // a deep chain starts
+        size_t parent;
+        const size_t u = r.Below(100);
+        if (chainLeft > 0) {
+            parent = i - 1;
+            --chainLeft;
+        } else if (u < 6 && !wide.empty()) {
+            parent = wide[r.Below(wide.size())];
+        } else {  // most folders 4 to 7 levels down, some at 1 to 3 and some at 8 to 10
+            constexpr uint32_t kLevels[] = {1, 2, 3, 3, 4, 4, 4, 5, 5, 5,
+                                            5, 6, 6, 6, 7, 7, 8, 9, 10};
+            const uint32_t level = kLevels[r.Below(std::size(kLevels))];
+            parent = r.Below(i);
+            while (p.depth[parent] >= level) parent = p.parent[parent];
         }
-        return made;
+        p.parent.push_back(static_cast<uint32_t>(parent));
+        p.depth.push_back(p.depth[parent] + 1);
+        if (i % 3000 == 0) wide.push_back(static_cast<uint32_t>(i));
     }
-
-  private:
-    size_t FileCount(int depth, size_t budget) {
-        if (depth >= 1 && serial_ >= nextLarge_ && budget >= 1000) {
-            nextLarge_ = serial_ + kLargeFolderEvery;
-            return random_.Between(1000, 8000);
-        }
-        return random_.Between(5, 20);
+    size_t placed = folders;
+    for (size_t i = 0; i <= folders; ++i) {
+        p.files.push_back(static_cast<uint32_t>(5 + r.Below(16)));
+        placed += p.files.back();
     }
-
-    // A chain of single folders, a wide folder, or a few; the root is wide. Each gets
-    // enough of what is `left` for a folder's files.
-    std::vector<size_t> SubfolderWeights(int depth, size_t left) {
-        const size_t kind = depth == 0 ? 99 : random_.Below(100);
-        const size_t count = kind < 30   ? 1
-                             : kind < 75 ? random_.Between(2, 6)
-                                         : random_.Between(10, 40);
-        std::vector<size_t> weights(std::min(count, std::max<size_t>(1, left / 16)));
-        for (size_t& w : weights) {
-            const size_t r = random_.Below(4);
-            w = 1 + r * r;
-        }
-        return weights;
+    // The rest in a few large folders of 1,000 to 8,000 files, spread through the tree.
+    const size_t rest = entries > placed ? entries - placed : 0;
+    const size_t large = std::min(folders, (rest + 4499) / 4500);
+    std::vector<size_t> weights(large);
+    size_t total = 0;
+    for (size_t& w : weights) total += w = 2 + r.Below(5);
+    for (size_t j = 0, given = 0; j < large; ++j) {
+        const size_t n = j + 1 == large ? rest - given : rest * weights[j] / total;
+        p.files[(j + 1) * folders / (large + 1) + 1] += static_cast<uint32_t>(n);
+        given += n;
     }
+    return p;
+}
 
-    Text FolderStem() {
-        const size_t l = random_.Language();
-        const Text& stem = random_.Pick(kFolderWords[l]);
-        switch (random_.Below(4)) {
-            case 0:
-                return stem + u" " + random_.Pick(kQualifiers[l]);
-            case 1:
-                return random_.Pick(kFolderWords[l]) + u" " + stem;
-            default:
-                return stem + random_.Pick(kSeparators) + random_.Pick(kFolderWords[l]) + u" " +
-                       random_.Pick(kQualifiers[l]);
-        }
+// Walks the plan: each folder's path, then its files' names.
+template <class Folder, class File>
+RealisticShape Visit(const fs::path& root, size_t entries, Folder folder, File file) {
+    const Plan p = MakePlan(entries);
+    RealisticShape s;
+    std::vector<fs::path> paths{root};
+    std::vector<size_t> lengths{root.u16string().size()};
+    double characters = 0;
+    for (size_t i = 1; i < p.parent.size(); ++i) {
+        const std::u16string name = FolderName(i);
+        paths.push_back(paths[p.parent[i]] / fs::path(name));
+        lengths.push_back(lengths[p.parent[i]] + 1 + name.size());
+        folder(paths.back());
+        characters += static_cast<double>(lengths.back());
+        s.deepest = std::max<size_t>(s.deepest, p.depth[i]);
     }
-
-    Text FileName(FolderNames& names, size_t room, size_t i) {
-        if (random_.Below(10) == 0) {  // a camera's or a scanner's own name
-            Text stem = u"IMG_20";
-            AppendNumber(stem, 100000 + random_.Below(900000));
-            stem += u'_';
-            AppendNumber(stem, serial_ + i);
-            return names.Take(stem, u".jpg", room);
+    for (size_t i = 0; i < p.parent.size(); ++i) {
+        for (size_t k = 0; k < p.files[i]; ++k) {
+            const std::u16string name = FileName(i, k);
+            file(paths[i] / fs::path(name));
+            characters += static_cast<double>(lengths[i] + 1 + name.size());
         }
-        const size_t l = random_.Language();
-        const Text& separator = random_.Pick(kSeparators);
-        Text stem = random_.Pick(kFileWords[l]);
-        for (size_t words = random_.Between(3, 9); words > 1; --words) {
-            stem += separator;
-            stem += random_.Pick(random_.Below(3) == 0 ? kQualifiers[l] : kFileWords[l]);
-        }
-        return names.Take(stem, random_.Pick(kExtensions), room);
+        s.entries += p.files[i];
+        s.largestFolder = std::max<size_t>(s.largestFolder, p.files[i]);
     }
-
-    Random random_;
-    size_t serial_ = 0;
-    size_t nextLarge_;
-};
+    s.folders = p.parent.size() - 1;
+    s.entries += s.folders;
+    s.meanLine = characters / static_cast<double>(s.entries);
+    return s;
+}
 
 }  // namespace
 
+RealisticShape PlanRealistic(const fs::path& root, size_t entries) {
+    return Visit(
+        root, entries, [](const fs::path&) {}, [](const fs::path&) {});
+}
+
+RealisticShape BuildRealistic(const fs::path& root, size_t entries) {
+    fs::create_directories(root);
+    return Visit(
+        root, entries, [](const fs::path& p) { fs::create_directory(p); },
+        [](const fs::path& p) { std::ofstream{p}; });
+}
+
+}  // namespace tarnwick::bench
+
+namespace tarnwick::bench {
+
 size_t BuildRealisticTree(const Text& root, size_t entries) {
-    fs::create_directories(fs::path(root));
-    return Builder().Fill(fs::path(root), 0, entries, 0);
+    return BuildRealistic(std::filesystem::path(root), entries).entries;
 }
 
 }  // namespace tarnwick::bench

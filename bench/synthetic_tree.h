@@ -38,8 +38,6 @@ class SyntheticTree : public FileSystem {
     std::unique_ptr<FileSystem> NewReader() override;
     void EndFind() override { count_ = 0; }
     std::optional<uint32_t> EnumeratedAttributes() override;
-    // The tree's paths are its own: there is no current folder to read them against.
-    Text FullPath(TextView path) override { return Text(path); }
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     Text FullPath(TextView path) override { return Text(path); }  // its paths are all full

@@ -54,6 +54,22 @@ void SetUp(frmMain& form, const ListSettings& s) {
     Require(form.ChNoPath.GetValue() == (s.noPath ? 1 : 0), u"/nopath");
 }
 
+// The listing as the save writes it. A box that holds it in the code page (as WriteListing
+// would write it) gives it to the console a piece at a time: nothing then can fail half-way
+// but the console. Otherwise it is made whole first, as the console can't take back what
+// was written.
+bool ToConsole(const frmMain& form, CommandConsole& console) {
+    bool taken = true, given = false;
+    if (form.txtResult.ForEachPieceIn(form.ansiCodePage, [&](std::string_view bytes) {
+            given = true;
+            return taken = console.Output(bytes);
+        }))
+        return given ? taken : console.Output({});  // an empty listing goes out as one too
+    BufferWriter listing;
+    form.WriteListing(listing);
+    return console.Output(listing.bytes_);
+}
+
 int List(const ListSettings& s, FileSystem& files, CommandConsole& console,
          const ListingWindowMaker& makeWindow) {
     if (!NamesFolder(files, s.folder)) {
@@ -76,9 +92,7 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console,
         return exitcode::ListingFailed;
     }
     if (!s.out) {
-        BufferWriter listing;
-        form.WriteListing(listing);
-        if (console.Output(listing.bytes_)) return exitcode::Ok;
+        if (ToConsole(form, console)) return exitcode::Ok;
         console.ErrorLine(u"无法写出清单：输出已关闭或已满");
         return exitcode::CannotWrite;
     }

@@ -63,7 +63,13 @@ bool WriteIn(const ResultBox& text, FileWriter& file, std::string_view mark, Con
 // The listing in the ANSI code page. A text the code page cannot hold exactly is written
 // afresh as UTF-8, or as UTF-16 where it holds a lone surrogate, rather than lose a
 // character. Where the ANSI code page is UTF-8 itself, its text is exact and takes no mark.
+// A box that holds the listing in the code page already hands its bytes over as they are.
 frmMain::Encoding frmMain::WriteListing(FileWriter& file) const {
+    const auto write = [&](std::string_view bytes) {
+        file.Write(bytes);
+        return true;
+    };
+    if (txtResult.ForEachPieceIn(ansiCodePage, write)) return Encoding::CodePage;
     const auto inCodePage = [&](TextView piece) { return ToCodePageExactly(piece, ansiCodePage); };
     if (WriteIn(txtResult, file, "", inCodePage)) return Encoding::CodePage;
     file.Restart();

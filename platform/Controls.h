@@ -82,6 +82,13 @@ class ResultBox : public Control {
     // The text a piece at a time, for reading a long listing without a copy of the whole;
     // no piece ends between the halves of a surrogate pair. `take` returns false to stop.
     virtual void ForEachPiece(const std::function<bool(TextView)>& take) const = 0;
+    // The same text as bytes in `codePage`, where the box holds it so (exactly what converting
+    // its text gives), a piece at a time, with nothing to convert; false, having given
+    // nothing, where it doesn't.
+    virtual bool ForEachPieceIn(uint32_t /*codePage*/,
+                                const std::function<bool(std::string_view)>& /*take*/) const {
+        return false;
+    }
 };
 
 class Label : public Control {};

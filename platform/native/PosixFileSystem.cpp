@@ -15,6 +15,7 @@
 
 #include "platform/RunTimeError.h"
 #include "platform/native/Utf8.h"
+#include "platform/native/WriteSome.h"
 
 namespace tarnwick {
 
@@ -124,9 +125,10 @@ TextView PosixFileSystem::FindNext() {
     while (dir_ != -1) {
         const struct dirent64* e = ReadEntry();
         if (!e) break;
-        if (HiddenBit(e->d_name) && !(mask_ & attr::Hidden)) continue;
+        const std::string_view entry(e->d_name);
+        if (HiddenBit(entry) && !(mask_ & attr::Hidden)) continue;
         if (root_ && IsDots(e->d_name)) continue;
-        entry_.assign(e->d_name);
+        entry_ = e->d_name;
         type_ = e->d_type;
         attributes_.reset();
         if (!(mask_ & attr::Folder)) {  // "." and ".." are folders too
@@ -135,7 +137,7 @@ TextView PosixFileSystem::FindNext() {
             if (a && (*a & attr::Folder)) continue;
         }
         name_.clear();
-        AppendUtf16(entry_, name_);
+        AppendUtf16(entry, name_);
         return name_;
     }
     Close();
@@ -166,18 +168,24 @@ std::optional<uint32_t> PosixFileSystem::EntryAttributes() const {
     unsigned char type = options_.entryTypes ? type_ : static_cast<unsigned char>(DT_UNKNOWN);
     struct stat st;
     if (type == DT_UNKNOWN) {
-        if (fstatat(dir_, entry_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+        if (fstatat(dir_, entry_, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
         type = S_ISLNK(st.st_mode) ? DT_LNK : S_ISDIR(st.st_mode) ? DT_DIR : DT_REG;
     }
     if (type == DT_DIR) return attr::Folder | hidden;
     if (type != DT_LNK) return hidden;
-    const bool toFolder = fstatat(dir_, entry_.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode);
+    const bool toFolder = fstatat(dir_, entry_, &st, 0) == 0 && S_ISDIR(st.st_mode);
     return attr::Link | (toFolder ? attr::Folder : 0) | hidden;
 }
 
+// Asked for every entry with the entry's full path: compared as bytes, the name first, since
+// char16_t's own comparison goes a unit at a time.
 bool PosixFileSystem::IsLastEntry(TextView path) const {
+    const auto same = [](const char16_t* a, const char16_t* b, size_t n) {
+        return std::memcmp(a, b, n * sizeof(char16_t)) == 0;
+    };
     return dir_ != -1 && path.size() == folder_.size() + name_.size() &&
-           path.starts_with(folder_) && path.ends_with(name_);
+           same(path.data() + folder_.size(), name_.data(), name_.size()) &&
+           same(path.data(), folder_.data(), folder_.size());
 }
 
 std::optional<uint32_t> PosixFileSystem::GetAttributes(TextView path) {
@@ -225,7 +233,7 @@ class DescriptorWriter : public FileWriter {
     explicit DescriptorWriter(int fd) : fd_(fd) {}
     void Write(std::string_view bytes) override {
         for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
+            const ssize_t n = WriteSome(fd_, bytes.substr(done));
             if (n < 0 && errno != EINTR) throw WriteError(errno);
             if (n > 0) done += static_cast<size_t>(n);
         }

@@ -50,7 +50,8 @@ class PosixFileSystem : public FileSystem {
     bool ownFailure_ = false;
     bool root_ = false;  // the root gives no "." and "..", as a drive root doesn't
     Text folder_;        // the folder being enumerated, as the walk gave it
-    std::string entry_;  // the last name given, as bytes
+    const char* entry_ =
+        nullptr;  // the last name given, as bytes: in the batch, till the next read
     unsigned char type_ = DT_UNKNOWN;
     Text name_;                                          // the same name as text
     std::optional<std::optional<uint32_t>> attributes_;  // of the last entry, once read

@@ -1,5 +1,7 @@
 #include "platform/native/Utf8.h"
 
+#include "platform/native/AsciiRuns.h"
+
 namespace tarnwick::native {
 namespace {
 
@@ -35,43 +37,59 @@ size_t DecodeOne(std::string_view s, char32_t& cp) {
 
 }  // namespace
 
+// Written in place: a name never takes more units than bytes.
 void AppendUtf16(std::string_view bytes, Text& out) {
-    out.reserve(out.size() + bytes.size());
+    const size_t at = out.size();
+    out.resize(at + bytes.size());
+    char16_t* o = out.data() + at;
     while (!bytes.empty()) {
+        const size_t ascii = WidenAscii(bytes.data(), bytes.size(), o);
+        o += ascii;
+        bytes.remove_prefix(ascii);
+        if (bytes.empty()) break;
         const auto c0 = static_cast<unsigned char>(bytes[0]);
         if (c0 < 0x80) {
-            out.push_back(c0);
+            *o++ = c0;
             bytes.remove_prefix(1);
             continue;
         }
         char32_t cp;
         const size_t n = DecodeOne(bytes, cp);
         if (n == 0) {
-            out.push_back(static_cast<char16_t>(kEscapeBase + c0));
+            *o++ = static_cast<char16_t>(kEscapeBase + c0);
             bytes.remove_prefix(1);
             continue;
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            *o++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+            *o++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            *o++ = static_cast<char16_t>(cp);
         }
         bytes.remove_prefix(n);
     }
+    out.resize(static_cast<size_t>(o - out.data()));
 }
 
+// Written in place: a unit never takes more than three bytes.
 void AppendBytes(TextView text, std::string& out) {
-    out.reserve(out.size() + text.size());
+    const size_t at = out.size();
+    out.resize(at + text.size() * 3);
+    char* o = out.data() + at;
+    const auto put = [&o](char32_t b) { *o++ = static_cast<char>(b); };
     for (size_t i = 0; i < text.size(); ++i) {
+        const size_t ascii = NarrowAscii(text.data() + i, text.size() - i, o);
+        o += ascii;
+        i += ascii;
+        if (i == text.size()) break;
         char32_t cp = text[i];
         if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
+            put(cp);
             continue;
         }
         if (cp >= 0xDC80 && cp <= 0xDCFF) {  // an escaped byte
-            out.push_back(static_cast<char>(cp - kEscapeBase));
+            put(cp - kEscapeBase);
             continue;
         }
         if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
@@ -80,17 +98,18 @@ void AppendBytes(TextView text, std::string& out) {
         }
         // Other lone surrogates cannot come from a name; they are written as WTF-8 would.
         if (cp < 0x800) {
-            out.push_back(static_cast<char>(0xC0 | (cp >> 6)));
+            put(0xC0 | (cp >> 6));
         } else if (cp < 0x10000) {
-            out.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            put(0xE0 | (cp >> 12));
+            put(0x80 | ((cp >> 6) & 0x3F));
         } else {
-            out.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            out.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+            put(0xF0 | (cp >> 18));
+            put(0x80 | ((cp >> 12) & 0x3F));
+            put(0x80 | ((cp >> 6) & 0x3F));
         }
-        out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+        put(0x80 | (cp & 0x3F));
     }
+    out.resize(static_cast<size_t>(o - out.data()));
 }
 
 }  // namespace tarnwick::native

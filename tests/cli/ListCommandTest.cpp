@@ -8,6 +8,12 @@
 #include "tests/window/WindowFixture.h"
 #include "window/memory/MemoryForm.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+
+#include "platform/native/Utf8.h"
+#endif
+
 namespace tarnwick::testing {
 namespace {
 
@@ -138,6 +144,39 @@ TEST_F(ListCommandTest, WritesWhatTheWindowSavesForEveryOption) {
         }
     }
 }
+
+#ifndef _WIN32
+// The native program, its streams redirected to files as a shell would.
+struct Ran {
+    int exitCode;
+    std::string out, err;
+};
+Ran RunProgram(const std::vector<Text>& args, const TempTree& streams) {
+    const std::string out = native::ToBytes(streams.Path(u"out")),
+                      err = native::ToBytes(streams.Path(u"err"));
+    std::string line = TARNWICK_PROGRAM;
+    for (const Text& a : args) line += " '" + native::ToBytes(a) + "'";
+    const int status = std::system((line + " >'" + out + "' 2>'" + err + "'").c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, ReadFile(out), ReadFile(err)};
+}
+
+TEST_F(ListCommandTest, TheNativeProgramWritesWhatTheWindowSaves) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        TempTree shape;
+        Grow(shape, seed);
+        const std::string expected = WindowListing(shape.Root(), {true, true, false}, u"9");
+        const Ran ran =
+            RunProgram({u"/list", shape.Root(), u"/depth", u"9", u"/files", u"/hidden"}, out);
+        EXPECT_EQ(ran.exitCode, exitcode::Ok);
+        EXPECT_EQ(ran.out, expected);
+        EXPECT_EQ(ran.err, "");
+    }
+    const Ran missing = RunProgram({u"/list", tree.Path(u"none")}, out);
+    EXPECT_EQ(missing.exitCode, exitcode::NoFolder);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_TRUE(missing.err.starts_with("找不到文件夹：")) << missing.err;  // UTF-8, as typed
+}
+#endif
 
 TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
     tree.Folder(u"sub");

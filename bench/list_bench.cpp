@@ -1,0 +1,158 @@
+// Times the native program's /list of a tree (full paths, files, hidden entries, every level)
+// against `find TREE > file` and against bare_walk, a getdents64 walk that writes nothing:
+// one warm-up round, then ROUNDS rounds with the three interleaved. Prints each one's
+// minimum and median, wall-clock and processor time, and the two ratios beside their
+// targets; with --load N, the same again while N processes spin.
+//   list_bench TREE [--rounds R] [--load N]
+// tarnwick is looked for in the build's root, bare_walk beside this program.
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "bench/Timing.h"
+
+namespace fs = std::filesystem;
+
+namespace tarnwick::bench {
+namespace {
+
+struct Times {
+    double wall, processor;  // seconds; the processor's of every thread, user and system
+};
+
+// Runs `argv` with its output into `out`, as a shell's redirection would; exits on failure.
+Times Run(const std::vector<std::string>& argv, const fs::path& out) {
+    const auto start = Clock::now();
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd == -1 || dup2(fd, STDOUT_FILENO) == -1) _exit(126);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child == -1 || wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "list_bench: %s failed\n", argv[0].c_str());
+        std::exit(1);
+    }
+    const auto seconds = [](timeval t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return {Seconds(start), seconds(usage.ru_utime) + seconds(usage.ru_stime)};
+}
+
+size_t Lines(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return static_cast<size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
+}
+
+struct Contender {
+    const char* name;
+    std::vector<std::string> argv;
+    fs::path out;
+    std::vector<Times> runs;
+};
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
+}
+
+struct Summary {
+    double min, median, processor;
+};
+
+Summary Summarise(const Contender& c) {
+    std::vector<double> wall, processor;
+    for (const Times& t : c.runs) wall.push_back(t.wall), processor.push_back(t.processor);
+    return {*std::min_element(wall.begin(), wall.end()), Median(wall), Median(processor)};
+}
+
+void Measure(std::vector<Contender>& contenders, int rounds, const char* label) {
+    for (Contender& c : contenders) c.runs.clear();
+    for (int round = 0; round < rounds; ++round)
+        for (Contender& c : contenders) c.runs.push_back(Run(c.argv, c.out));
+    std::printf("%s, %d rounds interleaved:\n", label, rounds);
+    std::vector<Summary> s;
+    for (const Contender& c : contenders) {
+        s.push_back(Summarise(c));
+        std::printf("  %-42s min %.3f s  median %.3f s  (processor %.3f s)\n", c.name, s.back().min,
+                    s.back().median, s.back().processor);
+    }
+    for (size_t i = 1; i < s.size(); ++i)
+        std::printf("  ratio tarnwick / %-24s median %.2f  min %.2f  (target <= %.1f)\n",
+                    contenders[i].name, s[0].median / s[i].median, s[0].min / s[i].min,
+                    i == 1 ? 1.0 : 2.0);
+}
+
+// N processes that only spin, as tools/test-under-load starts, ended when it is done.
+std::vector<pid_t> Spin(int n) {
+    std::vector<pid_t> spinning;
+    for (int i = 0; i < n; ++i) {
+        const pid_t p = fork();
+        if (p == 0 && prctl(PR_SET_PDEATHSIG, SIGKILL) == 0)  // never outlives the benchmark
+            for (;;) asm volatile("");
+        if (p == 0) _exit(1);
+        if (p > 0) spinning.push_back(p);
+    }
+    return spinning;
+}
+
+int Main(int argc, char** argv) {
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: list_bench TREE [--rounds R] [--load N]\n");
+        return 2;
+    }
+    const fs::path tree = fs::absolute(argv[1]);
+    int rounds = 5, load = 0;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string flag = argv[i];
+        (flag == "--load" ? load : rounds) = std::atoi(argv[i + 1]);
+    }
+    const fs::path here = fs::canonical("/proc/self/exe").parent_path();
+    const fs::path outs = tree.parent_path();
+    std::vector<Contender> contenders{
+        {"tarnwick /list TREE /depth 32767 /files /hidden",
+         {(here.parent_path() / "tarnwick").string(), "/list", tree.string(), "/depth", "32767",
+          "/files", "/hidden"},
+         outs / "list_bench.tarnwick.txt",
+         {}},
+        {"find TREE > file", {"find", tree.string()}, outs / "list_bench.find.txt", {}},
+        {"bare_walk TREE", {(here / "bare_walk").string(), tree.string()}, "/dev/null", {}},
+    };
+    for (Contender& c : contenders) c.runs.push_back(Run(c.argv, c.out));  // warms the caches
+    const size_t listed = Lines(contenders[0].out), found = Lines(contenders[1].out);
+    std::printf("tree %s: %zu lines listed, %zu found (the tree itself is one more)\n",
+                tree.c_str(), listed, found);
+    if (listed + 1 != found) std::printf("MISMATCH: the listing and find differ in lines\n");
+    Measure(contenders, rounds, "quiet");
+    if (load > 0) {
+        const std::vector<pid_t> spinning = Spin(load);
+        Measure(contenders, rounds, ("with " + std::to_string(load) + " spinning").c_str());
+        for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
+    }
+    return listed + 1 == found ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace tarnwick::bench
+
+int main(int argc, char** argv) {
+    return tarnwick::bench::Main(argc, argv);
+}
