@@ -257,7 +257,8 @@ void frmMain::PushDir(TextView DirStr) {
     std::transform(DirStr.begin(), DirStr.end(), line_.begin(), ShownInLine);
     line_[DirStr.size()] = u'\r';
     line_[DirStr.size() + 1] = u'\n';
-    txtResult.SetSelText(line_);
+    // Our boxes refuse a line only for want of memory.
+    if (!txtResult.SetSelText(line_)) throw std::bad_alloc();
 }
 
 }  // namespace tarnwick
