@@ -210,8 +210,14 @@ TEST_F(ReadAheadTest, ReadersLeftInAStuckFolderAreBounded) {
     Set({.files = false});
     pump.onPump = [&](int) {
         most = std::max(most, helpers::Readers());
-        // A reader counted out is gone from the system's count a moment later.
-        EXPECT_LE(ProcessThreads(), threadsBefore + helpers::kMostReaders + 4);
+        // A reader counted out is gone from the system's count a moment later, on a busy
+        // machine some moments: a pile-up stays.
+        int threads = ProcessThreads();
+        for (int i = 0; i < 1000 && threads > threadsBefore + helpers::kMostReaders; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            threads = ProcessThreads();
+        }
+        EXPECT_LE(threads, threadsBefore + helpers::kMostReaders + 4);
         if (Lines().size() == 1) form.StopRequested = True;  // in "a", workers started
     };
     for (int cycle = 0; cycle < 200; ++cycle) {
