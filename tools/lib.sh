@@ -61,8 +61,13 @@ start_load() {
     tarnwick_load+=($!)
   done
 }
+# A group of processes left without its parent shell gets a hang-up to each member once
+# one is paused; the loops ignore it.
 tarnwick_start_spinning() {
-  (while :; do :; done) &
+  (
+    trap '' HUP
+    while :; do :; done
+  ) &
   kill -STOP $!
   on_exit end_load $!
 }
@@ -82,7 +87,9 @@ resume_load() {
 pause_load() {
   [ ${#tarnwick_load[@]} -eq 0 ] || kill -STOP "${tarnwick_load[@]}" 2>/dev/null || true
 }
+# Only while still our job: the number of one that ended may be another process's by now.
 end_load() {
+  jobs -p | grep -qx "$1" || return 0
   kill -CONT "$1" 2>/dev/null
   stop "$1"
 }
