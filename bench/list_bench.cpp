@@ -147,6 +147,8 @@ int Main(int argc, char** argv) {
         Measure(contenders, rounds, ("with " + std::to_string(load) + " spinning").c_str());
         for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
     }
+    fs::remove(contenders[0].out);  // 200 MB each
+    fs::remove(contenders[1].out);
     return listed + 1 == found ? 0 : 1;
 }
 
