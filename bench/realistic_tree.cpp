@@ -34,7 +34,7 @@ const char16_t* const kEnglish[] = {
     u"Customer Documents",    u"Annual Reports",  u"Meeting Notes",     u"Design Drafts",
     u"Invoices and Receipts", u"Source Material", u"Working Copies",    u"Shared with Team",
     u"Photos from the Field", u"Project Archive", u"Quarterly Figures", u"Contracts Signed",
-    u"Backup of Laptop",      u"Research Papers", u"Training Videos",   u"Product Specifications"};
+    u"Backup of Laptop",      u"Research Papers", u"Training Videos",   u"Product Sheets"};
 const char16_t* const kChinese[] = {u"客户资料",   u"年度报告汇总", u"会议记录", u"设计稿件",
                                     u"合同与发票", u"项目归档",     u"工作备份", u"部门共享文件",
                                     u"现场照片",   u"参考文献",     u"培训视频", u"产品规格说明"};

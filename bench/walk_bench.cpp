@@ -244,11 +244,11 @@ struct Tree {
 };
 
 // A number of entries, flat:N or a folder; made in `keep` when given, and left there.
-Tree Prepare(const std::string& spec, const std::string& keep) {
-    const bool flat = spec.starts_with("flat:");
-    const std::string count = flat ? spec.substr(5) : spec;
+Tree Prepare(const std::string& asked, const std::string& keep) {
+    const bool flat = asked.starts_with("flat:");
+    const std::string count = flat ? asked.substr(5) : asked;
     if (count.empty() || count.find_first_not_of("0123456789") != std::string::npos)
-        return {FromArgument(spec)};
+        return {FromArgument(asked)};
     const size_t entries = std::strtoul(count.c_str(), nullptr, 10);
     const std::string name = (flat ? "flat-" : "realistic-") + count;
     Tree tree{keep.empty() ? TempRoot() : FromArgument(keep) + kSeparator + FromArgument(name)};
@@ -309,7 +309,7 @@ int Main(int argc, char** argv) {
     std::string keep;
     int rounds = 3;
     size_t latencyEntries = 30000;
-    std::vector<std::string> specs;
+    std::vector<std::string> trees_asked;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--keep" && i + 1 < argc)
@@ -319,17 +319,17 @@ int Main(int argc, char** argv) {
         else if (arg == "--latency" && i + 1 < argc)
             latencyEntries = std::strtoul(argv[++i], nullptr, 10);
         else
-            specs.push_back(arg);
+            trees_asked.push_back(arg);
     }
 #ifdef _WIN32
-    if (specs.empty()) specs = {"100000", "flat:100000"};
+    if (trees_asked.empty()) trees_asked = {"100000", "flat:100000"};
 #else
-    if (specs.empty()) specs = {"100000", "1000000", "flat:100000"};
+    if (trees_asked.empty()) trees_asked = {"100000", "1000000", "flat:100000"};
 #endif
     std::printf("cores: %u; %d rounds\n", std::thread::hardware_concurrency(), rounds);
     bool ok = true;
-    for (const std::string& spec : specs) {
-        const Tree tree = Prepare(spec, keep);
+    for (const std::string& asked : trees_asked) {
+        const Tree tree = Prepare(asked, keep);
         ok = MeasureTree(tree, rounds) && ok;
         if (tree.remove) RemoveTree(tree.root);
     }
