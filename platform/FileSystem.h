@@ -66,6 +66,10 @@ class FileSystem {
     // Releases the enumeration in progress (a walk that stops leaves no folder open).
     virtual void EndFind() = 0;
 
+    // While a walk runs, a folder read may stay open so that its sub-folders, read next,
+    // open relative to it; false lets go of all of them.
+    virtual void KeepReadFoldersOpen(bool /*keep*/) {}
+
     // The attributes that the enumeration returned with its last name, when it did.
     virtual std::optional<uint32_t> EnumeratedAttributes() = 0;
 

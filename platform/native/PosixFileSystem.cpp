@@ -84,10 +84,51 @@ uint32_t FromStat(const struct stat& st, const struct stat* target) {
 
 }  // namespace
 
+// A folder read to its end is the parent of the next ones the walk reads.
 void PosixFileSystem::Close() {
-    if (dir_ != -1) close(dir_);
+    if (dir_ != -1 && keepParents_) {
+        constexpr size_t kMostParents = 12;
+        DropParentsOutside(folderBytes_);
+        if (parents_.size() == kMostParents) {
+            close(parents_.front().fd);
+            parents_.erase(parents_.begin());
+        }
+        parents_.push_back({folderBytes_, dir_});
+    } else if (dir_ != -1) {
+        close(dir_);
+    }
     dir_ = -1;
     batchUsed_ = batchAt_ = 0;
+}
+
+void PosixFileSystem::KeepReadFoldersOpen(bool keep) {
+    keepParents_ = keep;
+    if (!keep) DropParentsOutside({});
+}
+
+void PosixFileSystem::DropParentsOutside(const std::string& path) {
+    while (!parents_.empty() &&
+           !(path.size() > parents_.back().path.size() && path.starts_with(parents_.back().path))) {
+        close(parents_.back().fd);
+        parents_.pop_back();
+    }
+}
+
+// Relative to the nearest parent kept open; with none left, or none holding this folder,
+// by its whole path. Parents held are given up before the process runs short of
+// descriptors on their account.
+int PosixFileSystem::OpenFolder(const std::string& path) {
+    constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
+    DropParentsOutside(path);
+    if (!parents_.empty() && path.size() - parents_.back().path.size() < PATH_MAX - 256) {
+        const int fd =
+            openat(parents_.back().fd, path.c_str() + parents_.back().path.size(), kFlags);
+        if (fd != -1 || (errno != EMFILE && errno != ENFILE)) return fd;
+    }
+    const int fd = OpenPath(path, kFlags);
+    if (fd != -1 || parents_.empty() || (errno != EMFILE && errno != ENFILE)) return fd;
+    DropParentsOutside({});
+    return OpenPath(path, kFlags);
 }
 
 // Entries straight from the kernel into the reader's own buffer: no directory stream to
@@ -114,9 +155,9 @@ TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask, const Waiting
     folder_.assign(folder);
     mask_ = mask;
     root_ = folder == u"/";
-    scratch_.clear();
-    AppendBytes(folder, scratch_);
-    dir_ = OpenPath(scratch_, O_RDONLY | O_DIRECTORY);
+    folderBytes_.clear();
+    AppendBytes(folder, folderBytes_);
+    dir_ = OpenFolder(folderBytes_);
     ownFailure_ = dir_ == -1 && IsOwnFailure(errno);
     return FindNext();
 }

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 
@@ -19,13 +20,17 @@ class PosixFileSystem : public FileSystem {
     };
     PosixFileSystem() = default;
     explicit PosixFileSystem(Options options) : options_(options) {}
-    ~PosixFileSystem() override { Close(); }
+    ~PosixFileSystem() override {
+        Close();
+        KeepReadFoldersOpen(false);
+    }
 
     using FileSystem::FindFirst;
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     bool OwnFailure() const override { return ownFailure_; }
     void EndFind() override { Close(); }
+    void KeepReadFoldersOpen(bool keep) override;
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
     bool IsRemote(TextView folder) override;
     std::optional<uint32_t> EnumeratedAttributes() override;
@@ -39,6 +44,8 @@ class PosixFileSystem : public FileSystem {
     bool IsLastEntry(TextView path) const;
     std::optional<uint32_t> EntryAttributes() const;
     const struct dirent64* ReadEntry();
+    int OpenFolder(const std::string& path);
+    void DropParentsOutside(const std::string& path);
 
     Options options_;
     int dir_ = -1;  // the folder being enumerated
@@ -55,7 +62,15 @@ class PosixFileSystem : public FileSystem {
     unsigned char type_ = DT_UNKNOWN;
     Text name_;                                          // the same name as text
     std::optional<std::optional<uint32_t>> attributes_;  // of the last entry, once read
-    std::string scratch_;
+    // Folders read lately, each inside the one before, still open while keepParents_: the
+    // kernel then looks up one name for a sub-folder rather than its whole path.
+    struct Parent {
+        std::string path;  // ends in '/'
+        int fd;
+    };
+    bool keepParents_ = false;
+    std::vector<Parent> parents_;
+    std::string folderBytes_;  // the folder being enumerated
 };
 
 }  // namespace tarnwick::native

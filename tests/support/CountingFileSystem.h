@@ -78,6 +78,7 @@ class CountingFileSystem : public FileSystem {
     }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
     Text LiteralFolder(TextView folder) override { return real_.LiteralFolder(folder); }
+    void KeepReadFoldersOpen(bool keep) override { real_.KeepReadFoldersOpen(keep); }
     bool IsRemote(TextView folder) override { return remote || real_.IsRemote(folder); }
     Text FullPath(TextView path) override { return real_.FullPath(path); }
     std::optional<uint32_t> GetAttributes(TextView path) override {

@@ -44,6 +44,7 @@ class LatencyFileSystem : public FileSystem {
         return inner_.EnumeratedAttributes();
     }
     Text LiteralFolder(TextView folder) override { return inner_.LiteralFolder(folder); }
+    void KeepReadFoldersOpen(bool keep) override { inner_.KeepReadFoldersOpen(keep); }
     bool IsRemote(TextView) override { return delays_.remote; }
     Text FullPath(TextView path) override { return inner_.FullPath(path); }
     std::optional<uint32_t> GetAttributes(TextView path) override {
