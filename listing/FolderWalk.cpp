@@ -36,7 +36,12 @@ class Walk {
         : form_(form),
           files_(form.files),
           lastPump_(form.clock()),
-          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels, form.readAhead) {}
+          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels, form.readAhead) {
+        files_.KeepReadFoldersOpen(true);
+    }
+    ~Walk() { files_.KeepReadFoldersOpen(false); }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
 
     void Run(Text Path, int32_t Layer) {
         path_ = std::move(Path);
@@ -150,8 +155,14 @@ class Walk {
         } else {
             form_.PushDir(path_);
         }
-        if (Layer < form_.Levels && IsFolderToEnter(entry)) Enter(Layer + 1, ahead_.Take(number));
+        if (Layer < form_.Levels && !Stopping() && IsFolderToEnter(entry))
+            Enter(Layer + 1, ahead_.Take(number));
     }
+
+    // Once a stop is asked for, a descent would return at its first check with no line
+    // (nothing clears the request during the walk), so it is not made at all: opening the
+    // folders left in a deep tree's ancestors would keep the stop waiting on the disk.
+    bool Stopping() const { return form_.StopRequested != False; }
 
     // The descent test answers from the enumeration where it returned the attributes;
     // an entry whose attributes can't be read is entered all the same.

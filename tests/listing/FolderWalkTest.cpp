@@ -225,11 +225,20 @@ TEST_F(StopAndClose, StopAtAPumpEndsThatFolderAndAncestorsFinishWithoutContents)
             lines.back().substr(lines.back().find_last_of(kSeparator) + 1).starts_with(u"s"))
             form.StopRequested = True;
     };
+    files.readers = false;  // the walk opens every folder itself
+    int enumerationsAtStop = -1;
+    pump.onPump = [this, &enumerationsAtStop, stopInS = pump.onPump](int n) {
+        stopInS(n);
+        if (form.StopRequested == True && enumerationsAtStop < 0)
+            enumerationsAtStop = files.enumerations;
+    };
     const auto lines = List(tree.Root());
-    // The stopped folder lists nothing; a and the root still list their remaining entries.
+    // The stopped folder lists nothing; a and the root still list their remaining entries,
+    // without opening the folders among them, which could add nothing.
     std::vector<Text> expected = Ps({u"a", u"a/s1", u"a/s2", u"a/s3", u"z"});
     EXPECT_THAT(lines, UnorderedElementsAreArray(expected));
     EXPECT_EQ(form.StopRequested, True);
+    EXPECT_EQ(files.enumerations, enumerationsAtStop);
 }
 
 TEST_F(StopAndClose, StopDuringTheLastPumpOfAFolderListsNothingOfIt) {
