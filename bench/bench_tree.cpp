@@ -81,6 +81,11 @@ size_t BuildFlat(const Text& root, size_t entries) {
 
 void RemoveTree(const Text& root) {
     std::error_code ec;
+#ifdef _WIN32
+    // Its deepest paths are longer than a path without this prefix may be.
+    if (root.size() > 2 && root[1] == u':')
+        return void(fs::remove_all(fs::path(u"\\\\?\\" + root), ec));
+#endif
     fs::remove_all(fs::path(root), ec);
 }
 

@@ -51,7 +51,7 @@ TextView Win32FileSystem::FindFirst(TextView folder, int32_t mask, const Waiting
     root_ = IsDriveRoot(folder) || IsDriveRoot(literal);
     if (!reader_) reader_ = std::make_unique<FolderReader>(reading_);
     reader_->Aim(std::move(pattern), std::move(literal));
-    reader_ = opener_.Run(std::move(reader_), waiting);
+    reader_ = opener_.Run(std::move(reader_), openHere_ ? Waiting{} : waiting);
     if (!Open()) return {};
     if (Admitted()) return reader_->Name();
     return FindNext();

@@ -20,7 +20,13 @@ class Win32FileSystem : public FileSystem {
     TextView FindNext() override;
     bool OwnFailure() const override { return reader_ && reader_->OwnFailure(); }
     void EndFind() override { Close(); }
-    std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<Win32FileSystem>(); }
+    // A reader's thread waits in a slow open itself: it answers no window, and another
+    // thread to open for it would only double the threads reading ahead.
+    std::unique_ptr<FileSystem> NewReader() override {
+        auto reader = std::make_unique<Win32FileSystem>();
+        reader->openHere_ = true;
+        return reader;
+    }
     bool IsRemote(TextView folder) override;
     std::optional<uint32_t> EnumeratedAttributes() override;
     Text LiteralFolder(TextView folder) override;
@@ -40,6 +46,7 @@ class Win32FileSystem : public FileSystem {
     std::unique_ptr<FolderReader> reader_;  // with its buffer, lent to the opener while it opens
     int32_t mask_ = 0;
     bool root_ = false;
+    bool openHere_ = false;  // on the calling thread, not the opener's
     Text folder_;
 };
 
