@@ -1,6 +1,6 @@
 #pragma once
 // Tarnwick /list: the listing that the window would show for the given settings, written
-// as a save from the window would write it, without showing the window.
+// as a save from the window would write it, without any window.
 #include <cstdlib>
 #include <functional>
 #include <memory>
@@ -9,7 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "window/frmMain.h"
+#include "platform/Controls.h"
+#include "platform/FileSystem.h"
+#include "platform/RunTimeError.h"
 
 namespace tarnwick {
 
@@ -59,22 +61,10 @@ class CommandConsole {
     virtual void ErrorLine(TextView line) = 0;
 };
 
-// A main window that is never shown, to run one listing in; the error boxes it would
-// have shown are kept. Each build makes its own (ListingWindow*.cpp).
-class ListingWindow {
-  public:
-    virtual ~ListingWindow() = default;
-    virtual frmMain& Form() = 0;
-    virtual const std::vector<RunTimeError>& ErrorBoxes() const = 0;
-};
-// Throws RunTimeError when the window or one of its controls cannot be made.
-std::unique_ptr<ListingWindow> MakeListingWindow(FileSystem& files, EventPump& events);
-using ListingWindowMaker =
-    std::function<std::unique_ptr<ListingWindow>(FileSystem& files, EventPump& events)>;
+// Where /list holds the listing until it is written: each build's own (ListingBox*.cpp).
+std::unique_ptr<ResultBox> MakeListingBox();
 
-// Runs the command the arguments ask for; gives the exit code. `makeWindow` stands in for
-// MakeListingWindow (tests).
-int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
-               const ListingWindowMaker& makeWindow = MakeListingWindow);
+// Runs the command the arguments ask for; gives the exit code.
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console);
 
 }  // namespace tarnwick

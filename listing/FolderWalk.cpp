@@ -1,13 +1,11 @@
 // The folder walk: ListFile lists a folder's entries and descends into its sub-folders,
-// depth-first, in the order the file system gives them.
+// depth-first, in the order the file system gives them; the host pumps and takes the lines.
 #include <algorithm>
 #include <new>
 #include <thread>
 #include <vector>
 
-#include "listing/ReadAhead.h"
-#include "platform/RunTimeError.h"
-#include "window/frmMain.h"
+#include "listing/FolderWalk.h"
 
 namespace tarnwick {
 namespace {
@@ -32,11 +30,14 @@ struct Activation {
 // as deep as the file system allows fits whatever the thread's stack size.
 class Walk {
   public:
-    explicit Walk(frmMain& form)
-        : form_(form),
-          files_(form.files),
-          lastPump_(form.clock()),
-          ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels, form.readAhead) {
+    Walk(FileSystem& files, const WalkSettings& settings, const ReadAheadPolicy& readAhead,
+         WalkHost& host)
+        : host_(host),
+          settings_(settings),
+          files_(files),
+          lastPump_(host.NowMs()),
+          ahead_(files, {settings.DirAttr, settings.DirsOnly != False}, host.DepthLimit(),
+                 readAhead) {
         files_.KeepReadFoldersOpen(true);
     }
     ~Walk() { files_.KeepReadFoldersOpen(false); }
@@ -99,7 +100,7 @@ class Walk {
     }
 
     bool Collect(CollectedNames& names) {
-        const EnumerationSettings settings{form_.DirAttr, form_.DirsOnly != False};
+        const EnumerationSettings settings{settings_.DirAttr, settings_.DirsOnly != False};
         for (int retries = 0;; ++retries) {
             if (!EnumerateFolder(files_, literal_, settings, names,
                                  [this](PumpPoint p) { return PumpAt(p); }))
@@ -135,7 +136,7 @@ class Walk {
     // folder of very many entries the window still answers: once a pump is due, one more
     // runs every 256 entries, with the same effect as the pump at ".".
     bool PumpAt(PumpPoint p) {
-        if (p == PumpPoint::ClockCheck && form_.clock() - lastPump_ < kPumpIntervalMs) return false;
+        if (p == PumpPoint::ClockCheck && host_.NowMs() - lastPump_ < kPumpIntervalMs) return false;
         return PumpAndCheckStop();
     }
 
@@ -148,21 +149,21 @@ class Walk {
         const int32_t Layer = a.Layer;
         Cut(a.pathLength);
         Append(entry.name);
-        if (form_.NoPath) {
+        if (settings_.NoPath) {
             line_.assign(static_cast<size_t>(std::max(Layer - 1, 0)) * 4, u' ');
             line_ += entry.name;
-            form_.PushDir(line_);
+            host_.PushDir(line_);
         } else {
-            form_.PushDir(path_);
+            host_.PushDir(path_);
         }
-        if (Layer < form_.Levels && !Stopping() && IsFolderToEnter(entry))
+        if (Layer < host_.DepthLimit() && !Stopping() && IsFolderToEnter(entry))
             Enter(Layer + 1, ahead_.Take(number));
     }
 
     // Once a stop is asked for, a descent would return at its first check with no line
     // (nothing clears the request during the walk), so it is not made at all: opening the
     // folders left in a deep tree's ancestors would keep the stop waiting on the disk.
-    bool Stopping() const { return form_.StopRequested != False; }
+    bool Stopping() const { return host_.StopAsked(); }
 
     // The descent test answers from the enumeration where it returned the attributes;
     // an entry whose attributes can't be read is entered all the same.
@@ -209,15 +210,16 @@ class Walk {
     // A stop drops the read-ahead at once: every folder from then on is read by the walk,
     // which gives each one's first pump point as before.
     bool PumpAndCheckStop() {
-        if (form_.events.DoEvents() == 0) form_.events.End();
-        lastPump_ = form_.clock();
-        ahead_.SetLevels(form_.Levels);
-        if (form_.StopRequested == False) return false;
+        host_.Pump();
+        lastPump_ = host_.NowMs();
+        ahead_.SetLevels(host_.DepthLimit());
+        if (!host_.StopAsked()) return false;
         ahead_.Cancel();
         return true;
     }
 
-    frmMain& form_;
+    WalkHost& host_;
+    const WalkSettings& settings_;
     FileSystem& files_;
     Text path_;
     Text literal_;
@@ -233,18 +235,11 @@ class Walk {
 
 }  // namespace
 
-// Out of memory, the walk ends with the lines it has listed, and the run reports the error:
-// a listing cut short never looks complete. The walk's memory is freed before the error is
-// made.
-void frmMain::ListFile(Text Path, int32_t Layer) {
-    try {
-        Walk(*this).Run(std::move(Path), Layer);
-    } catch (const std::bad_alloc&) {
-        throw MakeError(error::OutOfMemory);
-    }
+void FolderWalk::ListFile(Text Path, int32_t Layer) {
+    Walk(files_, settings_, readAhead_, host_).Run(std::move(Path), Layer);
 }
 
-bool frmMain::TestPath(TextView PathName) {
+bool TestPath(FileSystem& files, TextView PathName) {
     return files.GetAttributes(PathName).has_value();
 }
 
@@ -261,15 +256,11 @@ char16_t ShownInLine(char16_t c) {
 
 }  // namespace
 
-// A line that can't be inserted for want of memory ends the walk (see ListFile) rather
-// than go missing.
-void frmMain::PushDir(TextView DirStr) {
-    line_.resize(DirStr.size() + 2);
-    std::transform(DirStr.begin(), DirStr.end(), line_.begin(), ShownInLine);
-    line_[DirStr.size()] = u'\r';
-    line_[DirStr.size() + 1] = u'\n';
-    // Our boxes refuse a line only for want of memory.
-    if (!txtResult.SetSelText(line_)) throw std::bad_alloc();
+void MakeLine(TextView DirStr, Text& line) {
+    line.resize(DirStr.size() + 2);
+    std::transform(DirStr.begin(), DirStr.end(), line.begin(), ShownInLine);
+    line[DirStr.size()] = u'\r';
+    line[DirStr.size() + 1] = u'\n';
 }
 
 }  // namespace tarnwick

@@ -10,6 +10,11 @@ constexpr int16_t kUp = 38, kDown = 40, kPageUp = 33, kPageDown = 34;
 
 }  // namespace
 
+void frmMain::ValidateLevels() {
+    if (Levels > 32767) Levels = 32767;
+    if (Levels < 1) Levels = 1;
+}
+
 void frmMain::txtLevel_Change() {
     if (SkipChange) {
         SkipChange = False;

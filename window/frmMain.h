@@ -1,12 +1,12 @@
 #pragma once
 // The main window: it owns the listing settings, its fifteen controls and every operation
 // of the program. The controls come from the platform (Win32, or in memory natively).
-#include <chrono>
 #include <functional>
 #include <vector>
 
+#include "export/SaveListing.h"
+#include "listing/FolderWalk.h"
 #include "listing/ListingFields.h"
-#include "listing/ReadAhead.h"
 #include "platform/Ansi.h"
 #include "platform/Controls.h"
 #include "platform/Desktop.h"
@@ -42,17 +42,9 @@ struct frmMainServices {
     Desktop& desktop;
 };
 
-// Its members are defined beside the code of their subject:
-//   constructor (the handlers wired to the controls)    window/frmMain.cpp
-//   ValidateLevels                                      listing/ValidateLevels.cpp
-//   PushDir, TestPath, ListFile                         listing/FolderWalk.cpp
-//   cmdDoIt_Click                                       listing/ListingRun.cpp
-//   Form_Load, Command1_Click                           window/Startup.cpp
-//   txtLevel_Change, txtLevel_KeyDown, VSLevel_*        window/DepthControls.cpp
-//   drDrive_Change, drDir_Change, txtPath_Change,
-//   ChooseFolder, Form_DropFiles                        window/LocationSelectors.cpp
-//   Form_Resize                                         window/Layout.cpp
-//   cmdSave_Click, WriteListing                         export/SaveListing.cpp
+// Every operation of the program is one of its members, each defined in the file of its
+// subject in this folder; the walk itself is the listing engine's (listing/FolderWalk.h),
+// run with the window as its host.
 class frmMain : public ListingFields, public frmMainControls {
   public:
     // Connects the controls' notifications to the handlers.
@@ -83,7 +75,7 @@ class frmMain : public ListingFields, public frmMainControls {
     void Form_DropFiles(TextView item);  // the first item dropped
 
     // The listing as the save writes it, in the first encoding that holds it exactly.
-    enum class Encoding { CodePage, Utf8, Utf16 };
+    using Encoding = ListingEncoding;
     Encoding WriteListing(FileWriter& file) const;
 
     FileSystem& files;
@@ -93,13 +85,8 @@ class frmMain : public ListingFields, public frmMainControls {
     ReadAheadPolicy readAhead;               // how many workers read the folders ahead of the walk
     uint32_t ansiCodePage = AnsiCodePage();  // the saved listing's
 
-    static int64_t SteadyMilliseconds() {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-            .count();
-    }
-
   private:
+    class WalkHostOfForm;
     Notify Untrapped(void (frmMain::*handler)());
     void EndAfterError(const RunTimeError& e, bool started);
     void RestoreDrive(TextView drive);

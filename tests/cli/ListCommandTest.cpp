@@ -62,39 +62,6 @@ struct Options {
     bool withFiles, hidden, noPath;
 };
 
-// Controls that take nothing, as ones that could not be made.
-struct DeafTextBox : MemoryTextBox {
-    void SetText(TextView) override {}
-};
-struct DeafCheckBox : MemoryCheckBox {
-    void SetValue(int16_t) override {}
-};
-
-// The in-memory window with one control deaf: `deaf` counts the path box, the depth box,
-// then the check boxes for files, hidden items and bare names; none from 5 on.
-struct DeafWindow : ListingWindow {
-    DeafWindow(FileSystem& files, EventPump& events, int deaf)
-        : b_(files, events), form_(Controls(deaf), {files, events, b_.desktop}) {}
-    frmMain& Form() override { return form_; }
-    const std::vector<RunTimeError>& ErrorBoxes() const override { return b_.desktop.errorBoxes; }
-    frmMainControls Controls(int deaf) {
-        TextBox* texts[] = {&b_.txtPath, &b_.txtLevel};
-        CheckBox* boxes[] = {&b_.ChFiles, &b_.ChHidden, &b_.ChNoPath};
-        if (deaf < 2) {
-            texts[deaf] = &deafText_;
-        } else if (deaf < 5) {
-            boxes[deaf - 2] = &deafBox_;
-        }
-        return {b_.Me,      b_.Command1, *texts[0],  b_.frmSettings, b_.drDir,   b_.drDrive,
-                b_.lblPath, b_.cmdSave,  b_.cmdDoIt, b_.txtResult,   b_.VSLevel, *texts[1],
-                *boxes[2],  *boxes[1],   *boxes[0],  b_.lblLevels};
-    }
-    MemoryForm b_;
-    DeafTextBox deafText_;
-    DeafCheckBox deafBox_;
-    frmMain form_;
-};
-
 class ListCommandTest : public WindowTest {
   protected:
     // The user: ticks the options, types the depth, puts the folder in, starts, saves.
@@ -184,15 +151,6 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
     struct Case {
         std::vector<Text> args;
         int exitCode;
-        ListingWindowMaker make = MakeListingWindow;
-    };
-    // A window that cannot be made (-1), or with a control deaf (0 to 4) to a setting that
-    // differs from what it holds, must list nothing rather than what the controls hold.
-    const auto deaf = [](int which) -> ListingWindowMaker {
-        return [which](FileSystem& f, EventPump& e) -> std::unique_ptr<ListingWindow> {
-            if (which < 0) throw RunTimeError{error::OutOfMemory, u"无法创建窗口"};
-            return std::make_unique<DeafWindow>(f, e, which);
-        };
     };
     const std::vector<Text> all{u"/list",   root,       u"/depth", u"3", u"/files",
                                 u"/hidden", u"/nopath", u"/out",   file};
@@ -206,24 +164,18 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
         {{u"/list", tree.Path(u"sub/x.txt"), u"/out", file}, exitcode::NoFolder},
         {{u"/list", root, u"/out", out.Path(u"none/x.txt")}, exitcode::CannotWrite},
         {{u"/list", root, u"/out", out.Path(u"")}, exitcode::CannotWrite},
-        {all, exitcode::ListingFailed, deaf(-1)},
-        {all, exitcode::ListingFailed, deaf(0)},
-        {all, exitcode::ListingFailed, deaf(1)},
-        {all, exitcode::ListingFailed, deaf(2)},
-        {all, exitcode::ListingFailed, deaf(3)},
-        {all, exitcode::ListingFailed, deaf(4)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
         console = {};
-        EXPECT_EQ(RunCommand(c.args, *files, console, c.make), c.exitCode);
+        EXPECT_EQ(RunCommand(c.args, *files, console), c.exitCode);
         ASSERT_EQ(console.errorLines.size(), 1u);
         EXPECT_NE(console.errorLines[0].find_first_of(u"找缺未多无"), Text::npos);
         EXPECT_TRUE(console.out.empty());
         EXPECT_TRUE(console.outLines.empty());
         EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
     }
-    EXPECT_EQ(RunCommand(all, *files, console, deaf(5)), exitcode::Ok);  // none deaf
+    EXPECT_EQ(RunCommand(all, *files, console), exitcode::Ok);
 }
 
 TEST_F(ListCommandTest, AnOutputThatCannotTakeTheListingIsAFailure) {

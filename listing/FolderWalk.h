@@ -1,0 +1,65 @@
+#pragma once
+// The listing engine: the folder walk, which lists a folder's entries and descends into its
+// sub-folders, depth-first, in the order the file system gives them. It knows nothing of a
+// window: a host gives it the pump, the stop, the depth, the clock and takes the lines.
+#include <chrono>
+#include <cstdint>
+
+#include "listing/ListingFields.h"
+#include "listing/ReadAhead.h"
+#include "platform/FileSystem.h"
+
+namespace tarnwick {
+
+// What the walk asks of whoever runs it, at the moments the walk's steps name.
+class WalkHost {
+  public:
+    virtual ~WalkHost() = default;
+    // Lets pending events run; ends the program when no window is open any more.
+    virtual void Pump() = 0;
+    virtual bool StopAsked() const = 0;      // read after every pump
+    virtual int32_t DepthLimit() const = 0;  // read afresh for every descent
+    virtual int64_t NowMs() const = 0;       // steady milliseconds, for the timed pumps
+    // Appends one line; throws std::bad_alloc rather than lose it.
+    virtual void PushDir(TextView DirStr) = 0;
+};
+
+// The steady clock in milliseconds: what the walk's timed pumps go by.
+inline int64_t SteadyMilliseconds() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The settings a walk keeps from its start to its end.
+struct WalkSettings {
+    Boolean NoPath = False;
+    Boolean DirsOnly = False;
+    int32_t DirAttr = 16;
+};
+
+class FolderWalk {
+  public:
+    FolderWalk(FileSystem& files, const WalkSettings& settings, const ReadAheadPolicy& readAhead,
+               WalkHost& host)
+        : files_(files), settings_(settings), readAhead_(readAhead), host_(host) {}
+
+    // Lists `Path` (as typed) at depth `Layer`. Out of memory it throws std::bad_alloc, with
+    // the lines listed so far left where they went.
+    void ListFile(Text Path, int32_t Layer);
+
+  private:
+    FileSystem& files_;
+    WalkSettings settings_;
+    const ReadAheadPolicy& readAhead_;
+    WalkHost& host_;
+};
+
+// True when the attributes of the entry at `PathName` can be read.
+bool TestPath(FileSystem& files, TextView PathName);
+
+// The line for `DirStr` as the listing holds it: a CR or LF in a name (POSIX allows them)
+// shown as its control picture, so the line stays one, then CR LF.
+void MakeLine(TextView DirStr, Text& line);
+
+}  // namespace tarnwick
