@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "platform/win32/Win32MainWindow.h"
+#include "platform/win32/controls/Win32MainWindow.h"
 
 namespace tarnwick::win32 {
 int Win32EventPump::DoEvents() {

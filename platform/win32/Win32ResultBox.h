@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "platform/TextStore.h"
-#include "platform/win32/Win32Control.h"
+#include "platform/win32/controls/Win32Control.h"
 
 struct IRawElementProviderSimple;
 

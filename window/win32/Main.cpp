@@ -6,21 +6,11 @@
 #include <objbase.h>
 
 #include "cli/ListCommand.h"
-#include "platform/win32/Win32Console.h"
+#include "cli/win32/Console.h"
 #include "platform/win32/Win32EventPump.h"
 #include "window/win32/Win32Form.h"
 
 namespace {
-
-class Console : public tarnwick::CommandConsole {
-  public:
-    bool Output(std::string_view bytes) override { return console_.Output(bytes); }
-    void OutputLine(tarnwick::TextView line) override { console_.OutputLine(line); }
-    void ErrorLine(tarnwick::TextView line) override { console_.ErrorLine(line); }
-
-  private:
-    tarnwick::win32::Win32Console console_;
-};
 
 int RunWindow(tarnwick::FileSystem& files, const std::vector<tarnwick::Text>& args,
               int showCommand) {
@@ -51,7 +41,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
     auto files = tarnwick::MakeFileSystem();
     const auto args = tarnwick::SplitCommandLine(tarnwick::win32::CommandLine());
     if (tarnwick::IsCommand(args)) {
-        Console console;
+        tarnwick::win32::Win32Console console;
         return tarnwick::RunCommand(args, *files, console);
     }
     return RunWindow(*files, args, showCommand);

@@ -1,17 +1,17 @@
 #pragma once
 // frmMain over the real Win32 controls, created in the design-time state and in the
 // stacking order of the design: the window's own controls, then the frame's.
-#include "platform/win32/Win32Button.h"
-#include "platform/win32/Win32CheckBox.h"
-#include "platform/win32/Win32Desktop.h"
-#include "platform/win32/Win32DirList.h"
-#include "platform/win32/Win32DriveList.h"
-#include "platform/win32/Win32Frame.h"
-#include "platform/win32/Win32Label.h"
-#include "platform/win32/Win32MainWindow.h"
+#include "platform/win32/controls/Win32Button.h"
+#include "platform/win32/controls/Win32CheckBox.h"
+#include "platform/win32/controls/Win32Desktop.h"
+#include "platform/win32/controls/Win32DirList.h"
+#include "platform/win32/controls/Win32DriveList.h"
+#include "platform/win32/controls/Win32Frame.h"
+#include "platform/win32/controls/Win32Label.h"
+#include "platform/win32/controls/Win32MainWindow.h"
 #include "platform/win32/Win32ResultBox.h"
-#include "platform/win32/Win32ScrollBar.h"
-#include "platform/win32/Win32TextBox.h"
+#include "platform/win32/controls/Win32ScrollBar.h"
+#include "platform/win32/controls/Win32TextBox.h"
 #include "window/Design.h"
 #include "window/frmMain.h"
 

@@ -1,0 +1,28 @@
+#pragma once
+// The console of the program that started this one. A GUI program has none of its own:
+// output goes to a redirected file or pipe when there is one, else to the parent's console.
+#include <windows.h>
+
+#include <string_view>
+
+#include "cli/ListCommand.h"
+
+namespace tarnwick::win32 {
+
+class Win32Console : public CommandConsole {
+  public:
+    Win32Console();
+    bool Output(std::string_view bytes) override { return WriteBytes(out_, bytes); }
+    void OutputLine(TextView line) override { WriteLine(out_, line); }
+    void ErrorLine(TextView line) override { WriteLine(err_, line); }
+
+  private:
+    static bool WriteBytes(HANDLE h, std::string_view bytes);
+    static void WriteLine(HANDLE h, TextView line);
+    HANDLE out_, err_;
+};
+
+// The program's command line as it was started, its name included, not yet split.
+Text CommandLine();
+
+}  // namespace tarnwick::win32

@@ -1,0 +1,167 @@
+#include "platform/win32/files/FolderReader.h"
+
+#include <winternl.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <new>
+
+#include "platform/win32/Wide.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
+constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
+
+// FILE_FULL_DIR_INFORMATION up to its name: what FindExInfoBasic asks for, so a file
+// system that serves FindFirstFileExW serves this too.
+constexpr auto kFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(2);
+struct EntryHead {
+    ULONG next;  // bytes to the next entry; 0 for the batch's last
+    ULONG index;
+    LARGE_INTEGER times[4];
+    LARGE_INTEGER size, allocated;
+    ULONG attributes;
+    ULONG nameBytes;
+    ULONG eaSize;
+};
+constexpr size_t kNameAt = offsetof(EntryHead, eaSize) + sizeof(ULONG);
+static_assert(kNameAt == 68);
+constexpr size_t kLongestEntry = kNameAt + 255 * sizeof(wchar_t);
+
+using QueryDirectoryFile = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID,
+                                            PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS,
+                                            BOOLEAN, PUNICODE_STRING, BOOLEAN);
+
+// Looked up at run time, ntdll's exports being no documented API: without it, folders are
+// read through FindFirstFileExW.
+QueryDirectoryFile Query() {
+    static const auto query = reinterpret_cast<QueryDirectoryFile>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryDirectoryFile")));
+    return query;
+}
+
+// Failures that FindFirstFileExW, opening the same folder the same way, would meet too.
+bool FailsForEither(DWORD code) {
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ||
+           code == ERROR_ACCESS_DENIED || code == ERROR_NOT_READY;
+}
+
+bool IsOwnFailure(DWORD code) {
+    return code == ERROR_TOO_MANY_OPEN_FILES || code == ERROR_NOT_ENOUGH_MEMORY ||
+           code == ERROR_OUTOFMEMORY || code == ERROR_NO_SYSTEM_RESOURCES ||
+           code == ERROR_NOT_ENOUGH_QUOTA;
+}
+
+bool IsOwnFailure(NTSTATUS status) {
+    constexpr auto kNoMemory = static_cast<NTSTATUS>(0xC0000017);
+    constexpr auto kInsufficientResources = static_cast<NTSTATUS>(0xC000009A);
+    constexpr auto kTooManyOpened = static_cast<NTSTATUS>(0xC000011F);
+    return status == kNoMemory || status == kInsufficientResources || status == kTooManyOpened;
+}
+
+}  // namespace
+
+void FolderReader::Aim(Text pattern, Text folder) {
+    pattern_ = std::move(pattern);
+    folder_ = std::move(folder);
+}
+
+void FolderReader::Close() {
+    if (handle_ != INVALID_HANDLE_VALUE) finding_ ? FindClose(handle_) : CloseHandle(handle_);
+    handle_ = INVALID_HANDLE_VALUE;
+    finding_ = false;
+}
+
+// Runs on the opener's thread, where nothing may be thrown.
+void FolderReader::Open() {
+    Close();
+    ownFailure_ = false;
+    try {
+        OpenOrFail();
+    } catch (const std::bad_alloc&) {
+        Close();
+        ownFailure_ = true;
+    }
+}
+
+void FolderReader::OpenOrFail() {
+    buffer_.resize(std::max(options_.batchBytes, kLongestEntry));
+    if (options_.batches && OpenBatches()) return;
+    handle_ = FolderOpener::FindFirst(pattern_, data_);
+    finding_ = handle_ != INVALID_HANDLE_VALUE;
+    if (!finding_) ownFailure_ = IsOwnFailure(GetLastError());
+}
+
+// False where the batch call can't tell what FindFirstFileExW would give.
+bool FolderReader::OpenBatches() {
+    if (!Query() || folder_.empty()) return false;
+    handle_ = CreateFileW(W(folder_), FILE_LIST_DIRECTORY | SYNCHRONIZE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        ownFailure_ = IsOwnFailure(code);
+        return FailsForEither(code) || ownFailure_;
+    }
+    const NTSTATUS status = ReadBatch();
+    if (NT_SUCCESS(status) && TakeEntry()) return true;
+    Close();
+    ownFailure_ = IsOwnFailure(status);
+    if (ownFailure_) return true;
+    return status == kNoMoreFiles || status == kNoSuchFile;  // an empty drive root, say
+}
+
+NTSTATUS FolderReader::ReadBatch() {
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = Query()(handle_, nullptr, nullptr, nullptr, &io, buffer_.data(),
+                                    static_cast<ULONG>(buffer_.size()), kFullDirectoryInformation,
+                                    FALSE, nullptr, FALSE);
+    filled_ = NT_SUCCESS(status) ? std::min(io.Information, buffer_.size()) : 0;
+    at_ = 0;
+    return status;
+}
+
+// The entry at at_ becomes the current one, when the batch holds all of it.
+bool FolderReader::TakeEntry() {
+    if (at_ + kNameAt > filled_) return false;
+    EntryHead head;
+    std::memcpy(&head, buffer_.data() + at_, kNameAt);
+    if (head.nameBytes > filled_ - at_ - kNameAt) return false;
+    next_ = head.next;
+    attributes_ = head.attributes;
+    nameLength_ = head.nameBytes / sizeof(char16_t);
+    return true;
+}
+
+// Any failure, not only the end, ends the enumeration, as FindNextFileW's does.
+bool FolderReader::Next() {
+    if (handle_ == INVALID_HANDLE_VALUE) return false;
+    NTSTATUS status = 0;
+    if (finding_) {
+        if (FindNextFileW(handle_, &data_)) return true;
+        ownFailure_ = IsOwnFailure(GetLastError());
+    } else if (next_ != 0) {
+        at_ += next_;
+        if (TakeEntry()) return true;
+    } else if (status = ReadBatch(); NT_SUCCESS(status) && TakeEntry()) {
+        return true;
+    } else {
+        ownFailure_ = IsOwnFailure(status);
+    }
+    Close();
+    return false;
+}
+
+TextView FolderReader::Name() const {
+    if (finding_) return FromW(data_.cFileName);
+    return TextView(reinterpret_cast<const char16_t*>(buffer_.data() + at_ + kNameAt), nameLength_);
+}
+
+DWORD FolderReader::Attributes() const {
+    return finding_ ? data_.dwFileAttributes : attributes_;
+}
+
+}  // namespace tarnwick::win32

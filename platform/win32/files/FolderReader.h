@@ -1,0 +1,63 @@
+#pragma once
+// A folder's entries read a batch at a time into one buffer used again for every folder:
+// NtQueryDirectoryFile, which FindFirstFileExW calls too, without the copy of each entry
+// into a WIN32_FIND_DATAW. A folder the batch call can't read (some network file systems
+// refuse it) is read through FindFirstFileExW instead, with the same entries in the same
+// order.
+#include <windows.h>
+
+#include <cstddef>
+#include <vector>
+
+#include "platform/Text.h"
+#include "platform/win32/files/FolderOpener.h"
+
+namespace tarnwick::win32 {
+
+class FolderReader : public FolderOpener::Job {
+  public:
+    // The program reads 64 KB batches, a size every SMB server takes; tests force the
+    // fallback, or small batches, to see that each gives the same entries.
+    struct Options {
+        bool batches = true;
+        size_t batchBytes = 64 * 1024;
+    };
+
+    explicit FolderReader(Options options) : options_(options) {}
+    ~FolderReader() override { Close(); }
+
+    // What Open reads: FindFirstFileExW's pattern, and the folder it names in the literal
+    // form (empty: only the pattern can be read).
+    void Aim(Text pattern, Text folder);
+    void Open() override;  // may take long: the opener runs it on its worker
+    bool Next();           // false at the end, or on any failure, and then closed
+    void Close();
+
+    bool HasEntry() const { return handle_ != INVALID_HANDLE_VALUE; }
+    // The last open or read failed for want of handles or memory, not because of the folder.
+    bool OwnFailure() const { return ownFailure_; }
+    TextView Name() const;
+    DWORD Attributes() const;
+
+  private:
+    bool OpenBatches();
+    void OpenOrFail();
+    long ReadBatch();  // an NTSTATUS
+    bool TakeEntry();
+
+    Options options_;
+    Text pattern_;
+    Text folder_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+    bool finding_ = false;  // handle_ is FindFirstFileExW's
+    bool ownFailure_ = false;
+    WIN32_FIND_DATAW data_{};
+    std::vector<std::byte> buffer_;
+    size_t filled_ = 0;  // bytes of the last batch
+    size_t at_ = 0;      // where the current entry starts
+    size_t next_ = 0;    // bytes from it to the next one; 0 for the batch's last
+    DWORD attributes_ = 0;
+    size_t nameLength_ = 0;
+};
+
+}  // namespace tarnwick::win32
