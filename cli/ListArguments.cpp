@@ -29,12 +29,6 @@ bool IsBlank(char16_t c) {
     return c == u' ' || c == u'\t';
 }
 
-// Where the arguments start: after the name up to its closing quote, or its first blank.
-size_t AfterProgramName(TextView line) {
-    if (line.starts_with(u'"')) return std::min(line.find(u'"', 1), line.size() - 1) + 1;
-    return std::min(line.find_first_of(u" \t"), line.size());
-}
-
 // A run of backslashes from `at`: before a quote each pair counts once. Gives its end.
 size_t TakeBackslashes(TextView line, size_t at, Text& arg) {
     const size_t end = std::min(line.find_first_not_of(u'\\', at), line.size());
@@ -45,6 +39,12 @@ size_t TakeBackslashes(TextView line, size_t at, Text& arg) {
 }
 
 }  // namespace
+
+// Where the arguments start: after the name up to its closing quote, or its first blank.
+size_t AfterProgramName(TextView line) {
+    if (line.starts_with(u'"')) return std::min(line.find(u'"', 1), line.size() - 1) + 1;
+    return std::min(line.find_first_of(u" \t"), line.size());
+}
 
 std::vector<Text> SplitCommandLine(TextView line) {
     std::vector<Text> args;

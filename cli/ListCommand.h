@@ -46,6 +46,8 @@ using ParsedCommand = std::variant<ListSettings, ShowUsage, ArgumentError>;
 // write it); other backslashes stay as written. The program's name ends at its closing
 // quote, or else at the first blank, as the system reads it to find the program.
 std::vector<Text> SplitCommandLine(TextView line);
+// Where the arguments start in such a line, as written.
+size_t AfterProgramName(TextView line);
 
 // True when the arguments ask for a command (/list, /?) rather than the window.
 bool IsCommand(const std::vector<Text>& args);

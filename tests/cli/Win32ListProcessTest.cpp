@@ -21,11 +21,11 @@ std::string ReadFile(const std::filesystem::path& path) {
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Tarnwick.exe is built beside the folder of the tests.
-std::wstring ProgramPath() {
+// Tarnwick.exe and Tarnwick.com are built beside the folder of the tests.
+std::wstring ProgramPath(const wchar_t* name = L"Tarnwick.exe") {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return (std::filesystem::path(self).parent_path().parent_path() / L"Tarnwick.exe").wstring();
+    return (std::filesystem::path(self).parent_path().parent_path() / name).wstring();
 }
 
 std::wstring Quoted(const std::vector<Text>& args) {
@@ -45,7 +45,9 @@ class ProgramTest : public ::testing::Test {
     Finished Start(const std::vector<Text>& args) { return StartWith(Quoted(args)); }
     // The arguments as written after the program's name.
     Finished StartWith(const std::wstring& arguments) {
-        std::wstring line = L"\"" + ProgramPath() + L"\"" + arguments;
+        return StartLine(L"\"" + ProgramPath() + L"\"" + arguments);
+    }
+    Finished StartLine(std::wstring line) {
         const HANDLE stdOut = Inheritable(streams.FsPath(u"out")),
                      stdErr = Inheritable(streams.FsPath(u"err"));
         STARTUPINFOW si{};
@@ -157,17 +159,72 @@ TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
     EXPECT_TRUE(std::filesystem::is_empty(out.FsPath(u"")));
 }
 
-// As on a build server, where the hidden window's controls cannot be made: the folder
-// asked, or exit 6; never a listing of something else.
-TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAskedOrFails) {
+// As on a build server: the command makes no window, so it lists without a display.
+TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     tree.File(u"sub/deeper/f.txt");
     const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"2", u"/files"};
     Recorded here;
     ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
-    const std::string run = StartWithoutDisplay(args);
-    if (run != "exit=6\n") {
-        EXPECT_EQ(run, here.text + "exit=0\n");
+    EXPECT_EQ(StartWithoutDisplay(args), here.text + "exit=0\n");
+}
+
+// The top-level window of another process with this title, once it shows; null if the
+// process ends first.
+HWND WindowOf(DWORD process, const wchar_t* title) {
+    for (int i = 0; i < 3000; ++i) {  // a bound, not a deadline: the window comes or fails
+        HWND h = nullptr;
+        while ((h = FindWindowExW(nullptr, h, nullptr, title)) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(h, &owner);
+            if (process == 0 || owner == process) return h;
+        }
+        Sleep(10);
     }
+    return nullptr;
+}
+
+// Tarnwick.com, which cmd runs for `Tarnwick ...`: a command's output and exit code come
+// back through cmd, in order; anything else starts the window with the same arguments.
+TEST_F(ProgramTest, TheConsoleProgramRunsCommandsAndOpensTheWindowForTheRest) {
+    tree.File(u"数据 2024/报告.txt");
+    const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"2", u"/files"};
+    Recorded here;
+    ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
+    const std::wstring com = L"\"" + ProgramPath(L"Tarnwick.com") + L"\"";
+    const Finished listed = StartLine(L"cmd /c \"" + com + Quoted(args) + L" & echo end\"");
+    EXPECT_EQ(listed.out, here.text + "end\r\n");
+    const Finished missing =
+        StartLine(L"cmd /c \"" + com + Quoted({u"/list", tree.Path(u"none")}) + L"\"");
+    EXPECT_EQ(missing.exitCode, static_cast<DWORD>(exitcode::NoFolder));
+    EXPECT_TRUE(missing.err.starts_with("\xd5\xd2\xb2\xbb\xb5\xbd")) << missing.err;  // 找不到
+
+    const Finished opened = StartLine(com + Quoted({tree.Path(u"数据 2024")}));
+    EXPECT_EQ(opened.exitCode, 0u);
+    const HWND window = WindowOf(0, L"Tarnwick");
+    ASSERT_NE(window, nullptr);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    const HANDLE running = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
+    WaitForInputIdle(running, INFINITE);  // made whole and waiting for the user
+    // The path box holds the folder, as if it had been pasted there.
+    struct Texts {
+        std::vector<std::wstring> all;
+    } texts;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) {
+            wchar_t text[MAX_PATH] = L"";
+            // GetWindowText reads only captions in another process.
+            SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+            reinterpret_cast<Texts*>(found)->all.emplace_back(text);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&texts));
+    EXPECT_THAT(texts.all,
+                ::testing::Contains(std::filesystem::path(tree.FsPath(u"数据 2024")).wstring()));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    WaitForSingleObject(running, INFINITE);
+    CloseHandle(running);
 }
 
 }  // namespace
