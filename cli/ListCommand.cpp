@@ -25,6 +25,10 @@ class CommandHost : public WalkHost {
         MakeLine(DirStr, line_);
         if (!box_.SetSelText(line_)) throw std::bad_alloc();
     }
+    void FolderUnreadable(TextView folder, TextView reason) override {
+        unread.push_back(u"无法读取文件夹：" + Text(folder) + u"（" + Text(reason) + u"）");
+    }
+    std::vector<Text> unread;  // a line for each folder that could not be read
 
   private:
     ResultBox& box_;
@@ -66,6 +70,22 @@ bool ToConsole(const ResultBox& box, CommandConsole& console) {
     return console.Output(listing.bytes_);
 }
 
+int Write(const ListSettings& s, const ResultBox& box, FileSystem& files, CommandConsole& console) {
+    if (!s.out) {
+        if (ToConsole(box, console)) return exitcode::Ok;
+        console.ErrorLine(u"无法写出清单：输出已关闭或已满");
+        return exitcode::CannotWrite;
+    }
+    try {
+        files.WriteReplacing(*s.out,
+                             [&](FileWriter& file) { WriteListing(box, AnsiCodePage(), file); });
+    } catch (const RunTimeError& e) {
+        console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
+        return exitcode::CannotWrite;
+    }
+    return exitcode::Ok;
+}
+
 int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
     if (!NamesFolder(files, s.folder)) {
         console.ErrorLine(u"找不到文件夹：" + s.folder);
@@ -76,19 +96,10 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
     const std::unique_ptr<ResultBox> box = MakeListingBox();
     CommandHost host(*box, depth);
     FolderWalk(files, SettingsOf(s), ReadAheadPolicy{}, host).ListFile(s.folder, 1);
-    if (!s.out) {
-        if (ToConsole(*box, console)) return exitcode::Ok;
-        console.ErrorLine(u"无法写出清单：输出已关闭或已满");
-        return exitcode::CannotWrite;
-    }
-    try {
-        files.WriteReplacing(*s.out,
-                             [&](FileWriter& file) { WriteListing(*box, AnsiCodePage(), file); });
-    } catch (const RunTimeError& e) {
-        console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
-        return exitcode::CannotWrite;
-    }
-    return exitcode::Ok;
+    if (const int code = Write(s, *box, files, console); code != exitcode::Ok) return code;
+    // The rest is listed in full; what is missing is named after it.
+    for (const Text& line : host.unread) console.ErrorLine(line);
+    return host.unread.empty() ? exitcode::Ok : exitcode::SomeUnread;
 }
 
 }  // namespace

@@ -23,6 +23,7 @@ inline constexpr int MissingValue = 3;  // no folder, or a switch without its va
 inline constexpr int NoFolder = 4;      // the folder does not exist
 inline constexpr int CannotWrite = 5;   // the output cannot be written
 inline constexpr int ListingFailed = 6;
+inline constexpr int SomeUnread = 7;  // listed, but some folders could not be read
 }  // namespace exitcode
 
 struct ListSettings {

@@ -108,6 +108,7 @@ class Walk {
             if (!files_.OwnFailure() || !WorkersLetGo(retries)) break;
             names = CollectedNames();
         }
+        ReportFailure(files_.FolderFailure());
         return names.Count() != 0 && !PumpAndCheckStop();
     }
 
@@ -129,7 +130,13 @@ class Walk {
             if (p == PumpPoint::GivenBack) return std::nullopt;
             if (PumpAt(p)) return false;
         }
+        ReportFailure(ReadAhead::Failure(folder));
         return ReadAhead::Names(folder).Count() != 0 && !PumpAndCheckStop();
+    }
+
+    // The folder being entered, as its line shows it, with its final separator.
+    void ReportFailure(TextView reason) {
+        if (!reason.empty()) host_.FolderUnreadable(path_, reason);
     }
 
     // A folder slow to open (Wine reads a whole folder at once) pumps while it opens. In a

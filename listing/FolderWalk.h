@@ -22,6 +22,9 @@ class WalkHost {
     virtual int64_t NowMs() const = 0;       // steady milliseconds, for the timed pumps
     // Appends one line; throws std::bad_alloc rather than lose it.
     virtual void PushDir(TextView DirStr) = 0;
+    // A folder (as its line shows it, ending in the separator) that could not be read to its end,
+    // and why in the system's words. The walk passes it over all the same; the window says nothing.
+    virtual void FolderUnreadable(TextView /*folder*/, TextView /*reason*/) {}
 };
 
 // The steady clock in milliseconds: what the walk's timed pumps go by.

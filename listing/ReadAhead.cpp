@@ -53,6 +53,7 @@ class ReadAhead::Folder {
     State state = State::Unread;
     Text literal;  // ending in the separator; set when it is started
     CollectedNames names;
+    Text failure;        // why it could not be read to its end, once read
     size_t counted = 0;  // bytes of names counted in the window
     std::vector<PumpPoint> points;
     size_t played = 0;       // points the walk has played back
@@ -177,6 +178,10 @@ PumpPoint ReadAhead::Next(Folder& folder) {
 
 const CollectedNames& ReadAhead::Names(const Folder& folder) {
     return folder.names;
+}
+
+TextView ReadAhead::Failure(const Folder& folder) {
+    return folder.failure;
 }
 
 const CollectedNames& ReadAhead::Enter(std::shared_ptr<Folder> folder) {
@@ -548,6 +553,7 @@ State ReadAhead::Engine::Read(FileSystem& reader, Folder& folder) {
         } else if (reader.OwnFailure()) {
             state = State::GivenBack;  // no descriptor or memory left here, say
         } else {
+            folder.failure = reader.FolderFailure();
             folder.Predict();
             state = State::Read;
         }

@@ -69,6 +69,8 @@ class ReadAhead {
     // when the walk must read it itself after all.
     PumpPoint Next(Folder& folder);
     static const CollectedNames& Names(const Folder& folder);
+    // Why a folder read could not be read to its end; empty when it was.
+    static TextView Failure(const Folder& folder);
     // The walk enters a folder, taken or read by itself, that has names to list.
     const CollectedNames& Enter(std::shared_ptr<Folder> folder);
     const CollectedNames& Enter(int32_t layer, TextView literal, CollectedNames names);

@@ -54,6 +54,9 @@ class FileSystem {
     // descriptor left, no memory) rather than from the folder: read elsewhere, or later,
     // the folder may give all its entries.
     virtual bool OwnFailure() const { return false; }
+    // Why the folder of the last FindFirst gave no entry or ended early, in the system's
+    // words; empty when it was read to its end (or given up).
+    virtual Text FolderFailure() const { return {}; }
 
     // Another instance over the same files, for a thread of its own, so that folders can be
     // read ahead of the walk; null where that can't be done (the walk reads every folder).

@@ -7,6 +7,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <locale.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -139,7 +140,10 @@ const struct dirent64* PosixFileSystem::ReadEntry() {
         if (!batch_) batch_ = std::make_unique<char[]>(kBatchBytes);
         const ssize_t got = getdents64(dir_, batch_.get(), kBatchBytes);
         // A read error ends the enumeration like its end.
-        if (got < 0) ownFailure_ = IsOwnFailure(errno);
+        if (got < 0) {
+            failure_ = errno;
+            ownFailure_ = IsOwnFailure(errno);
+        }
         if (got <= 0) return nullptr;
         batchUsed_ = static_cast<size_t>(got);
         batchAt_ = 0;
@@ -158,6 +162,7 @@ TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask, const Waiting
     folderBytes_.clear();
     AppendBytes(folder, folderBytes_);
     dir_ = OpenFolder(folderBytes_);
+    failure_ = dir_ == -1 ? errno : 0;
     ownFailure_ = dir_ == -1 && IsOwnFailure(errno);
     return FindNext();
 }
@@ -183,6 +188,13 @@ TextView PosixFileSystem::FindNext() {
     }
     Close();
     return {};
+}
+
+// In the language the environment asks for, as the system's own tools say it.
+Text PosixFileSystem::FolderFailure() const {
+    if (failure_ == 0) return {};
+    static const locale_t asked = newlocale(LC_ALL_MASK, "", static_cast<locale_t>(0));
+    return ToUtf16(asked ? strerror_l(failure_, asked) : std::strerror(failure_));
 }
 
 // The file systems that reach another machine.

@@ -29,6 +29,7 @@ class PosixFileSystem : public FileSystem {
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     bool OwnFailure() const override { return ownFailure_; }
+    Text FolderFailure() const override;
     void EndFind() override { Close(); }
     void KeepReadFoldersOpen(bool keep) override;
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
@@ -55,6 +56,7 @@ class PosixFileSystem : public FileSystem {
     size_t batchAt_ = 0;
     int32_t mask_ = 0;
     bool ownFailure_ = false;
+    int failure_ = 0;    // errno of the last folder's open or read, or 0
     bool root_ = false;  // the root gives no "." and "..", as a drive root doesn't
     Text folder_;        // the folder being enumerated, as the walk gave it
     const char* entry_ =

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "cli/ListCommand.h"
+#include "tests/support/CountingFileSystem.h"
 #include "tests/window/WindowFixture.h"
 #include "window/memory/MemoryForm.h"
 
@@ -109,6 +110,27 @@ TEST_F(ListCommandTest, WritesWhatTheWindowSavesForEveryOption) {
                 EXPECT_EQ(console.out, expected);
             }
         }
+    }
+}
+
+// A folder that can't be read is passed over as the window passes it over, the rest is
+// listed in full, and each such folder is named after it, with exit code 7.
+TEST_F(ListCommandTest, FoldersThatCannotBeReadAreNamedAndTheRestListed) {
+    for (TextView f : {u"a/empty", u"a/b/c/shut", u"z/f.txt"}) tree.Folder(f);
+    const std::string expected = WindowListing(tree.Root(), {true, false, false}, u"9");
+    for (const bool readers : {false, true}) {
+        CountingFileSystem failing(*files);
+        failing.readers = readers;
+        failing.unreadableFolders = {u"empty", u"shut"};
+        console = {};
+        EXPECT_EQ(RunCommand({u"/list", tree.Root(), u"/depth", u"9", u"/files"}, failing, console),
+                  exitcode::SomeUnread);
+        EXPECT_EQ(console.out, expected);
+        const Text sep(1, kSeparator);
+        EXPECT_THAT(console.errorLines,
+                    ::testing::UnorderedElementsAre(
+                        u"无法读取文件夹：" + tree.Path(u"a/empty") + sep + u"（拒绝访问。）",
+                        u"无法读取文件夹：" + tree.Path(u"a/b/c/shut") + sep + u"（拒绝访问。）"));
     }
 }
 

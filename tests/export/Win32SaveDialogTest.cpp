@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/Wide.h"
-#include "platform/win32/Win32Desktop.h"
+#include "platform/win32/controls/Win32Desktop.h"
 #include "tests/support/TempTree.h"
 
 namespace tarnwick::testing {

@@ -266,6 +266,42 @@ TEST_F(ReadAheadTest, AFolderAWorkerCannotReadIsReadByTheWalk) {
     EXPECT_GT(failures, 0u);
 }
 
+// A folder that can't be read is named to the walk's host, with its reason, whether a
+// worker or the walk read it; the listing passes it over alike.
+TEST_F(ReadAheadTest, FoldersThatCannotBeReadAreNamedAlikeReadAheadOrNot) {
+    struct Host : WalkHost {
+        void Pump() override {}
+        bool StopAsked() const override { return false; }
+        int32_t DepthLimit() const override { return 32767; }
+        int64_t NowMs() const override { return now += 12; }
+        void PushDir(TextView line) override { lines += Text(line) + u"\n"; }
+        void FolderUnreadable(TextView folder, TextView reason) override {
+            unread.push_back(Text(folder) + u" " + Text(reason));
+        }
+        mutable int64_t now = 0;
+        Text lines;
+        std::vector<Text> unread;
+    };
+    for (int d = 0; d < 40; ++d) {
+        tree.Folder(u"top/d" + Digits(d) + u"/shut");
+        tree.File(u"top/d" + Digits(d) + u"/open/x.txt");
+    }
+    files.unreadableFolders = {u"shut"};
+    Host hosts[2];
+    for (const bool readAhead : {false, true}) {
+        files.readers = readAhead;
+        const int before = files.readerEnumerations;
+        FolderWalk(files, {}, form.readAhead, hosts[readAhead]).ListFile(P(u"top"), 1);
+        helpers::WaitUntilAllEnded();
+        EXPECT_EQ(files.readerEnumerations > before, readAhead);
+    }
+    EXPECT_EQ(hosts[1].lines, hosts[0].lines);
+    EXPECT_EQ(hosts[1].unread, hosts[0].unread);
+    ASSERT_EQ(hosts[0].unread.size(), 40u);
+    EXPECT_THAT(hosts[0].unread,
+                ::testing::Contains(P(u"top/d0/shut") + Text(1, kSeparator) + u" 拒绝访问。"));
+}
+
 // Folders slow to open on a local disk keep the walk waiting for its worker: another is
 // added while a processor is idle, never while every processor is busy (a worker waiting
 // for a processor is not helped by another), and on a network drive in either case.

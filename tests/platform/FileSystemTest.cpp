@@ -11,7 +11,7 @@
 #include <windows.h>
 
 #include "platform/win32/Wide.h"
-#include "platform/win32/Win32FileSystem.h"
+#include "platform/win32/files/Win32FileSystem.h"
 #else
 #include <dirent.h>
 #include <fcntl.h>
@@ -71,9 +71,13 @@ TEST_F(FileSystemTest, MaskWithoutTheFolderBitGivesNoFolder) {
                 UnorderedElementsAre(u"file.txt"));  // "." and ".." are folders
 }
 
+// ... and says why, in the system's words; a folder read to its end has no failure.
 TEST_F(FileSystemTest, AnEnumerationThatCannotStartGivesNothing) {
     EXPECT_TRUE(fs->FindFirst(tree.Path(u"missing") + kSeparator, 16).empty());
     EXPECT_TRUE(fs->FindNext().empty());
+    EXPECT_FALSE(fs->FolderFailure().empty());
+    Enumerate(*fs, Folder(), 16);
+    EXPECT_EQ(fs->FolderFailure(), u"");
 }
 
 TEST_F(FileSystemTest, StartingAnEnumerationAbandonsTheOneInProgress) {

@@ -1,5 +1,5 @@
 // Folders opened on the worker thread while the caller waits.
-#include "platform/win32/FolderOpener.h"
+#include "platform/win32/files/FolderOpener.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/win32/LongPath.h"
+#include "platform/win32/files/LongPath.h"
 
 #include <windows.h>
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/Win32MainWindow.h"
+#include "platform/win32/controls/Win32MainWindow.h"
 
 namespace tarnwick::win32 {
 namespace {

@@ -35,7 +35,8 @@ class CountingFileSystem : public FileSystem {
         Count(&CountingFileSystem::enumerations);
         if (&owner_ != this) Count(&CountingFileSystem::readerEnumerations);
         const TextView name = folder.substr(0, folder.size() - 1);
-        if (Fails(owner_.unreadableFolders, name)) {
+        unreadable_ = Fails(owner_.unreadableFolders, name);
+        if (unreadable_) {
             real_.EndFind();  // abandons the enumeration in progress, as a start does
             return {};
         }
@@ -71,6 +72,9 @@ class CountingFileSystem : public FileSystem {
         return Ended(first);
     }
     bool OwnFailure() const override { return ownFailure_ || real_.OwnFailure(); }
+    Text FolderFailure() const override {
+        return unreadable_ ? Text(u"拒绝访问。") : real_.FolderFailure();
+    }
     TextView FindNext() override { return Ended(real_.FindNext()); }
     void EndFind() override {
         real_.EndFind();
@@ -173,6 +177,7 @@ class CountingFileSystem : public FileSystem {
     CountingFileSystem& owner_;
     bool held_ = false;
     bool ownFailure_ = false;
+    bool unreadable_ = false;  // the last folder started is one of unreadableFolders
     bool released_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/Dpi.h"
+#include "platform/win32/controls/Dpi.h"
 #include "tests/support/TestWindow.h"
 #include "window/win32/Win32Form.h"
 

@@ -55,6 +55,15 @@ bool IsOwnFailure(DWORD code) {
            code == ERROR_NOT_ENOUGH_QUOTA;
 }
 
+// The system's error code for a status of the batch call; 0 for the end of the entries.
+DWORD ErrorOf(NTSTATUS status) {
+    using ToDosError = ULONG(NTAPI*)(NTSTATUS);
+    static const auto convert = reinterpret_cast<ToDosError>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlNtStatusToDosError")));
+    if (status == kNoMoreFiles || status == kNoSuchFile) return 0;
+    return convert ? convert(status) : ERROR_GEN_FAILURE;
+}
+
 bool IsOwnFailure(NTSTATUS status) {
     constexpr auto kNoMemory = static_cast<NTSTATUS>(0xC0000017);
     constexpr auto kInsufficientResources = static_cast<NTSTATUS>(0xC000009A);
@@ -69,6 +78,18 @@ void FolderReader::Aim(Text pattern, Text folder) {
     folder_ = std::move(folder);
 }
 
+// The end of a folder's entries is no failure: a drive root may have none, and then its
+// pattern finds nothing.
+void FolderReader::Failed(DWORD code) {
+    failure_ = code == ERROR_NO_MORE_FILES || code == ERROR_FILE_NOT_FOUND ? 0 : code;
+    ownFailure_ = IsOwnFailure(code);
+}
+
+void FolderReader::FailedBatch(NTSTATUS status) {
+    failure_ = ErrorOf(status);
+    ownFailure_ = IsOwnFailure(status);
+}
+
 void FolderReader::Close() {
     if (handle_ != INVALID_HANDLE_VALUE) finding_ ? FindClose(handle_) : CloseHandle(handle_);
     handle_ = INVALID_HANDLE_VALUE;
@@ -79,20 +100,22 @@ void FolderReader::Close() {
 void FolderReader::Open() {
     Close();
     ownFailure_ = false;
+    failure_ = 0;
     try {
         OpenOrFail();
     } catch (const std::bad_alloc&) {
         Close();
-        ownFailure_ = true;
+        Failed(ERROR_NOT_ENOUGH_MEMORY);
     }
 }
 
 void FolderReader::OpenOrFail() {
     buffer_.resize(std::max(options_.batchBytes, kLongestEntry));
     if (options_.batches && OpenBatches()) return;
+    failure_ = 0;  // the batch call's, which FindFirstFileExW may not meet
     handle_ = FolderOpener::FindFirst(pattern_, data_);
     finding_ = handle_ != INVALID_HANDLE_VALUE;
-    if (!finding_) ownFailure_ = IsOwnFailure(GetLastError());
+    if (!finding_) Failed(GetLastError());
 }
 
 // False where the batch call can't tell what FindFirstFileExW would give.
@@ -103,13 +126,14 @@ bool FolderReader::OpenBatches() {
                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
+        failure_ = code;  // here "not found" is the folder's, not the end of its entries
         ownFailure_ = IsOwnFailure(code);
         return FailsForEither(code) || ownFailure_;
     }
     const NTSTATUS status = ReadBatch();
     if (NT_SUCCESS(status) && TakeEntry()) return true;
     Close();
-    ownFailure_ = IsOwnFailure(status);
+    FailedBatch(status);
     if (ownFailure_) return true;
     return status == kNoMoreFiles || status == kNoSuchFile;  // an empty drive root, say
 }
@@ -142,14 +166,14 @@ bool FolderReader::Next() {
     NTSTATUS status = 0;
     if (finding_) {
         if (FindNextFileW(handle_, &data_)) return true;
-        ownFailure_ = IsOwnFailure(GetLastError());
+        Failed(GetLastError());
     } else if (next_ != 0) {
         at_ += next_;
         if (TakeEntry()) return true;
     } else if (status = ReadBatch(); NT_SUCCESS(status) && TakeEntry()) {
         return true;
     } else {
-        ownFailure_ = IsOwnFailure(status);
+        FailedBatch(status);
     }
     Close();
     return false;

@@ -36,6 +36,8 @@ class FolderReader : public FolderOpener::Job {
     bool HasEntry() const { return handle_ != INVALID_HANDLE_VALUE; }
     // The last open or read failed for want of handles or memory, not because of the folder.
     bool OwnFailure() const { return ownFailure_; }
+    // The system's error code of a failure of the last open or read; 0 at the end.
+    DWORD Failure() const { return failure_; }
     TextView Name() const;
     DWORD Attributes() const;
 
@@ -43,6 +45,8 @@ class FolderReader : public FolderOpener::Job {
     bool OpenBatches();
     void OpenOrFail();
     long ReadBatch();  // an NTSTATUS
+    void Failed(DWORD code);
+    void FailedBatch(long status);
     bool TakeEntry();
 
     Options options_;
@@ -51,6 +55,7 @@ class FolderReader : public FolderOpener::Job {
     HANDLE handle_ = INVALID_HANDLE_VALUE;
     bool finding_ = false;  // handle_ is FindFirstFileExW's
     bool ownFailure_ = false;
+    DWORD failure_ = 0;
     WIN32_FIND_DATAW data_{};
     std::vector<std::byte> buffer_;
     size_t filled_ = 0;  // bytes of the last batch

@@ -4,8 +4,8 @@
 #include <string>
 
 #include "platform/RunTimeError.h"
-#include "platform/win32/files/LongPath.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/files/LongPath.h"
 
 namespace tarnwick {
 
@@ -63,6 +63,18 @@ TextView Win32FileSystem::FindNext() {
     }
     Close();
     return {};
+}
+
+// In the system's words, in its own language, without the line break it ends with.
+Text Win32FileSystem::FolderFailure() const {
+    const DWORD code = reader_ ? reader_->Failure() : 0;
+    if (code == 0) return {};
+    wchar_t words[512];
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             code, 0, words, 512, nullptr);
+    while (n > 0 && (words[n - 1] == L'\r' || words[n - 1] == L'\n' || words[n - 1] == L' ')) --n;
+    if (n == 0) return u"错误 " + Text(FromW(std::to_wstring(code).c_str()));
+    return Text(FromW(words, n));
 }
 
 // A UNC path, or a drive letter mapped to a share.

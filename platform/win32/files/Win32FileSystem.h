@@ -19,6 +19,7 @@ class Win32FileSystem : public FileSystem {
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override;
     TextView FindNext() override;
     bool OwnFailure() const override { return reader_ && reader_->OwnFailure(); }
+    Text FolderFailure() const override;
     void EndFind() override { Close(); }
     // A reader's thread waits in a slow open itself: it answers no window, and another
     // thread to open for it would only double the threads reading ahead.
