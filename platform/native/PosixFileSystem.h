@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/native/DirectoryEntries.h"
 
 namespace tarnwick::native {
 
@@ -38,7 +39,7 @@ class PosixFileSystem : public FileSystem {
     void Close();
     bool IsLastEntry(TextView path) const;
     std::optional<uint32_t> EntryAttributes() const;
-    const struct dirent64* ReadEntry();
+    std::optional<DirectoryEntry> ReadEntry();
 
     Options options_;
     int dir_ = -1;  // the folder being enumerated
