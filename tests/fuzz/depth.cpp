@@ -1,5 +1,6 @@
 // The depth box's leading-number rule, typed into the in-memory window, against a model
 // that reads the longest leading number as written and converts it with strtod.
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <string>

@@ -1,6 +1,9 @@
 // Edit sequences on the result box's text store, in a tree of tiny leaves and nodes so
 // that a few edits split and merge at every level, against a plain string: after each
-// edit the text, its lines, its character and word starts and the tree's own invariants.
+// edit the text, its lines, its character and word starts and the tree's own invariants;
+// an edit that runs out of memory leaves all of them as they were.
+#include <new>
+
 #include "platform/TextBoundaries.h"
 #include "platform/TextStore.h"
 #include "tests/fuzz/FuzzText.h"
@@ -79,13 +82,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             anchor = std::min<size_t>(in.Byte() * (t.size() + 2) / 255, t.size());
             caret = std::min<size_t>(in.Byte() * (t.size() + 2) / 255, t.size());
             store.Select(anchor, caret);
-        } else {  // type, paste or erase over the selection
+        } else {  // type, paste or erase over the selection; now and then out of memory
             const size_t start = std::min(anchor, caret), end = std::max(anchor, caret);
+            const bool failing = op % 8 == 7;
+            if (failing) TextTree::FailAllocationAfter(in.Byte() % 4);
             const Text text = in.Units(op / 8u);
             FUZZ_CHECK(store.Substr(start, end - start) == t.substr(start, end - start));
-            t.replace(start, end - start, text);
-            store.ReplaceSelection(text);
-            anchor = caret = start + text.size();
+            try {
+                store.ReplaceSelection(text);
+                t.replace(start, end - start, text);
+                anchor = caret = start + text.size();
+            } catch (const std::bad_alloc&) {
+                FUZZ_CHECK(failing);  // and the text as it was: Check below
+            }
+            TextTree::FailAllocationAfter(-1);
         }
         Check(store, t, anchor, caret);
     }
