@@ -134,7 +134,7 @@ int PosixFileSystem::OpenFolder(const std::string& path) {
 
 // Entries straight from the kernel into the reader's own buffer: no directory stream to
 // allocate for each folder, nor the checks that opening one makes.
-const struct dirent64* PosixFileSystem::ReadEntry() {
+std::optional<DirectoryEntry> PosixFileSystem::ReadEntry() {
     constexpr size_t kBatchBytes = 32768;
     if (batchAt_ == batchUsed_) {
         if (!batch_) batch_ = std::make_unique<char[]>(kBatchBytes);
@@ -144,13 +144,11 @@ const struct dirent64* PosixFileSystem::ReadEntry() {
             failure_ = errno;
             ownFailure_ = IsOwnFailure(errno);
         }
-        if (got <= 0) return nullptr;
+        if (got <= 0) return std::nullopt;
         batchUsed_ = static_cast<size_t>(got);
         batchAt_ = 0;
     }
-    const auto* e = reinterpret_cast<const struct dirent64*>(batch_.get() + batchAt_);
-    batchAt_ += e->d_reclen;
-    return e;
+    return NextDirectoryEntry(batch_.get(), batchUsed_, batchAt_);
 }
 
 // Opening a folder costs one batch of entries here, however large it is: no waiting.
@@ -169,16 +167,16 @@ TextView PosixFileSystem::FindFirst(TextView folder, int32_t mask, const Waiting
 
 TextView PosixFileSystem::FindNext() {
     while (dir_ != -1) {
-        const struct dirent64* e = ReadEntry();
+        const std::optional<DirectoryEntry> e = ReadEntry();
         if (!e) break;
-        const std::string_view entry(e->d_name);
+        const std::string_view entry(e->name);
         if (HiddenBit(entry) && !(mask_ & attr::Hidden)) continue;
-        if (root_ && IsDots(e->d_name)) continue;
-        entry_ = e->d_name;
-        type_ = e->d_type;
+        if (root_ && IsDots(e->name)) continue;
+        entry_ = e->name;
+        type_ = e->type;
         attributes_.reset();
         if (!(mask_ & attr::Folder)) {  // "." and ".." are folders too
-            if (IsDots(e->d_name)) continue;
+            if (IsDots(e->name)) continue;
             const auto a = EnumeratedAttributes();
             if (a && (*a & attr::Folder)) continue;
         }

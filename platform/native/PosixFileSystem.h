@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/native/DirectoryEntries.h"
 
 namespace tarnwick::native {
 
@@ -44,7 +45,7 @@ class PosixFileSystem : public FileSystem {
     void Close();
     bool IsLastEntry(TextView path) const;
     std::optional<uint32_t> EntryAttributes() const;
-    const struct dirent64* ReadEntry();
+    std::optional<DirectoryEntry> ReadEntry();
     int OpenFolder(const std::string& path);
     void DropParentsOutside(const std::string& path);
 

@@ -3,8 +3,6 @@
 #include <winternl.h>
 
 #include <algorithm>
-#include <cstddef>
-#include <cstring>
 #include <new>
 
 #include "platform/win32/Wide.h"
@@ -15,21 +13,10 @@ namespace {
 constexpr NTSTATUS kNoMoreFiles = static_cast<NTSTATUS>(0x80000006);
 constexpr NTSTATUS kNoSuchFile = static_cast<NTSTATUS>(0xC000000F);
 
-// FILE_FULL_DIR_INFORMATION up to its name: what FindExInfoBasic asks for, so a file
-// system that serves FindFirstFileExW serves this too.
+// FILE_FULL_DIR_INFORMATION: what FindExInfoBasic asks for, so a file system that serves
+// FindFirstFileExW serves this too. Its records are read in DirectoryRecords.cpp.
 constexpr auto kFullDirectoryInformation = static_cast<FILE_INFORMATION_CLASS>(2);
-struct EntryHead {
-    ULONG next;  // bytes to the next entry; 0 for the batch's last
-    ULONG index;
-    LARGE_INTEGER times[4];
-    LARGE_INTEGER size, allocated;
-    ULONG attributes;
-    ULONG nameBytes;
-    ULONG eaSize;
-};
-constexpr size_t kNameAt = offsetof(EntryHead, eaSize) + sizeof(ULONG);
-static_assert(kNameAt == 68);
-constexpr size_t kLongestEntry = kNameAt + 255 * sizeof(wchar_t);
+constexpr size_t kLongestEntry = kDirectoryNameAt + 255 * sizeof(wchar_t);
 
 using QueryDirectoryFile = NTSTATUS(NTAPI*)(HANDLE, HANDLE, PIO_APC_ROUTINE, PVOID,
                                             PIO_STATUS_BLOCK, PVOID, ULONG, FILE_INFORMATION_CLASS,
@@ -150,14 +137,9 @@ NTSTATUS FolderReader::ReadBatch() {
 
 // The entry at at_ becomes the current one, when the batch holds all of it.
 bool FolderReader::TakeEntry() {
-    if (at_ + kNameAt > filled_) return false;
-    EntryHead head;
-    std::memcpy(&head, buffer_.data() + at_, kNameAt);
-    if (head.nameBytes > filled_ - at_ - kNameAt) return false;
-    next_ = head.next;
-    attributes_ = head.attributes;
-    nameLength_ = head.nameBytes / sizeof(char16_t);
-    return true;
+    const auto record = ReadDirectoryRecord(buffer_.data(), filled_, at_);
+    if (record) record_ = *record;
+    return record.has_value();
 }
 
 // Any failure, not only the end, ends the enumeration, as FindNextFileW's does.
@@ -167,8 +149,8 @@ bool FolderReader::Next() {
     if (finding_) {
         if (FindNextFileW(handle_, &data_)) return true;
         Failed(GetLastError());
-    } else if (next_ != 0) {
-        at_ += next_;
+    } else if (record_.next != 0) {
+        at_ += record_.next;
         if (TakeEntry()) return true;
     } else if (status = ReadBatch(); NT_SUCCESS(status) && TakeEntry()) {
         return true;
@@ -181,11 +163,11 @@ bool FolderReader::Next() {
 
 TextView FolderReader::Name() const {
     if (finding_) return FromW(data_.cFileName);
-    return TextView(reinterpret_cast<const char16_t*>(buffer_.data() + at_ + kNameAt), nameLength_);
+    return DirectoryRecordName(buffer_.data(), at_, record_);
 }
 
 DWORD FolderReader::Attributes() const {
-    return finding_ ? data_.dwFileAttributes : attributes_;
+    return finding_ ? data_.dwFileAttributes : record_.attributes;
 }
 
 }  // namespace tarnwick::win32

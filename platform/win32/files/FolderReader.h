@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "platform/DirectoryRecords.h"
 #include "platform/Text.h"
 #include "platform/win32/files/FolderOpener.h"
 
@@ -60,9 +61,7 @@ class FolderReader : public FolderOpener::Job {
     std::vector<std::byte> buffer_;
     size_t filled_ = 0;  // bytes of the last batch
     size_t at_ = 0;      // where the current entry starts
-    size_t next_ = 0;    // bytes from it to the next one; 0 for the batch's last
-    DWORD attributes_ = 0;
-    size_t nameLength_ = 0;
+    DirectoryRecord record_{};
 };
 
 }  // namespace tarnwick::win32

@@ -1,0 +1,32 @@
+#include "platform/DirectoryRecords.h"
+
+#include <cstring>
+
+namespace tarnwick {
+namespace {
+
+// Where FILE_FULL_DIR_INFORMATION holds what the listing needs: NextEntryOffset,
+// FileAttributes, FileNameLength (bytes); the name follows EaSize.
+constexpr size_t kNextAt = 0, kAttributesAt = 56, kNameBytesAt = 60;
+
+uint32_t Field(const std::byte* record, size_t offset) {
+    uint32_t value;
+    std::memcpy(&value, record + offset, sizeof value);
+    return value;
+}
+
+}  // namespace
+
+std::optional<DirectoryRecord> ReadDirectoryRecord(const std::byte* batch, size_t filled,
+                                                   size_t at) {
+    if (at > filled || filled - at < kDirectoryNameAt) return std::nullopt;
+    // The system aligns records to 8 bytes; a name at an odd offset can't be read in place.
+    if (at % alignof(char16_t) != 0) return std::nullopt;
+    const std::byte* record = batch + at;
+    const uint32_t nameBytes = Field(record, kNameBytesAt);
+    if (nameBytes > filled - at - kDirectoryNameAt) return std::nullopt;
+    return DirectoryRecord{Field(record, kNextAt), Field(record, kAttributesAt),
+                           nameBytes / sizeof(char16_t)};
+}
+
+}  // namespace tarnwick

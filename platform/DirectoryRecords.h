@@ -1,0 +1,29 @@
+#pragma once
+// The records of a batch that the system's directory call fills (FILE_FULL_DIR_INFORMATION
+// on Windows), read from the batch's bytes alone: both builds compile it, so that it is
+// fuzzed natively too.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "platform/Text.h"
+
+namespace tarnwick {
+
+struct DirectoryRecord {
+    size_t next;  // bytes from this record to the next; 0 for the batch's last
+    uint32_t attributes;
+    size_t nameLength;  // in code units, from kDirectoryNameAt on
+};
+inline constexpr size_t kDirectoryNameAt = 68;
+
+// The record at `at` of a batch of `filled` bytes (aligned as new aligns it), when the
+// batch holds all of it and the record starts at an even offset.
+std::optional<DirectoryRecord> ReadDirectoryRecord(const std::byte* batch, size_t filled,
+                                                   size_t at);
+
+inline TextView DirectoryRecordName(const std::byte* batch, size_t at, const DirectoryRecord& r) {
+    return TextView(reinterpret_cast<const char16_t*>(batch + at + kDirectoryNameAt), r.nameLength);
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,62 @@
+// A batch of directory records as the system's directory call fills it (Windows), read as
+// the folder reader reads it, against the layout read a byte at a time.
+#include <vector>
+
+#include "platform/DirectoryRecords.h"
+#include "tests/fuzz/FuzzText.h"
+
+namespace tarnwick::fuzz {
+namespace {
+
+struct Entry {
+    uint32_t attributes;
+    Text name;
+    friend bool operator==(const Entry&, const Entry&) = default;
+};
+
+uint32_t Little(const std::byte* p) {
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | std::to_integer<uint32_t>(p[i]);
+    return v;
+}
+
+// FILE_FULL_DIR_INFORMATION: NextEntryOffset at 0, FileAttributes at 56, FileNameLength at
+// 60, the name at 68; a record the batch does not hold whole, or at an odd offset, ends it.
+std::vector<Entry> ModelEntries(const std::vector<std::byte>& batch) {
+    std::vector<Entry> entries;
+    for (size_t at = 0; at + 68 <= batch.size() && at % 2 == 0;) {
+        const std::byte* r = batch.data() + at;
+        const uint64_t nameBytes = Little(r + 60), units = nameBytes / 2;
+        if (at + 68 + nameBytes > batch.size()) break;
+        Text name;
+        for (size_t i = 0; i < units; ++i)
+            name += static_cast<char16_t>(std::to_integer<int>(r[68 + 2 * i]) |
+                                          std::to_integer<int>(r[69 + 2 * i]) << 8);
+        entries.push_back({Little(r + 56), name});
+        if (Little(r) == 0) break;
+        at += Little(r);
+    }
+    return entries;
+}
+
+}  // namespace
+}  // namespace tarnwick::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tarnwick;
+    using namespace tarnwick::fuzz;
+    // In a buffer of its own, aligned as the reader's is.
+    const std::vector<std::byte> batch(reinterpret_cast<const std::byte*>(data),
+                                       reinterpret_cast<const std::byte*>(data) + size);
+    std::vector<Entry> entries;
+    for (size_t at = 0;;) {
+        const auto record = ReadDirectoryRecord(batch.data(), batch.size(), at);
+        if (!record) break;
+        entries.push_back(
+            {record->attributes, Text(DirectoryRecordName(batch.data(), at, *record))});
+        if (record->next == 0) break;
+        at += record->next;
+    }
+    FUZZ_CHECK(entries == ModelEntries(batch));
+    return 0;
+}
