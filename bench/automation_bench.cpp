@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <utility>
@@ -370,6 +371,163 @@ void TimeMessages(HWND view, size_t length, size_t lines, Slowest& slowest) {
          "an empty text over the listing");
 }
 
+// Linux's counts for the Wine server's process, read through Wine's drive Z: (the Linux
+// root): its minor page faults and its processor time in hundredths of a second. bench/run
+// names the process in TARNWICK_WINESERVER_PID; -1 where it is not known. (Z:\proc\self
+// would not do for this process's own: the server opens every file a Windows program opens,
+// so that "self" is the server.)
+struct ServerCounts {
+    long long faults = -1, ticks = -1;
+};
+ServerCounts CountsOfServer() {
+    ServerCounts counts;
+    const char* pid = std::getenv("TARNWICK_WINESERVER_PID");
+    if (!pid || !*pid) return counts;
+    FILE* f = std::fopen((std::string("Z:\\proc\\") + pid + "\\stat").c_str(), "r");
+    if (!f) return counts;
+    char line[1024] = {};
+    const size_t n = std::fread(line, 1, sizeof line - 1, f);
+    std::fclose(f);
+    line[n] = 0;
+    const char* fields = std::strrchr(line, ')');  // the name may hold blanks
+    long long faults = 0, user = 0, system = 0;
+    if (fields && std::sscanf(fields + 1, " %*c %*d %*d %*d %*d %*d %*u %lld %*u %*u %*u %lld %lld",
+                              &faults, &user, &system) == 3)
+        counts = {faults, user + system};
+    return counts;
+}
+
+// Steps of the calls that hand over the whole text, each timed in turn in every round, so
+// that each step finds what the one before left (an allocation, pages touched): the least
+// and median time, and the median of the Wine server's processor time and page faults over
+// the step.
+class Steps {
+  public:
+    void Add(std::string name, std::function<void()> step) {
+        steps_.push_back({std::move(name), std::move(step), {}, {}, {}});
+    }
+    void Run(int rounds) {
+        for (int r = 0; r < rounds; ++r) {
+            for (Step& s : steps_) {
+                const ServerCounts before = CountsOfServer();
+                const auto start = Clock::now();
+                s.call();
+                s.ms.push_back(Seconds(start) * 1e3);
+                const ServerCounts after = CountsOfServer();
+                s.serverMs.push_back(before.ticks < 0 ? -1 : (after.ticks - before.ticks) * 10);
+                s.serverFaults.push_back(before.faults < 0 ? -1 : after.faults - before.faults);
+            }
+        }
+    }
+    void Print(const char* title) const {
+        std::printf("%s\n  %-58s %9s %9s %9s %9s\n", title, "step", "least ms", "median ms",
+                    "server ms", "its faults");
+        for (const Step& s : steps_)
+            std::printf("  %-58s %9.1f %9.1f %9lld %9lld\n", s.name.c_str(), Least(s.ms),
+                        Median(s.ms), Median(s.serverMs), Median(s.serverFaults));
+    }
+
+  private:
+    template <class T>
+    static T Median(std::vector<T> v) {
+        std::sort(v.begin(), v.end());
+        return v[v.size() / 2];
+    }
+    static double Least(const std::vector<double>& v) {
+        return *std::min_element(v.begin(), v.end());
+    }
+    struct Step {
+        std::string name;
+        std::function<void()> call;
+        std::vector<double> ms;
+        std::vector<long long> serverMs, serverFaults;
+    };
+    std::vector<Step> steps_;
+};
+
+// What handing over the whole text costs, step by step, beside the system's own edit box
+// holding the same text: the floor any edit box pays under Wine for WM_COPY and WM_GETTEXT.
+void TimeWholeText(HWND parent, Win32ResultBox& view, const Text& listing) {
+    const TextStore& store = view.Store();
+    const size_t n = store.Length();
+    const auto bytes = (n + 1) * sizeof(wchar_t);
+    Ref<IRawElementProviderSimple> element;
+    element.p = view.AutomationElement();
+    Ref<IUnknown> pattern;
+    element->GetPatternProvider(UIA_TextPatternId, &pattern);
+    Ref<ITextProvider> text;
+    pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text));
+    Ref<ITextRangeProvider> document;
+    text->get_DocumentRange(&document);
+    std::vector<wchar_t> touched(n + 1);
+    BSTR s = nullptr;
+    HGLOBAL memory = nullptr;
+    const auto copyInto = [&](void* to) { store.CopyTo(0, n, static_cast<char16_t*>(to)); };
+
+    Steps steps;
+    steps.Add("GetText of the document range, as a client calls it", [&] {
+        document->GetText(-1, &s);
+        SysFreeString(s);
+    });
+    steps.Add("  a string grown from an empty one, not zeroed", [&] {
+        s = SysAllocStringLen(nullptr, 0);
+        SysReAllocStringLen(&s, nullptr, static_cast<UINT>(n));
+    });
+    steps.Add("  the text copied into it, its pages touched", [&] { copyInto(s); });
+    steps.Add("  SysFreeString", [&] { SysFreeString(s); });
+    steps.Add("  (before: SysAllocStringLen(null, n), zeroed by Wine)",
+              [&] { s = SysAllocStringLen(nullptr, static_cast<UINT>(n)); });
+    steps.Add("  (before: the text copied into it, pages already touched)", [&] { copyInto(s); });
+    steps.Add("  (SysFreeString)", [&] { SysFreeString(s); });
+    steps.Add("WM_GETTEXT of the whole text into a buffer already touched", [&] {
+        SendMessageW(view.Handle(), WM_GETTEXT, touched.size(),
+                     reinterpret_cast<LPARAM>(touched.data()));
+    });
+    steps.Add("WM_COPY of the whole text selected", [&] {
+        SendMessageW(view.Handle(), EM_SETSEL, 0, -1);
+        SendMessageW(view.Handle(), WM_COPY, 0, 0);
+    });
+    steps.Add("  GlobalAlloc(GMEM_MOVEABLE, n + 1)",
+              [&] { memory = GlobalAlloc(GMEM_MOVEABLE, bytes); });
+    steps.Add("  the text copied into it, its pages touched", [&] {
+        void* p = GlobalLock(memory);
+        copyInto(p);
+        static_cast<wchar_t*>(p)[n] = L'\0';
+        GlobalUnlock(memory);
+    });
+    steps.Add("  OpenClipboard, EmptyClipboard (the last copy freed)", [&] {
+        OpenClipboard(parent);
+        EmptyClipboard();
+    });
+    steps.Add("  SetClipboardData: Wine sends the data to its server", [&] {
+        if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    });
+    steps.Add("  CloseClipboard", [&] { CloseClipboard(); });
+
+    // The system's edit box, wide enough never to wrap; its text set once, before the rounds.
+    const HWND edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | ES_MULTILINE | ES_AUTOHSCROLL, 0,
+                                      0, 700, 500, parent, nullptr, nullptr, nullptr);
+    SendMessageW(edit, EM_SETLIMITTEXT, 0x7FFFFFFE, 0);
+    const auto setStart = Clock::now();
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(listing.c_str()));
+    const double setSeconds = Seconds(setStart);
+    const auto held = static_cast<size_t>(SendMessageW(edit, WM_GETTEXTLENGTH, 0, 0));
+    steps.Add("the system's edit box: WM_COPY of the whole text selected", [&] {
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        SendMessageW(edit, WM_COPY, 0, 0);
+    });
+    steps.Add("the system's edit box: WM_GETTEXT, a buffer already touched", [&] {
+        SendMessageW(edit, WM_GETTEXT, touched.size(), reinterpret_cast<LPARAM>(touched.data()));
+    });
+    steps.Run(5);
+    std::printf(
+        "(the system's edit box took %.1f s to take the text; it holds %zu of its %zu "
+        "characters)\n",
+        setSeconds, held, n);
+    steps.Print("the whole text under Wine, step by step (5 rounds):");
+    DestroyWindow(edit);
+}
+
 bool TimeWindow(const Text& listing, const TextStore& store) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
@@ -388,6 +546,8 @@ bool TimeWindow(const Text& listing, const TextStore& store) {
         met = provider.Print("the window's UI Automation provider and MSAA object, under Wine:") &&
               met;
         met = messages.Print("the window's edit box messages, under Wine:") && met;
+        view.SetText(listing);
+        TimeWholeText(parent, view, listing);
     }
     DestroyWindow(parent);
     return met;

@@ -1,11 +1,13 @@
 #pragma once
-// Finding a text in the listing, as automation clients ask for it: the range is read a
-// block at a time into one buffer (never a copy of the whole), and each run of positions
-// is first asked, in a loop the compiler turns into vector instructions, whether any has a
-// unit that can begin the needle and, the needle's length on, one that can end it; only
-// such runs are looked at closely. Case is ignored through a table that folds each code
-// unit, which the platform fills.
+// Finding a text in the listing, as automation clients ask for it. The text is read where
+// its tree holds it, a leaf at a time, and sixteen positions at a time are asked, with a
+// few vector compares, whether any has a unit that can begin the needle and, the needle's
+// length on, one that can end it; only those are compared in full. Only the few positions
+// of a match that would run into the next leaf, or a long needle, are read through a copy
+// into a small buffer, which stays in the processor's cache. Case is ignored through a
+// table that folds each code unit, which the platform fills.
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "platform/TextStore.h"
@@ -31,15 +33,17 @@ class TextSearch {
     };
     Units UnitsFor(char16_t folded) const;
     char16_t Folded(char16_t c) const { return fold_ ? fold_[c] : c; }
-    bool MayMatchAt(const char16_t* at) const;
-    void MarkRuns(const char16_t* window, size_t runs, unsigned char* marks) const;
-    size_t Scan(const char16_t* window, size_t starts, bool backward,
-                std::vector<unsigned char>& marks) const;
+    size_t FindCopied(const TextStore& text, size_t from, size_t limit, bool backward,
+                      std::vector<char16_t>& window) const;
+    size_t Scan(const char16_t* at, size_t starts, bool backward) const;
+    template <class Anchors>
+    size_t ScanWith(const char16_t* at, size_t starts, bool backward) const;
     bool MatchesAt(const char16_t* at) const;
 
     Text needle_;  // folded
     const char16_t* fold_;
     Units first_{}, last_{};
+    int compared_ = 0;  // units compared at each end: 1, 2 or 4; 0 when every one may match
 };
 
 }  // namespace tarnwick

@@ -41,6 +41,10 @@ class TextStore {
     // Writes the characters Substr would give into `out`, which has room for them; returns
     // how many. No copy of its own: a client's buffer of the whole text is filled directly.
     size_t CopyTo(size_t pos, size_t count, char16_t* out) const;
+    // The text of [from, to) where the tree holds it, a leaf's part at a time, from the start
+    // or (backward) from the end: take(start, run) returns false to stop. No copy at all.
+    template <class Take>
+    void ReadRuns(size_t from, size_t to, bool backward, Take take) const;
     // At most `count` characters from `pos`, one fewer where the last would be the first
     // half of a pair.
     size_t WholeCharacters(size_t pos, size_t count) const;
@@ -77,5 +81,25 @@ class TextStore {
     size_t caret_ = 0;
     size_t longestLine_ = 0;
 };
+
+template <class Take>
+void TextStore::ReadRuns(size_t from, size_t to, bool backward, Take take) const {
+    to = std::min(to, Length());
+    if (from >= to) return;
+    if (!backward) {
+        text_.Read(from, [&](TextView run) {
+            run = run.substr(0, to - from);
+            const bool more = take(from, run);
+            from += run.size();
+            return more && from < to;
+        });
+        return;
+    }
+    text_.ReadBack(to, [&](TextView run) {
+        if (run.size() > to - from) run.remove_prefix(run.size() - (to - from));
+        to -= run.size();
+        return take(to, run) && from < to;
+    });
+}
 
 }  // namespace tarnwick

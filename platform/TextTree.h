@@ -59,6 +59,9 @@ class TextTree {
     // returns false.
     template <class Take>
     void Read(size_t pos, Take take) const;
+    // The same for the text before `end`, from its last leaf back to the first.
+    template <class Take>
+    void ReadBack(size_t end, Take take) const;
 
     // Either succeeds or throws std::bad_alloc with nothing changed. The caller has counted
     // the text's line feeds. Returns the column of pos, found on the way for free.
@@ -182,6 +185,15 @@ void TextTree::Read(size_t pos, Take take) const {
     size_t offset = at.offset;
     for (const Leaf* leaf = at.leaf; leaf; leaf = leaf->next, offset = 0)
         if (!take(TextView(leaf->text + offset, leaf->size - offset))) return;
+}
+
+template <class Take>
+void TextTree::ReadBack(size_t end, Take take) const {
+    if (end == 0) return;
+    const Spot at = Find(end, true);
+    size_t size = at.offset;
+    for (const Leaf* leaf = at.leaf; leaf; leaf = leaf->prev, size = leaf ? leaf->size : 0)
+        if (!take(TextView(leaf->text, size))) return;
 }
 
 }  // namespace tarnwick
