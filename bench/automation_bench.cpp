@@ -18,17 +18,17 @@
 #include <vector>
 
 #include "bench/Timing.h"
-#include "platform/TextSearch.h"
-#include "platform/TextStore.h"
-#include "platform/TextUnits.h"
+#include "resultview/model/TextSearch.h"
+#include "resultview/model/TextStore.h"
+#include "resultview/model/TextUnits.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
 #include <oleacc.h>
 
-#include "platform/win32/UiaTextDeclarations.h"
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/win32/ResultBoxWindow.h"
+#include "resultview/win32/UiaDeclarations.h"
 #endif
 
 namespace tarnwick::bench {

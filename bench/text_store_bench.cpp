@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/Timing.h"
-#include "platform/TextStore.h"
+#include "resultview/model/TextStore.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -2,8 +2,8 @@
 // The result box held in memory: the native build's control, and the sink of the benchmarks.
 #include <new>
 
-#include "platform/TextStore.h"
 #include "platform/memory/MemoryControl.h"
+#include "resultview/ResultView.h"
 
 namespace tarnwick {
 

@@ -11,8 +11,8 @@
 #include <memory>
 #include <vector>
 
-#include "platform/TextStore.h"
 #include "platform/memory/MemoryControl.h"
+#include "resultview/ResultView.h"
 
 namespace tarnwick::native {
 

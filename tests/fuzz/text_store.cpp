@@ -4,8 +4,8 @@
 // an edit that runs out of memory leaves all of them as they were.
 #include <new>
 
-#include "platform/TextBoundaries.h"
-#include "platform/TextStore.h"
+#include "resultview/model/TextBoundaries.h"
+#include "resultview/model/TextStore.h"
 #include "tests/fuzz/FuzzText.h"
 
 namespace tarnwick::fuzz {

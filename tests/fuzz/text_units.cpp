@@ -2,7 +2,7 @@
 // against a model that steps one boundary at a time over the plain string.
 #include <climits>
 
-#include "platform/TextBoundaries.h"
+#include "resultview/model/TextBoundaries.h"
 #include "tests/fuzz/FuzzText.h"
 #include "tests/support/TextUnitsModel.h"
 

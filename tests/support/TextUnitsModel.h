@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/TextUnits.h"
+#include "resultview/model/TextUnits.h"
 
 namespace tarnwick {
 

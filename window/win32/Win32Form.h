@@ -9,9 +9,9 @@
 #include "platform/win32/controls/Win32Frame.h"
 #include "platform/win32/controls/Win32Label.h"
 #include "platform/win32/controls/Win32MainWindow.h"
-#include "platform/win32/Win32ResultBox.h"
 #include "platform/win32/controls/Win32ScrollBar.h"
 #include "platform/win32/controls/Win32TextBox.h"
+#include "resultview/ResultView.h"
 #include "window/Design.h"
 #include "window/frmMain.h"
 

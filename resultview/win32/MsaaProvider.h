@@ -10,11 +10,10 @@ namespace tarnwick::win32 {
 
 class Win32ResultBox;
 
-class ResultBoxAccessible final : public IAccessible {
+class MsaaProvider final : public IAccessible {
   public:
     // Takes over the reference to `standard`, the system's object for the view's client.
-    ResultBoxAccessible(Win32ResultBox& view, IAccessible* standard)
-        : view_(&view), standard_(standard) {}
+    MsaaProvider(Win32ResultBox& view, IAccessible* standard) : view_(&view), standard_(standard) {}
     void Disconnect();  // the view is going
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -51,7 +50,7 @@ class ResultBoxAccessible final : public IAccessible {
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
 
   private:
-    ~ResultBoxAccessible();
+    ~MsaaProvider();
     // The view itself is the only child id there is.
     HRESULT Check(const VARIANT& child) const;
 

@@ -1,16 +1,16 @@
-#include "platform/win32/ResultBoxAutomation.h"
+#include "resultview/win32/UiaProvider.h"
 
 #include <oleauto.h>
 
 #include <algorithm>
 #include <vector>
 
-#include "platform/TextSearch.h"
-#include "platform/TextUnits.h"
-#include "platform/win32/AccessibilityLibraries.h"
-#include "platform/win32/ResultBoxAccessibility.h"
 #include "platform/win32/Wide.h"
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/model/TextSearch.h"
+#include "resultview/model/TextUnits.h"
+#include "resultview/win32/AccessibilityEntry.h"
+#include "resultview/win32/AccessibilityLibraries.h"
+#include "resultview/win32/ResultBoxWindow.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -59,11 +59,9 @@ BSTR UninitializedString(size_t length) {
 
 class TextRange final : public ITextRangeProvider {
   public:
-    TextRange(ResultBoxProvider& owner, TextSpan span) : owner_(owner), span_(span) {
-        owner_.AddRef();
-    }
+    TextRange(UiaProvider& owner, TextSpan span) : owner_(owner), span_(span) { owner_.AddRef(); }
 
-    static HRESULT Make(ResultBoxProvider& owner, TextSpan span, ITextRangeProvider** range) {
+    static HRESULT Make(UiaProvider& owner, TextSpan span, ITextRangeProvider** range) {
         if (!range) return E_INVALIDARG;
         *range = new (std::nothrow) TextRange(owner, span);
         return OutOfMemoryUnless(*range != nullptr);
@@ -322,11 +320,11 @@ class TextRange final : public ITextRangeProvider {
     }
 
     LONG references_ = 1;
-    ResultBoxProvider& owner_;
+    UiaProvider& owner_;
     TextSpan span_;
 };
 
-HRESULT OneRange(ResultBoxProvider& owner, TextSpan span, SAFEARRAY** ranges) {
+HRESULT OneRange(UiaProvider& owner, TextSpan span, SAFEARRAY** ranges) {
     if (!ranges) return E_INVALIDARG;
     *ranges = nullptr;
     ITextRangeProvider* range = nullptr;
@@ -343,7 +341,7 @@ HRESULT OneRange(ResultBoxProvider& owner, TextSpan span, SAFEARRAY** ranges) {
 
 }  // namespace
 
-HRESULT ResultBoxProvider::QueryInterface(REFIID riid, void** object) {
+HRESULT UiaProvider::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     if (riid == __uuidof(IUnknown) || riid == __uuidof(IRawElementProviderSimple)) {
         *object = static_cast<IRawElementProviderSimple*>(this);
@@ -359,17 +357,17 @@ HRESULT ResultBoxProvider::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG ResultBoxProvider::AddRef() {
+ULONG UiaProvider::AddRef() {
     return InterlockedIncrement(&references_);
 }
 
-ULONG ResultBoxProvider::Release() {
+ULONG UiaProvider::Release() {
     const ULONG left = InterlockedDecrement(&references_);
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT ResultBoxProvider::get_ProviderOptions(ProviderOptions* options) {
+HRESULT UiaProvider::get_ProviderOptions(ProviderOptions* options) {
     if (!options) return E_INVALIDARG;
     // Called in the view's own apartment, on its thread, as COM's rules would have it.
     *options = static_cast<ProviderOptions>(ProviderOptions_ServerSideProvider |
@@ -377,7 +375,7 @@ HRESULT ResultBoxProvider::get_ProviderOptions(ProviderOptions* options) {
     return S_OK;
 }
 
-HRESULT ResultBoxProvider::GetPatternProvider(PATTERNID pattern, IUnknown** provider) {
+HRESULT UiaProvider::GetPatternProvider(PATTERNID pattern, IUnknown** provider) {
     if (!provider) return E_INVALIDARG;
     *provider = nullptr;
     if (!view_) return kGone;
@@ -387,7 +385,7 @@ HRESULT ResultBoxProvider::GetPatternProvider(PATTERNID pattern, IUnknown** prov
     return S_OK;
 }
 
-HRESULT ResultBoxProvider::GetPropertyValue(PROPERTYID property, VARIANT* value) {
+HRESULT UiaProvider::GetPropertyValue(PROPERTYID property, VARIANT* value) {
     if (!value) return E_INVALIDARG;
     VariantInit(value);
     if (!view_) return kGone;
@@ -428,7 +426,7 @@ HRESULT ResultBoxProvider::GetPropertyValue(PROPERTYID property, VARIANT* value)
     });
 }
 
-HRESULT ResultBoxProvider::get_HostRawElementProvider(IRawElementProviderSimple** host) {
+HRESULT UiaProvider::get_HostRawElementProvider(IRawElementProviderSimple** host) {
     if (!host) return E_INVALIDARG;
     *host = nullptr;
     if (!view_) return kGone;
@@ -436,7 +434,7 @@ HRESULT ResultBoxProvider::get_HostRawElementProvider(IRawElementProviderSimple*
     return uia ? uia->HostProviderFromHwnd(view_->Handle(), host) : E_FAIL;
 }
 
-HRESULT ResultBoxProvider::GetSelection(SAFEARRAY** ranges) {
+HRESULT UiaProvider::GetSelection(SAFEARRAY** ranges) {
     if (ranges) *ranges = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
@@ -445,7 +443,7 @@ HRESULT ResultBoxProvider::GetSelection(SAFEARRAY** ranges) {
     });
 }
 
-HRESULT ResultBoxProvider::GetVisibleRanges(SAFEARRAY** ranges) {
+HRESULT UiaProvider::GetVisibleRanges(SAFEARRAY** ranges) {
     if (ranges) *ranges = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
@@ -457,12 +455,12 @@ HRESULT ResultBoxProvider::GetVisibleRanges(SAFEARRAY** ranges) {
     });
 }
 
-HRESULT ResultBoxProvider::RangeFromChild(IRawElementProviderSimple*, ITextRangeProvider** range) {
+HRESULT UiaProvider::RangeFromChild(IRawElementProviderSimple*, ITextRangeProvider** range) {
     if (range) *range = nullptr;
     return view_ ? E_INVALIDARG : kGone;  // the view has no children
 }
 
-HRESULT ResultBoxProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) {
+HRESULT UiaProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) {
     if (range) *range = nullptr;
     if (!view_) return kGone;
     return Guarded([&] {
@@ -478,23 +476,23 @@ HRESULT ResultBoxProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** r
     });
 }
 
-HRESULT ResultBoxProvider::get_DocumentRange(ITextRangeProvider** range) {
+HRESULT UiaProvider::get_DocumentRange(ITextRangeProvider** range) {
     if (range) *range = nullptr;
     if (!view_) return kGone;
     return Guarded([&] { return TextRange::Make(*this, {0, view_->Store().Length()}, range); });
 }
 
-HRESULT ResultBoxProvider::get_SupportedTextSelection(SupportedTextSelection* kind) {
+HRESULT UiaProvider::get_SupportedTextSelection(SupportedTextSelection* kind) {
     if (!kind) return E_INVALIDARG;
     *kind = SupportedTextSelection_Single;
     return view_ ? S_OK : kGone;
 }
 
-HRESULT ResultBoxProvider::SetValue(LPCWSTR) {
+HRESULT UiaProvider::SetValue(LPCWSTR) {
     return view_ ? uia::kElementNotEnabled : kGone;  // read-only
 }
 
-HRESULT ResultBoxProvider::get_Value(BSTR* value) {
+HRESULT UiaProvider::get_Value(BSTR* value) {
     if (!value) return E_INVALIDARG;
     *value = nullptr;
     if (!view_) return kGone;
@@ -504,7 +502,7 @@ HRESULT ResultBoxProvider::get_Value(BSTR* value) {
     });
 }
 
-HRESULT ResultBoxProvider::get_IsReadOnly(BOOL* readOnly) {
+HRESULT UiaProvider::get_IsReadOnly(BOOL* readOnly) {
     if (!readOnly) return E_INVALIDARG;
     *readOnly = TRUE;
     return view_ ? S_OK : kGone;

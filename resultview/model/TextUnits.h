@@ -6,7 +6,7 @@
 // whatever the count it is given: a move of INT_MAX units costs what a move of one does.
 #include <cstddef>
 
-#include "platform/TextStore.h"
+#include "resultview/model/TextStore.h"
 
 namespace tarnwick {
 

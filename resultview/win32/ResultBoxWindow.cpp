@@ -1,5 +1,5 @@
 // The result box's painting, scrolling and input.
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/win32/ResultBoxWindow.h"
 
 #include <windowsx.h>
 
@@ -9,9 +9,9 @@
 #include <new>
 #include <vector>
 
-#include "platform/TextUnits.h"
-#include "platform/win32/ResultBoxAccessibility.h"
 #include "platform/win32/Wide.h"
+#include "resultview/model/TextUnits.h"
+#include "resultview/win32/AccessibilityEntry.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -83,7 +83,7 @@ class ViewDC {
 // Clients may ask for the text and the accessible objects while the window is being made,
 // so the accessibility side exists first.
 Win32ResultBox::Win32ResultBox(HWND parent, Rect r, float unit)
-    : Win32Control(r, unit), accessibility_(std::make_unique<ResultBoxAccessibility>(*this)) {
+    : Win32Control(r, unit), accessibility_(std::make_unique<AccessibilityEntry>(*this)) {
     RegisterViewClass();
     CreateChild(parent, kClass, u"", WS_HSCROLL | WS_VSCROLL | WS_TABSTOP, r, unit,
                 WS_EX_CLIENTEDGE, this);

@@ -1,8 +1,8 @@
-#include "platform/TextUnits.h"
+#include "resultview/model/TextUnits.h"
 
 #include <algorithm>
 
-#include "platform/TextBoundaries.h"
+#include "resultview/model/TextBoundaries.h"
 
 namespace tarnwick {
 namespace {

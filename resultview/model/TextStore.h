@@ -7,7 +7,7 @@
 #include <functional>
 
 #include "platform/Text.h"
-#include "platform/TextTree.h"
+#include "resultview/model/TextTree.h"
 
 namespace tarnwick {
 

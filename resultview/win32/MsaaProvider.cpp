@@ -1,23 +1,23 @@
-#include "platform/win32/ResultBoxAccessible.h"
+#include "resultview/win32/MsaaProvider.h"
 
 #include <oleauto.h>
 
-#include "platform/win32/ResultBoxAccessibility.h"
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/win32/AccessibilityEntry.h"
+#include "resultview/win32/ResultBoxWindow.h"
 
 namespace tarnwick::win32 {
 
-ResultBoxAccessible::~ResultBoxAccessible() {
+MsaaProvider::~MsaaProvider() {
     if (standard_) standard_->Release();
 }
 
-void ResultBoxAccessible::Disconnect() {
+void MsaaProvider::Disconnect() {
     view_ = nullptr;
     if (standard_) standard_->Release();
     standard_ = nullptr;
 }
 
-HRESULT ResultBoxAccessible::QueryInterface(REFIID riid, void** object) {
+HRESULT MsaaProvider::QueryInterface(REFIID riid, void** object) {
     if (!object) return E_POINTER;
     *object = nullptr;
     if (riid != __uuidof(IUnknown) && riid != __uuidof(IDispatch) && riid != __uuidof(IAccessible))
@@ -27,57 +27,56 @@ HRESULT ResultBoxAccessible::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG ResultBoxAccessible::AddRef() {
+ULONG MsaaProvider::AddRef() {
     return InterlockedIncrement(&references_);
 }
 
-ULONG ResultBoxAccessible::Release() {
+ULONG MsaaProvider::Release() {
     const ULONG left = InterlockedDecrement(&references_);
     if (left == 0) delete this;
     return left;
 }
 
-HRESULT ResultBoxAccessible::Check(const VARIANT& child) const {
+HRESULT MsaaProvider::Check(const VARIANT& child) const {
     if (!view_ || !standard_) return RPC_E_DISCONNECTED;
     if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return E_INVALIDARG;
     return S_OK;
 }
 
 // Late binding would reach the standard object's answers, not ours: not offered.
-HRESULT ResultBoxAccessible::GetTypeInfoCount(UINT* count) {
+HRESULT MsaaProvider::GetTypeInfoCount(UINT* count) {
     if (!count) return E_INVALIDARG;
     *count = 0;
     return S_OK;
 }
-HRESULT ResultBoxAccessible::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+HRESULT MsaaProvider::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
     if (info) *info = nullptr;
     return E_NOTIMPL;
 }
-HRESULT ResultBoxAccessible::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+HRESULT MsaaProvider::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
     return E_NOTIMPL;
 }
-HRESULT ResultBoxAccessible::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                    UINT*) {
+HRESULT MsaaProvider::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
     return E_NOTIMPL;
 }
 
-HRESULT ResultBoxAccessible::get_accParent(IDispatch** parent) {
+HRESULT MsaaProvider::get_accParent(IDispatch** parent) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->get_accParent(parent);
 }
 
-HRESULT ResultBoxAccessible::get_accChildCount(long* count) {
+HRESULT MsaaProvider::get_accChildCount(long* count) {
     if (!count) return E_INVALIDARG;
     *count = 0;
     return standard_ ? S_OK : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultBoxAccessible::get_accChild(VARIANT, IDispatch** object) {
+HRESULT MsaaProvider::get_accChild(VARIANT, IDispatch** object) {
     if (object) *object = nullptr;
     return standard_ ? E_INVALIDARG : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultBoxAccessible::get_accName(VARIANT child, BSTR* name) {
+HRESULT MsaaProvider::get_accName(VARIANT child, BSTR* name) {
     if (!name) return E_INVALIDARG;
     *name = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -85,7 +84,7 @@ HRESULT ResultBoxAccessible::get_accName(VARIANT child, BSTR* name) {
     return *name ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT ResultBoxAccessible::get_accValue(VARIANT child, BSTR* value) {
+HRESULT MsaaProvider::get_accValue(VARIANT child, BSTR* value) {
     if (!value) return E_INVALIDARG;
     *value = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -95,13 +94,13 @@ HRESULT ResultBoxAccessible::get_accValue(VARIANT child, BSTR* value) {
     });
 }
 
-HRESULT ResultBoxAccessible::get_accDescription(VARIANT child, BSTR* description) {
+HRESULT MsaaProvider::get_accDescription(VARIANT child, BSTR* description) {
     if (description) *description = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultBoxAccessible::get_accRole(VARIANT child, VARIANT* role) {
+HRESULT MsaaProvider::get_accRole(VARIANT child, VARIANT* role) {
     if (!role) return E_INVALIDARG;
     VariantInit(role);
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -111,7 +110,7 @@ HRESULT ResultBoxAccessible::get_accRole(VARIANT child, VARIANT* role) {
 }
 
 // Read-only text that takes the focus; hidden and off-screen as the system sees them.
-HRESULT ResultBoxAccessible::get_accState(VARIANT child, VARIANT* state) {
+HRESULT MsaaProvider::get_accState(VARIANT child, VARIANT* state) {
     if (!state) return E_INVALIDARG;
     VariantInit(state);
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
@@ -127,72 +126,71 @@ HRESULT ResultBoxAccessible::get_accState(VARIANT child, VARIANT* state) {
     return S_OK;
 }
 
-HRESULT ResultBoxAccessible::get_accHelp(VARIANT child, BSTR* help) {
+HRESULT MsaaProvider::get_accHelp(VARIANT child, BSTR* help) {
     if (help) *help = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultBoxAccessible::get_accHelpTopic(BSTR* file, VARIANT, long* topic) {
+HRESULT MsaaProvider::get_accHelpTopic(BSTR* file, VARIANT, long* topic) {
     if (file) *file = nullptr;
     if (topic) *topic = 0;
     return standard_ ? S_FALSE : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultBoxAccessible::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
+HRESULT MsaaProvider::get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) {
     if (shortcut) *shortcut = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultBoxAccessible::get_accFocus(VARIANT* focus) {
+HRESULT MsaaProvider::get_accFocus(VARIANT* focus) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->get_accFocus(focus);
 }
 
-HRESULT ResultBoxAccessible::get_accSelection(VARIANT* selection) {
+HRESULT MsaaProvider::get_accSelection(VARIANT* selection) {
     if (!selection) return E_INVALIDARG;
     VariantInit(selection);
     return standard_ ? S_FALSE : RPC_E_DISCONNECTED;
 }
 
-HRESULT ResultBoxAccessible::get_accDefaultAction(VARIANT child, BSTR* action) {
+HRESULT MsaaProvider::get_accDefaultAction(VARIANT child, BSTR* action) {
     if (action) *action = nullptr;
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return S_FALSE;
 }
 
-HRESULT ResultBoxAccessible::accSelect(long flags, VARIANT child) {
+HRESULT MsaaProvider::accSelect(long flags, VARIANT child) {
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return standard_->accSelect(flags, child);
 }
 
-HRESULT ResultBoxAccessible::accLocation(long* left, long* top, long* width, long* height,
-                                         VARIANT child) {
+HRESULT MsaaProvider::accLocation(long* left, long* top, long* width, long* height, VARIANT child) {
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return standard_->accLocation(left, top, width, height, child);
 }
 
-HRESULT ResultBoxAccessible::accNavigate(long direction, VARIANT start, VARIANT* end) {
+HRESULT MsaaProvider::accNavigate(long direction, VARIANT start, VARIANT* end) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->accNavigate(direction, start, end);
 }
 
-HRESULT ResultBoxAccessible::accHitTest(long left, long top, VARIANT* child) {
+HRESULT MsaaProvider::accHitTest(long left, long top, VARIANT* child) {
     if (!standard_) return RPC_E_DISCONNECTED;
     return standard_->accHitTest(left, top, child);
 }
 
-HRESULT ResultBoxAccessible::accDoDefaultAction(VARIANT child) {
+HRESULT MsaaProvider::accDoDefaultAction(VARIANT child) {
     if (const HRESULT checked = Check(child); FAILED(checked)) return checked;
     return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT ResultBoxAccessible::put_accName(VARIANT, BSTR) {
+HRESULT MsaaProvider::put_accName(VARIANT, BSTR) {
     return E_NOTIMPL;
 }
 
-HRESULT ResultBoxAccessible::put_accValue(VARIANT, BSTR) {
+HRESULT MsaaProvider::put_accValue(VARIANT, BSTR) {
     return E_ACCESSDENIED;  // the listing is read-only
 }
 

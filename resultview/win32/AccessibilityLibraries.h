@@ -6,7 +6,7 @@
 
 #include <oleacc.h>
 
-#include "platform/win32/UiaTextDeclarations.h"
+#include "resultview/win32/UiaDeclarations.h"
 
 namespace tarnwick::win32 {
 

@@ -1,7 +1,7 @@
 #pragma once
 // How screen readers and automation tools reach the result box: WM_GETOBJECT answered
 // with the UI Automation element (ResultBoxAutomation) or the MSAA object
-// (ResultBoxAccessible), and the events that tell them the text or the caret moved.
+// (MsaaProvider), and the events that tell them the text or the caret moved.
 #include <windows.h>
 
 #include <oleauto.h>
@@ -11,13 +11,13 @@
 struct IRawElementProviderSimple;
 
 #include "platform/Text.h"
-#include "platform/TextStore.h"
+#include "resultview/model/TextStore.h"
 
 namespace tarnwick::win32 {
 
 class Win32ResultBox;
-class ResultBoxProvider;
-class ResultBoxAccessible;
+class UiaProvider;
+class MsaaProvider;
 
 // The name clients announce for the view; its own text would be the whole listing.
 inline constexpr char16_t kAccessibleName[] = u"结果";
@@ -41,12 +41,12 @@ HRESULT Guarded(Body&& body) {
     }
 }
 
-class ResultBoxAccessibility {
+class AccessibilityEntry {
   public:
-    explicit ResultBoxAccessibility(Win32ResultBox& view) : view_(view) {}
-    ~ResultBoxAccessibility();
-    ResultBoxAccessibility(const ResultBoxAccessibility&) = delete;
-    ResultBoxAccessibility& operator=(const ResultBoxAccessibility&) = delete;
+    explicit AccessibilityEntry(Win32ResultBox& view) : view_(view) {}
+    ~AccessibilityEntry();
+    AccessibilityEntry(const AccessibilityEntry&) = delete;
+    AccessibilityEntry& operator=(const AccessibilityEntry&) = delete;
 
     bool OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     IRawElementProviderSimple* Element();  // with a reference for the caller; null if none
@@ -61,8 +61,8 @@ class ResultBoxAccessibility {
     void Disconnect();
 
     Win32ResultBox& view_;
-    ResultBoxProvider* provider_ = nullptr;      // made at the first request
-    ResultBoxAccessible* accessible_ = nullptr;  // likewise
+    UiaProvider* provider_ = nullptr;     // made at the first request
+    MsaaProvider* accessible_ = nullptr;  // likewise
     bool textChanged_ = false;
     bool selectionChanged_ = false;
 };

@@ -2,17 +2,17 @@
 // The result box as UI Automation sees it: a read-only document with the Text pattern
 // (ranges that move by character, word, line, paragraph, page and the whole text, and
 // never copy more of the listing than they are asked for) and the Value pattern.
-#include "platform/win32/UiaTextDeclarations.h"
+#include "resultview/win32/UiaDeclarations.h"
 
 namespace tarnwick::win32 {
 
 class Win32ResultBox;
 
-class ResultBoxProvider final : public IRawElementProviderSimple,
-                                public ITextProvider,
-                                public IValueProvider {
+class UiaProvider final : public IRawElementProviderSimple,
+                          public ITextProvider,
+                          public IValueProvider {
   public:
-    explicit ResultBoxProvider(Win32ResultBox& view) : view_(&view) {}
+    explicit UiaProvider(Win32ResultBox& view) : view_(&view) {}
     // The view is going: every call from now on answers that the element is gone.
     void Disconnect() { view_ = nullptr; }
     Win32ResultBox* View() const { return view_; }
@@ -39,7 +39,7 @@ class ResultBoxProvider final : public IRawElementProviderSimple,
     HRESULT STDMETHODCALLTYPE get_IsReadOnly(BOOL* readOnly) override;
 
   private:
-    ~ResultBoxProvider() = default;
+    ~UiaProvider() = default;
     LONG references_ = 1;
     Win32ResultBox* view_;
 };

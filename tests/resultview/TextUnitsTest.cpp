@@ -1,4 +1,4 @@
-#include "platform/TextUnits.h"
+#include "resultview/model/TextUnits.h"
 
 #include "tests/support/TextUnitsModel.h"
 

@@ -1,4 +1,4 @@
-#include "platform/win32/AccessibilityLibraries.h"
+#include "resultview/win32/AccessibilityLibraries.h"
 
 #include <string>
 

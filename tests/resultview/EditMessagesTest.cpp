@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/win32/ResultBoxWindow.h"
 
 namespace tarnwick::win32 {
 namespace {

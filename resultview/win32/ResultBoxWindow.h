@@ -6,18 +6,18 @@
 //
 // It stands in for the standard edit box: it lays its text out as a read-only multi-line
 // edit box with a client edge does, answers the edit box messages (ResultBoxMessages.cpp)
-// and serves UI Automation and MSAA clients (ResultBoxAccessibility.cpp), so that screen
+// and serves UI Automation and MSAA clients (AccessibilityEntry.cpp), so that screen
 // readers and automation tools read it as they read an edit box.
 #include <memory>
 
-#include "platform/TextStore.h"
 #include "platform/win32/controls/Win32Control.h"
+#include "resultview/model/TextStore.h"
 
 struct IRawElementProviderSimple;
 
 namespace tarnwick::win32 {
 
-class ResultBoxAccessibility;
+class AccessibilityEntry;
 
 class Win32ResultBox : public Win32Control<ResultBox> {
   public:
@@ -96,7 +96,7 @@ class Win32ResultBox : public Win32Control<ResultBox> {
         friend bool operator==(const ScrollState&, const ScrollState&) = default;
     };
     ScrollState vertical_, horizontal_;  // as last set
-    std::unique_ptr<ResultBoxAccessibility> accessibility_;
+    std::unique_ptr<AccessibilityEntry> accessibility_;
 };
 
 }  // namespace tarnwick::win32

@@ -1,10 +1,10 @@
-#include "platform/TextTree.h"
+#include "resultview/model/TextTree.h"
 
 #include <cstring>
 #include <new>
 #include <utility>
 
-#include "platform/TextBoundaries.h"
+#include "resultview/model/TextBoundaries.h"
 
 namespace tarnwick {
 namespace {

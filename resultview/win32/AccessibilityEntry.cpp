@@ -1,13 +1,13 @@
-#include "platform/win32/ResultBoxAccessibility.h"
+#include "resultview/win32/AccessibilityEntry.h"
 
 #include <oleauto.h>
 
 #include <utility>
 
-#include "platform/win32/AccessibilityLibraries.h"
-#include "platform/win32/ResultBoxAccessible.h"
-#include "platform/win32/ResultBoxAutomation.h"
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/win32/AccessibilityLibraries.h"
+#include "resultview/win32/MsaaProvider.h"
+#include "resultview/win32/ResultBoxWindow.h"
+#include "resultview/win32/UiaProvider.h"
 
 namespace tarnwick::win32 {
 
@@ -20,13 +20,13 @@ BSTR MakeString(TextView text) {
                              static_cast<UINT>(text.size()));
 }
 
-ResultBoxAccessibility::~ResultBoxAccessibility() {
+AccessibilityEntry::~AccessibilityEntry() {
     Disconnect();
 }
 
 // Clients may hold our objects longer than the view lives; from now on they answer that
 // the element is gone.
-void ResultBoxAccessibility::Disconnect() {
+void AccessibilityEntry::Disconnect() {
     if (provider_) {
         provider_->Disconnect();
         if (const UiaCoreLibrary* uia = UiaCore(); uia && uia->DisconnectProvider)
@@ -41,7 +41,7 @@ void ResultBoxAccessibility::Disconnect() {
     }
 }
 
-bool ResultBoxAccessibility::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+bool AccessibilityEntry::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (msg == WM_GETOBJECT) {
         result = GetObject(wp, lp);
         return true;
@@ -53,13 +53,13 @@ bool ResultBoxAccessibility::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& 
     return false;
 }
 
-IRawElementProviderSimple* ResultBoxAccessibility::Element() {
-    if (!provider_) provider_ = new (std::nothrow) ResultBoxProvider(view_);
+IRawElementProviderSimple* AccessibilityEntry::Element() {
+    if (!provider_) provider_ = new (std::nothrow) UiaProvider(view_);
     if (provider_) provider_->AddRef();
     return provider_;
 }
 
-LRESULT ResultBoxAccessibility::GetObject(WPARAM wp, LPARAM lp) {
+LRESULT AccessibilityEntry::GetObject(WPARAM wp, LPARAM lp) {
     const HWND hwnd = view_.Handle();
     const auto id = static_cast<LONG>(lp);
     if (id == uia::kRootObjectId) {
@@ -78,7 +78,7 @@ LRESULT ResultBoxAccessibility::GetObject(WPARAM wp, LPARAM lp) {
             if (FAILED(oleacc->CreateStdAccessible(hwnd, OBJID_CLIENT, __uuidof(IAccessible),
                                                    reinterpret_cast<void**>(&standard))))
                 return 0;
-            accessible_ = new (std::nothrow) ResultBoxAccessible(view_, standard);
+            accessible_ = new (std::nothrow) MsaaProvider(view_, standard);
             if (!accessible_) {
                 standard->Release();
                 return 0;
@@ -90,7 +90,7 @@ LRESULT ResultBoxAccessibility::GetObject(WPARAM wp, LPARAM lp) {
     return DefWindowProcW(hwnd, WM_GETOBJECT, wp, lp);
 }
 
-void ResultBoxAccessibility::Flush() {
+void AccessibilityEntry::Flush() {
     const HWND hwnd = view_.Handle();
     const UiaCoreLibrary* uia = provider_ ? UiaCore() : nullptr;
     const bool uiaListens = uia && uia->ClientsAreListening();

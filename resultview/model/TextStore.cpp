@@ -1,4 +1,4 @@
-#include "platform/TextStore.h"
+#include "resultview/model/TextStore.h"
 
 namespace tarnwick {
 namespace {

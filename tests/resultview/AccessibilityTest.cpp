@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/TextUnits.h"
-#include "platform/win32/AccessibilityLibraries.h"
-#include "platform/win32/UiaTextDeclarations.h"
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/model/TextUnits.h"
+#include "resultview/win32/AccessibilityLibraries.h"
+#include "resultview/win32/ResultBoxWindow.h"
+#include "resultview/win32/UiaDeclarations.h"
 
 namespace tarnwick::win32 {
 namespace {

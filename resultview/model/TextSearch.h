@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/TextStore.h"
+#include "resultview/model/TextStore.h"
 
 namespace tarnwick {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/win32/Wide.h"
-#include "platform/win32/Win32ResultBox.h"
+#include "resultview/win32/ResultBoxWindow.h"
 
 namespace tarnwick::win32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/TextSearch.h"
+#include "resultview/model/TextSearch.h"
 
 #include <gtest/gtest.h>
 
