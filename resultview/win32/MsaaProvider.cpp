@@ -27,16 +27,6 @@ HRESULT MsaaProvider::QueryInterface(REFIID riid, void** object) {
     return S_OK;
 }
 
-ULONG MsaaProvider::AddRef() {
-    return InterlockedIncrement(&references_);
-}
-
-ULONG MsaaProvider::Release() {
-    const ULONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
-}
-
 HRESULT MsaaProvider::Check(const VARIANT& child) const {
     if (!view_ || !standard_) return RPC_E_DISCONNECTED;
     if (child.vt != VT_I4 || child.lVal != CHILDID_SELF) return E_INVALIDARG;

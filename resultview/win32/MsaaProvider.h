@@ -6,6 +6,8 @@
 
 #include <oleacc.h>
 
+#include "resultview/win32/ComReferences.h"
+
 namespace tarnwick::win32 {
 
 class Win32ResultBox;
@@ -17,8 +19,8 @@ class MsaaProvider final : public IAccessible {
     void Disconnect();  // the view is going
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return references_.Release(this); }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override;
@@ -54,7 +56,8 @@ class MsaaProvider final : public IAccessible {
     // The view itself is the only child id there is.
     HRESULT Check(const VARIANT& child) const;
 
-    LONG references_ = 1;
+    friend class ComReferences;  // deletes it with its last reference
+    ComReferences references_;
     Win32ResultBox* view_;
     IAccessible* standard_;
 };

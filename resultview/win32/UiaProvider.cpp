@@ -76,12 +76,8 @@ class TextRange final : public ITextRangeProvider {
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&references_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return left;
-    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return references_.Release(this); }
 
     HRESULT STDMETHODCALLTYPE Clone(ITextRangeProvider** range) override {
         Clear(range);
@@ -319,7 +315,8 @@ class TextRange final : public ITextRangeProvider {
         return out;
     }
 
-    LONG references_ = 1;
+    friend class win32::ComReferences;  // deletes it with its last reference
+    ComReferences references_;
     UiaProvider& owner_;
     TextSpan span_;
 };
@@ -355,16 +352,6 @@ HRESULT UiaProvider::QueryInterface(REFIID riid, void** object) {
     }
     AddRef();
     return S_OK;
-}
-
-ULONG UiaProvider::AddRef() {
-    return InterlockedIncrement(&references_);
-}
-
-ULONG UiaProvider::Release() {
-    const ULONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
 }
 
 HRESULT UiaProvider::get_ProviderOptions(ProviderOptions* options) {

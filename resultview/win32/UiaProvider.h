@@ -4,6 +4,8 @@
 // never copy more of the listing than they are asked for) and the Value pattern.
 #include "resultview/win32/UiaDeclarations.h"
 
+#include "resultview/win32/ComReferences.h"
+
 namespace tarnwick::win32 {
 
 class Win32ResultBox;
@@ -18,8 +20,8 @@ class UiaProvider final : public IRawElementProviderSimple,
     Win32ResultBox* View() const { return view_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return references_.Add(); }
+    ULONG STDMETHODCALLTYPE Release() override { return references_.Release(this); }
 
     HRESULT STDMETHODCALLTYPE get_ProviderOptions(ProviderOptions* options) override;
     HRESULT STDMETHODCALLTYPE GetPatternProvider(PATTERNID pattern, IUnknown** provider) override;
@@ -40,7 +42,8 @@ class UiaProvider final : public IRawElementProviderSimple,
 
   private:
     ~UiaProvider() = default;
-    LONG references_ = 1;
+    friend class ComReferences;  // deletes it with its last reference
+    ComReferences references_;
     Win32ResultBox* view_;
 };
 
