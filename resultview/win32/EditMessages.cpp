@@ -71,7 +71,13 @@ class EditAnswers {
 }  // namespace
 
 bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
-    const EditAnswers answers(text_);
+    return OnWholeTextMessage(msg, wp, lp, result) || OnSelectionMessage(msg, wp, lp, result) ||
+           OnLineMessage(msg, wp, lp, result) || OnPlaceMessage(msg, wp, lp, result) ||
+           OnStateMessage(msg, wp, lp, result);
+}
+
+// The text as a whole: its length, a copy of it, a new one, and what keys the box takes.
+bool Win32ResultBox::OnWholeTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
         case WM_GETTEXTLENGTH:
             result = static_cast<LRESULT>(text_.Length());
@@ -98,6 +104,13 @@ bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         case WM_COPY:
             Copy();
             return true;
+    }
+    return false;
+}
+
+// The selection: where it is, a new one, and text put in its place.
+bool Win32ResultBox::OnSelectionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
         case EM_GETSEL: {
             const auto from = static_cast<DWORD>(text_.SelStart()),
                        to = static_cast<DWORD>(text_.SelEnd());
@@ -123,6 +136,14 @@ bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
             SetSelText(lp ? FromW(reinterpret_cast<const wchar_t*>(lp)) : TextView());
             result = TRUE;
             return true;
+    }
+    return false;
+}
+
+// Lines: how many, where one starts, how long it is, which holds a character, a copy.
+bool Win32ResultBox::OnLineMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    const EditAnswers answers(text_);
+    switch (msg) {
         case EM_GETLINECOUNT:
             result = static_cast<LRESULT>(text_.LineCount());
             return true;
@@ -138,6 +159,13 @@ bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
         case EM_GETLINE:
             result = answers.GetLine(Signed(wp), reinterpret_cast<wchar_t*>(lp));
             return true;
+    }
+    return false;
+}
+
+// Places in the window: of a character, the character at a point, and scrolling.
+bool Win32ResultBox::OnPlaceMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
         case EM_POSFROMCHAR: {
             // Only a character has a place: the end of the text answers -1.
             if (static_cast<UINT>(wp) >= text_.Length()) {
@@ -177,6 +205,17 @@ bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
             ScrollCaret();
             result = TRUE;
             return true;
+        case EM_GETRECT:
+            if (lp) *reinterpret_cast<RECT*>(lp) = FormatRect();
+            result = 0;
+            return true;
+    }
+    return false;
+}
+
+// The box's state: its limit (none) and whether it was modified.
+bool Win32ResultBox::OnStateMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& result) {
+    switch (msg) {
         case EM_GETLIMITTEXT:  // no limit: as an edit box whose limit was lifted
             result = static_cast<LRESULT>(static_cast<UINT>(-1));
             return true;
@@ -185,10 +224,6 @@ bool Win32ResultBox::OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
             return true;
         case EM_SETMODIFY:
             modified_ = wp != 0;
-            result = 0;
-            return true;
-        case EM_GETRECT:
-            if (lp) *reinterpret_cast<RECT*>(lp) = FormatRect();
             result = 0;
             return true;
     }

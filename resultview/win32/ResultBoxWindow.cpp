@@ -534,46 +534,75 @@ void Win32ResultBox::HandleScroll(int bar, int code) {
     }
 }
 
-LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    LRESULT result = 0;
-    if (OnTextMessage(msg, wp, lp, result)) return result;
-    if (accessibility_->OnMessage(msg, wp, lp, result)) return result;
+// Drawing: the refresh timer, painting, the font, a new size.
+bool Win32ResultBox::OnPaintingMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& result) {
     switch (msg) {
         case WM_TIMER:
             if (wp == kRefreshTimer) Refresh();
-            return 0;
+            result = 0;
+            return true;
         case WM_PAINT:
             Paint();
-            return 0;
+            result = 0;
+            return true;
         case WM_ERASEBKGND:
-            return 1;
+            result = 1;
+            return true;
         case WM_GETFONT:  // what the text is drawn in, as an edit box answers
-            return reinterpret_cast<LRESULT>(InterfaceFont(DpiOf(hwnd_)));
+            result = reinterpret_cast<LRESULT>(InterfaceFont(DpiOf(hwnd_)));
+            return true;
         case WM_SIZE:
             UpdateScrollBars();
             InvalidateRect(hwnd_, nullptr, TRUE);
-            return 0;
+            result = 0;
+            return true;
+    }
+    return false;
+}
+
+// The scroll bars and the wheel.
+bool Win32ResultBox::OnScrollMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& result) {
+    switch (msg) {
         case WM_VSCROLL:
             HandleScroll(SB_VERT, LOWORD(wp));
-            return 0;
+            result = 0;
+            return true;
         case WM_HSCROLL:
             HandleScroll(SB_HORZ, LOWORD(wp));
-            return 0;
+            result = 0;
+            return true;
         case WM_MOUSEWHEEL: {  // fine-grained wheels send parts of a notch
             wheel_ += GET_WHEEL_DELTA_WPARAM(wp);
             const int lines = wheel_ * kWheelLines / WHEEL_DELTA;
             wheel_ -= lines * WHEEL_DELTA / kWheelLines;
             if (lines != 0) ScrollTo(topLine_ - lines, xOffset_);
-            return 0;
+            result = 0;
+            return true;
         }
+    }
+    return false;
+}
+
+// The caret comes and goes with the focus.
+bool Win32ResultBox::OnFocusMessage(UINT msg, WPARAM /*wp*/, LPARAM /*lp*/, LRESULT& result) {
+    switch (msg) {
         case WM_SETFOCUS:
             CreateCaret(hwnd_, nullptr, 1, lineHeight_);
             ShowCaret();
             ::ShowCaret(hwnd_);
-            return 0;
+            result = 0;
+            return true;
         case WM_KILLFOCUS:
             DestroyCaret();
-            return 0;
+            result = 0;
+            return true;
+    }
+    return false;
+}
+
+// Selecting with the mouse.
+bool Win32ResultBox::OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    switch (msg) {
         // The mouse finds what the screen shows, which may lag behind the text.
         case WM_LBUTTONDOWN: {
             SetFocus(hwnd_);
@@ -581,28 +610,52 @@ LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
             MoveCaret(pos, (wp & MK_SHIFT) != 0);
             SetCapture(hwnd_);
             selecting_ = true;
-            return 0;
+            result = 0;
+            return true;
         }
         case WM_MOUSEMOVE:
             if (selecting_ && (wp & MK_LBUTTON))
                 MoveCaret(CharAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}), true);
-            return 0;
+            result = 0;
+            return true;
         case WM_CAPTURECHANGED:  // an error box or another window took the mouse
             selecting_ = false;
-            return 0;
+            result = 0;
+            return true;
         case WM_LBUTTONUP:
             selecting_ = false;
             ReleaseCapture();
-            return 0;
+            result = 0;
+            return true;
         case WM_LBUTTONDBLCLK:
             SelectWordAt(CharAt({GET_X_LPARAM(lp), GET_Y_LPARAM(lp)}));
-            return 0;
+            result = 0;
+            return true;
+    }
+    return false;
+}
+
+// Keys move the caret; characters change nothing.
+bool Win32ResultBox::OnKeyMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& result) {
+    switch (msg) {
         case WM_KEYDOWN:
             OnKey(wp);
-            return 0;
+            result = 0;
+            return true;
         case WM_CHAR:
-            return 0;  // the listing is read-only
+            result = 0;
+            return true;  // the listing is read-only
     }
+    return false;
+}
+
+LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    LRESULT result = 0;
+    if (OnTextMessage(msg, wp, lp, result) || accessibility_->OnMessage(msg, wp, lp, result) ||
+        OnPaintingMessage(msg, wp, lp, result) || OnScrollMessage(msg, wp, lp, result) ||
+        OnFocusMessage(msg, wp, lp, result) || OnMouseMessage(msg, wp, lp, result) ||
+        OnKeyMessage(msg, wp, lp, result))
+        return result;
     return DefWindowProcW(hwnd_, msg, wp, lp);
 }
 

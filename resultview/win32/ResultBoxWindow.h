@@ -50,7 +50,19 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     template <class T>
     friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
-    bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);  // ResultBoxMessages
+    // The edit box messages, by family (EditMessages.cpp).
+    bool OnTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnWholeTextMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnSelectionMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnLineMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnPlaceMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnStateMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // The window's own messages, by family.
+    bool OnPaintingMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnScrollMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnFocusMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    bool OnKeyMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
 
     void OnDpiChanged() override;
     void MeasureFont();
