@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/win32/controls/Dpi.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/controls/Dpi.h"
 #include "platform/win32/controls/Win32Control.h"
 #include "platform/win32/controls/WindowLink.h"
 
@@ -89,29 +89,32 @@ void Win32MainWindow::AcceptDrops(std::function<void(TextView)> onDrop) {
     DragAcceptFiles(hwnd_, TRUE);
 }
 
-LRESULT Win32MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_DPICHANGED) return OnDpiChanged(LOWORD(wp), *reinterpret_cast<RECT*>(lp));
+// A control's notification goes to the control's own object.
+bool Win32MainWindow::OnControlNotification(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     switch (msg) {
         case WM_COMMAND:
-            if (lp) {
-                if (NotificationTarget* t = TargetOf(reinterpret_cast<HWND>(lp)))
-                    t->OnCommand(HIWORD(wp));
-            }
-            return 0;
-        case WM_VSCROLL:
-            if (lp) {
-                if (NotificationTarget* t = TargetOf(reinterpret_cast<HWND>(lp)))
-                    t->OnScroll(LOWORD(wp), HIWORD(wp));
-            }
-            return 0;
+        case WM_VSCROLL: {
+            NotificationTarget* t = lp ? TargetOf(reinterpret_cast<HWND>(lp)) : nullptr;
+            if (t && msg == WM_COMMAND) t->OnCommand(HIWORD(wp));
+            if (t && msg == WM_VSCROLL) t->OnScroll(LOWORD(wp), HIWORD(wp));
+            result = 0;
+            return true;
+        }
         case WM_DRAWITEM: {
             const auto* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lp);
-            if (NotificationTarget* t = TargetOf(item->hwndItem)) {
-                t->OnDrawItem(*item);
-                return TRUE;
-            }
-            break;
+            NotificationTarget* t = TargetOf(item->hwndItem);
+            if (t) t->OnDrawItem(*item);
+            result = TRUE;
+            return t != nullptr;
         }
+    }
+    return false;
+}
+
+LRESULT Win32MainWindow::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_DPICHANGED) return OnDpiChanged(LOWORD(wp), *reinterpret_cast<RECT*>(lp));
+    if (LRESULT result = 0; OnControlNotification(msg, wp, lp, result)) return result;
+    switch (msg) {
         case WM_SIZE:
             if (onResize) onResize();
             return 0;

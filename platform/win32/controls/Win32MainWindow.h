@@ -45,6 +45,7 @@ class Win32MainWindow : public MainWindow {
     template <class T>
     friend LRESULT CALLBACK OwnWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT OnMessage(UINT msg, WPARAM wp, LPARAM lp);
+    bool OnControlNotification(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     void MoveFocus(bool backwards);
     // The window's size and its controls follow its DPI (Win32MainWindowDpi.cpp).
     void FitToDpi(int innerWidth, int innerHeight);
