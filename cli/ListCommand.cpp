@@ -36,14 +36,6 @@ class CommandHost : public WalkHost {
     Text line_;
 };
 
-// The whole listing, for a console that cannot take back what was written.
-class BufferWriter : public FileWriter {
-  public:
-    void Write(std::string_view bytes) override { bytes_ += bytes; }
-    void Restart() override { bytes_.clear(); }
-    std::string bytes_;
-};
-
 bool NamesFolder(FileSystem& files, TextView path) {
     const auto attributes = files.GetAttributes(path);
     return attributes && (*attributes & attr::Folder);
@@ -65,7 +57,7 @@ bool ToConsole(const ResultBox& box, CommandConsole& console) {
             return taken = console.Output(bytes);
         }))
         return given ? taken : console.Output({});  // an empty listing goes out as one too
-    BufferWriter listing;
+    StringWriter listing;  // the whole listing: a console can't take back what it was given
     WriteListing(box, AnsiCodePage(), listing);
     return console.Output(listing.bytes_);
 }

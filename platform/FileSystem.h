@@ -32,6 +32,15 @@ class FileWriter {
     virtual void Restart() = 0;  // drops what was written, to write the content afresh
 };
 
+// The new content held whole in memory: for an output that can't take back what it was
+// given, which then gets all of it or nothing.
+class StringWriter : public FileWriter {
+  public:
+    void Write(std::string_view bytes) override { bytes_ += bytes; }
+    void Restart() override { bytes_.clear(); }
+    std::string bytes_;
+};
+
 // One enumeration at a time: FindFirst abandons the one in progress. A returned name
 // stays valid until the next FindFirst or FindNext; the empty name means "no more"
 // (and stands for any failure as well).

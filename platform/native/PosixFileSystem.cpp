@@ -305,13 +305,6 @@ bool MayReplace(const std::string& path, const struct stat& old) {
            faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
-class StringWriter : public FileWriter {
-  public:
-    void Write(std::string_view bytes) override { bytes_ += bytes; }
-    void Restart() override { bytes_.clear(); }
-    std::string bytes_;
-};
-
 // A reader that goes away fails the write, rather than end the program by SIGPIPE.
 class PipeSignalHeld {
   public:
