@@ -37,6 +37,11 @@ class Walk {
           files_(form.files),
           lastPump_(form.clock()),
           ahead_(form.files, {form.DirAttr, form.DirsOnly != False}, form.Levels, form.readAhead) {}
+    // A walk that ends by an error (out of memory in the middle of a folder) leaves no
+    // folder open either.
+    ~Walk() { files_.EndFind(); }
+    Walk(const Walk&) = delete;
+    Walk& operator=(const Walk&) = delete;
 
     void Run(Text Path, int32_t Layer) {
         path_ = std::move(Path);
