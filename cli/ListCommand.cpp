@@ -100,7 +100,8 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console,
         files.WriteReplacing(*s.out, [&](FileWriter& file) { form.WriteListing(file); });
     } catch (const RunTimeError& e) {
         console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
-        return exitcode::CannotWrite;
+        // The system out of memory is no fault of the output's.
+        return e.number == error::OutOfMemory ? exitcode::ListingFailed : exitcode::CannotWrite;
     }
     return exitcode::Ok;
 }
