@@ -3,6 +3,7 @@
 // turn gives with the same call failing, or a run ended for want of memory; a save or
 // /list that fails leaves the old file as it was, nothing beside it, and says so; every
 // folder opened is closed.
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -23,51 +24,17 @@
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestWindow.h"
+#include "tests/support/Watchdog.h"
 #include "window/memory/MemoryForm.h"
 
 namespace tarnwick::testing {
 namespace {
 
-// Ends the program, naming the step, when a step has not come back within a minute.
-class Watchdog {
-  public:
-    Watchdog()
-        : thread_([this] {
-              std::unique_lock lock(mutex_);
-              while (!done_) {
-                  const long at = step_;
-                  if (!changed_.wait_for(lock, std::chrono::seconds(60),
-                                         [&] { return done_ || step_ != at; }) &&
-                      armed_) {
-                      std::fprintf(stderr, "hung at %s\n", what_.c_str());
-                      std::abort();
-                  }
-              }
-          }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard lock(mutex_);
-            done_ = true;
-        }
-        changed_.notify_all();
-        thread_.join();
-    }
-    void Arm(std::string what, bool armed = true) {
-        {
-            std::lock_guard lock(mutex_);
-            what_ = std::move(what), armed_ = armed, ++step_;
-        }
-        changed_.notify_all();
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::string what_;
-    bool armed_ = false, done_ = false;
-    long step_ = 0;
-    std::thread thread_;
-};
+#ifdef _WIN32
+constexpr int kWineSlack = 2;
+#else
+constexpr int kWineSlack = 0;
+#endif
 
 // What a user sees of one run, save or /list.
 struct Outcome {
@@ -130,13 +97,13 @@ class FaultSweep : public ::testing::Test {
     // Runs `run` with the nth call of each kind in `calls` failing with each fault, n from 1
     // until a run makes fewer calls of that kind; `check` judges each outcome.
     template <class Run, class Check>
-    void Sweep(std::span<const Call> calls, Run run, Check check) {
+    void Sweep(std::span<const Call> calls, Run run, Check check, bool byReaders = false) {
         const bool reads = calls.front() < Call::Create;
         files.FailAt(Call::Open, 0, Fault::AccessDenied);
         whole = run();
-        const int handles = ProcessHandles();
-        Watchdog watchdog;
+        std::vector<int> handles;  // after every 4th step: counting them is slow under Wine
         long steps = 0;
+        Watchdog watchdog;
         for (const Call c : calls) {
             for (const Fault f : reads ? std::span<const Fault>(kReadFaults) : kFaults) {
                 for (long n = 1;; ++n) {
@@ -144,13 +111,13 @@ class FaultSweep : public ::testing::Test {
                                              std::to_string(n) + ": " +
                                              kFaultNames[static_cast<int>(f)];
                     watchdog.Arm(what);
-                    files.FailAt(c, n, f);
+                    files.FailAt(c, n, f, byReaders);
                     const Outcome got = run();
                     helpers::WaitUntilAllEnded();
                     watchdog.Arm(what, false);
                     const auto site = files.Struck();
                     if (!site) break;
-                    ++steps;
+                    if (steps++ % 4 == 0) handles.push_back(ProcessHandles());
                     SCOPED_TRACE(what + " at " + Narrow(site->where));
                     EXPECT_EQ(files.OpenEnumerations(), 0);
                     EXPECT_EQ(got.beside, whole.beside);
@@ -159,8 +126,11 @@ class FaultSweep : public ::testing::Test {
                 }
             }
         }
-        EXPECT_GT(steps, 20);
-        EXPECT_LE(ProcessHandles(), handles + 2);  // a leak grows with the steps
+        // A leak stays and grows with the calls that leak. Wine makes a few handles of its own
+        // as it goes, and a thread just ended may hold its own for a moment.
+        ASSERT_GE(handles.size(), 4u);
+        EXPECT_LE(*std::min_element(handles.end() - 3, handles.end()),
+                  *std::min_element(handles.begin() + 1, handles.begin() + 4) + kWineSlack);
     }
 
     // The listing must be the sequential walk's with the same call failing; or, with memory
@@ -169,7 +139,11 @@ class FaultSweep : public ::testing::Test {
     void ExpectSequential(const Outcome& got, const FaultSite& site, Fault f, Run run,
                           OutOfMemory outOfMemory) {
         const bool once = f == Fault::OutOfMemory || f == Fault::BadAlloc;
-        if (once && got == whole) return;  // failed in a reader: the walk read it itself
+        if (once && site.inReader) {
+            EXPECT_EQ(got, whole);  // the walk reads it itself
+            return;
+        }
+        if (once && got == whole) return;  // read again once the workers let go
         if (f == Fault::BadAlloc) {
             EXPECT_TRUE(outOfMemory(got)) << got.bytes;
             return;
@@ -208,13 +182,15 @@ class FaultSweep : public ::testing::Test {
     FaultyFileSystem files{*real};
     ScriptedPump pump;
     std::unique_ptr<TestWindow> w = StartTestWindow(files, pump);
-    MemoryForm engine{files, pump};
+    ScriptedPump enginePump;
+    MemoryForm engine{files, enginePump};
     Outcome whole;
 };
 
 TEST_F(FaultSweep, AWalkPassesOverExactlyTheFoldersThatFailed) {
     const auto walk = [&] {
         engine.txtResult.SetText(u"");
+        enginePump.pumps = 0;
         engine.form.Levels = 9, engine.form.DirsOnly = False, engine.form.DirAttr = 16;
         try {
             engine.form.ListFile(tree.Path(u"t"), 1);
@@ -223,10 +199,16 @@ TEST_F(FaultSweep, AWalkPassesOverExactlyTheFoldersThatFailed) {
         }
         return Shown(engine.form, engine.desktop);
     };
-    Sweep(kReadCalls, walk, [&](const Outcome& got, const FaultSite& site, Fault f) {
+    // The walk lets its workers read ahead of it (they would on a larger tree).
+    enginePump.onPump = [](int n) {
+        if (n % 4 == 0 && n <= 12) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    const auto check = [&](const Outcome& got, const FaultSite& site, Fault f) {
         ExpectSequential(got, site, f, walk,
                          [&](const Outcome& o) { return EndedWithErrorBox7(o); });
-    });
+    };
+    Sweep(kReadCalls, walk, check);
+    Sweep(kReadCalls, walk, check, true);  // as many of the readers' own as they make
 }
 
 TEST_F(FaultSweep, ARunPassesOverTheFoldersThatFailedOrEndsWithTheErrorBox) {

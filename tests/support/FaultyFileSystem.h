@@ -40,7 +40,7 @@ struct FaultSite {
     Call call = Call::Open;
     Text where;
     long index = 0;
-    friend bool operator==(const FaultSite&, const FaultSite&) = default;
+    bool inReader = false;  // the call was a reader's
 };
 
 // The run-time error a failed write raises, as the real file systems map theirs.
@@ -67,10 +67,11 @@ class FaultyFileSystem : public FileSystem {
         : ownReal_(std::move(real)), real_(*ownReal_), owner_(owner) {}
     ~FaultyFileSystem() override { Closed(); }
 
-    // The `n`th call of `call` from now on fails with `fault`; 0: none does.
-    void FailAt(Call call, long n, Fault fault) {
+    // The `n`th call of `call` from now on (by readers only, when `byReaders`) fails with
+    // `fault`; 0: none does.
+    void FailAt(Call call, long n, Fault fault, bool byReaders = false) {
         std::lock_guard lock(mutex_);
-        call_ = call, n_ = n, fault_ = fault, made_ = 0;
+        call_ = call, n_ = n, fault_ = fault, made_ = 0, byReaders_ = byReaders;
         struck_.reset();
         staying_.reset();
     }
@@ -180,8 +181,8 @@ class FaultyFileSystem : public FileSystem {
         if (o.staying_ && o.staying_->call == call && o.staying_->index == index &&
             o.staying_->where == where)
             return true;
-        if (call != o.call_ || ++o.made_ != o.n_) return false;
-        o.struck_ = FaultSite{call, Text(where), index};
+        if (call != o.call_ || (o.byReaders_ && this == &o) || ++o.made_ != o.n_) return false;
+        o.struck_ = FaultSite{call, Text(where), index, this != &o};
         if (Stays(o.fault_)) o.staying_ = o.struck_;
         return true;
     }
@@ -229,6 +230,7 @@ class FaultyFileSystem : public FileSystem {
     Call call_ = Call::Open;
     long n_ = 0;
     long made_ = 0;
+    bool byReaders_ = false;
     Fault fault_ = Fault::AccessDenied;
     std::optional<FaultSite> struck_;
     std::optional<FaultSite> staying_;
