@@ -5,9 +5,7 @@
 // folder opened is closed.
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>

@@ -3,6 +3,7 @@
 // the location controls agreeing as their chains say, the start button's caption telling
 // whether a run is on, the flag clear and handlers nested no deeper than three. A failing
 // sequence is shrunk and printed. Seeded: the same sequences on every run.
+#include <array>
 #include <random>
 #include <sstream>
 
@@ -79,11 +80,11 @@ const Text kPaths[] = {u"C:\\Work",     u"c:\\work\\sub", u"D:\\", u"D:\\Data", 
 const Text kDepths[] = {u"0",   u"1", u"32767",  u"32768", u"-5",  u"99999999999999999999",
                         u"1e3", u"",  u" 12abc", u"&H10",  u"3.7", u"7"};
 
+// Each action's numbers mean what Describe says.
 Action RandomAction(std::mt19937& rng, int nesting) {
     const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     Action x{static_cast<Kind>(pick(12)), 0, 0, {}, {}};
     if (nesting > 0 && x.kind == Kind::Start && pick(2)) x.kind = Kind::Check;
-    x.a = pick(1000), x.b = pick(1000);
     switch (x.kind) {
         case Kind::TypePath:
         case Kind::PastePath:
@@ -96,20 +97,61 @@ Action RandomAction(std::mt19937& rng, int nesting) {
         case Kind::PasteDepth:
             x.text = kDepths[pick(std::size(kDepths))];
             break;
+        case Kind::Key:
+            x.a = std::array{38, 40, 33, 34, 65}[pick(5)], x.b = pick(2);
+            break;
+        case Kind::Drive:
+            x.text = Text{static_cast<char16_t>(u'c' + pick(3)), u':'};
+            break;
+        case Kind::Open:
+            x.text = pick(2) ? u"C:\\Work\\Sub" : u"D:\\Data";
+            break;
+        case Kind::Bar:
+            x.a = pick(5), x.b = pick(32767);
+            break;
+        case Kind::Check:
+            x.a = pick(3), x.b = pick(2);
+            break;
         case Kind::Start:
             for (int i = pick(4); i > 0; --i)
                 x.atPumps.push_back({1 + pick(40), RandomAction(rng, 1)});
             break;
-        default:
+        case Kind::Save:
+            x.a = pick(3), x.b = pick(2) ? 0x3003 : 0;
+            break;
+        case Kind::Resize:
+            x.a = pick(2000), x.b = pick(1000);
             break;
     }
     return x;
 }
 
 std::string Describe(const Action& x, int indent = 0) {
+    static const char* const kBar[] = {"line up", "line down", "page up", "page down", "drag to"};
+    static const char* const kBoxes[] = {"files", "hidden", "no path"};
+    static const char* const kSave[] = {"cancelled, error", "to C:\\out.txt", "to C:\\out.txt"};
     std::ostringstream s;
-    s << std::string(indent, ' ') << kKindNames[static_cast<int>(x.kind)] << " " << x.a << " "
-      << x.b << " \"" << Narrow(x.text) << "\"\n";
+    s << std::string(indent, ' ') << kKindNames[static_cast<int>(x.kind)] << " ";
+    switch (x.kind) {
+        case Kind::Key:
+            s << "code " << x.a << (x.b ? " with shift" : "");
+            break;
+        case Kind::Bar:
+            s << kBar[x.a] << (x.a == 4 ? " " + std::to_string(x.b) : "");
+            break;
+        case Kind::Check:
+            s << kBoxes[x.a] << " = " << x.b;
+            break;
+        case Kind::Save:
+            s << kSave[x.a] << (x.a == 0 ? " " + std::to_string(x.b) : "");
+            break;
+        case Kind::Resize:
+            s << x.a << " x " << x.b;
+            break;
+        default:
+            s << "\"" << Narrow(x.text) << "\"";
+    }
+    s << "\n";
     for (const auto& [pump, y] : x.atPumps)
         s << std::string(indent + 2, ' ') << "at pump " << pump << ": " << Describe(y, indent + 2);
     return s.str();
@@ -173,7 +215,6 @@ class Session {
     }
 
     void Act(const Action& x) {
-        static const int16_t kKeys[] = {38, 40, 33, 34, 65};
         switch (x.kind) {
             case Kind::TypePath:
                 for (const char16_t c : x.text) {
@@ -189,22 +230,22 @@ class Session {
             case Kind::PasteDepth:
                 return w.txtLevel.SetText(x.text);
             case Kind::Key:
-                return w.txtLevel.PressKey(kKeys[x.a % 5], static_cast<int16_t>(x.b % 2));
+                return w.txtLevel.PressKey(static_cast<int16_t>(x.a), static_cast<int16_t>(x.b));
             case Kind::Drive:
-                return w.drDrive.SetDrive(Text{static_cast<char16_t>(u'c' + x.a % 3), u':'});
+                return w.drDrive.SetDrive(x.text);
             case Kind::Open:
-                return w.drDir.Open(x.a % 2 ? u"C:\\Work\\Sub" : u"D:\\Data");
+                return w.drDir.Open(x.text);
             case Kind::Bar:
-                if (x.a % 5 == 4)
+                if (x.a == 4)
                     return w.VSLevel.Drag(
-                        {static_cast<int16_t>(x.b * 33), static_cast<int16_t>(32766 - x.b)});
-                return x.a % 5 == 0   ? w.VSLevel.LineUp()
-                       : x.a % 5 == 1 ? w.VSLevel.LineDown()
-                       : x.a % 5 == 2 ? w.VSLevel.PageUp()
-                                      : w.VSLevel.PageDown();
+                        {static_cast<int16_t>(x.b / 2), static_cast<int16_t>(x.b)});
+                return x.a == 0   ? w.VSLevel.LineUp()
+                       : x.a == 1 ? w.VSLevel.LineDown()
+                       : x.a == 2 ? w.VSLevel.PageUp()
+                                  : w.VSLevel.PageDown();
             case Kind::Check: {
                 MemoryCheckBox* boxes[] = {&w.ChFiles, &w.ChHidden, &w.ChNoPath};
-                return boxes[x.a % 3]->SetValue(static_cast<int16_t>(x.b % 2));
+                return boxes[x.a]->SetValue(static_cast<int16_t>(x.b));
             }
             case Kind::Start:
                 if (Running()) return w.cmdDoIt.Click();  // a stop
@@ -214,8 +255,8 @@ class Session {
                 atPumps_ = nullptr;
                 return;
             case Kind::Save:
-                w.desktop.answers = {x.a % 3 ? std::optional<Text>(u"C:\\out.txt") : std::nullopt};
-                w.desktop.dialogError = x.a % 3 == 0 && x.b % 2 ? 0x3003 : 0;
+                w.desktop.answers = {x.a ? std::optional<Text>(u"C:\\out.txt") : std::nullopt};
+                w.desktop.dialogError = static_cast<uint32_t>(x.b);
                 return w.cmdSave.Click();
             case Kind::Resize:
                 w.Me.width = static_cast<float>(x.a * 2), w.Me.height = static_cast<float>(x.b);
