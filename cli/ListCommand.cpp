@@ -73,7 +73,8 @@ int Write(const ListSettings& s, const ResultBox& box, FileSystem& files, Comman
                              [&](FileWriter& file) { WriteListing(box, AnsiCodePage(), file); });
     } catch (const RunTimeError& e) {
         console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
-        return exitcode::CannotWrite;
+        // The system out of memory is no fault of the output's.
+        return e.number == error::OutOfMemory ? exitcode::ListingFailed : exitcode::CannotWrite;
     }
     return exitcode::Ok;
 }

@@ -40,7 +40,12 @@ class Walk {
                  readAhead) {
         files_.KeepReadFoldersOpen(true);
     }
-    ~Walk() { files_.KeepReadFoldersOpen(false); }
+    // A walk that ends by an error (out of memory in the middle of a folder) leaves no
+    // folder open either.
+    ~Walk() {
+        files_.EndFind();
+        files_.KeepReadFoldersOpen(false);
+    }
     Walk(const Walk&) = delete;
     Walk& operator=(const Walk&) = delete;
 

@@ -431,6 +431,9 @@ void ReadAhead::Engine::StartWorkers(size_t count) {
         } catch (const std::system_error&) {
             helpers::ReaderEnded();
             return;  // as many workers as the system gives
+        } catch (const std::bad_alloc&) {
+            helpers::ReaderEnded();  // else counted for good: the process's bound shrinks
+            return;                  // the walk reads what this one would have
         }
         ++threads_;
         ++idle_;  // until it first looks for work

@@ -274,6 +274,8 @@ RunTimeError WriteError(int code) {
         case EBUSY:
         case ETXTBSY:
             return MakeError(error::PermissionDenied);
+        case ENOMEM:
+            return MakeError(error::OutOfMemory);
         default:
             return MakeError(error::PathFileAccess);
     }

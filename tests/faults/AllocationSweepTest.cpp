@@ -6,7 +6,9 @@
 #include <iterator>
 
 #include "cli/ListCommand.h"
+#include "platform/HelperThreads.h"
 #include "tests/support/FailingAllocation.h"
+#include "tests/support/Watchdog.h"
 #include "tests/window/WindowFixture.h"
 
 namespace tarnwick::testing {
@@ -14,6 +16,13 @@ namespace {
 
 class AllocationSweep : public WindowTest {
   protected:
+    // Every worker a run started ends, also when an allocation failed as it started.
+    ~AllocationSweep() override {
+        Watchdog watchdog;
+        watchdog.Arm("the workers' end");
+        helpers::WaitUntilAllEnded();
+        watchdog.Arm({}, false);
+    }
     void SetUp() override {
         for (TextView f : {u"a/1.txt", u"a/b/2.txt", u"c/3.txt", u"文件夹/d/4.txt"}) tree.File(f);
         form.ChFiles.SetValue(1);

@@ -145,6 +145,9 @@ RunTimeError WriteError(DWORD code) {
         case ERROR_CRC:
         case ERROR_IO_DEVICE:
             return MakeError(error::DeviceIo);
+        case ERROR_NOT_ENOUGH_MEMORY:
+        case ERROR_OUTOFMEMORY:
+            return MakeError(error::OutOfMemory);
         default:
             return MakeError(error::PathFileAccess);
     }
