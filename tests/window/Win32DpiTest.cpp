@@ -10,8 +10,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/win32/controls/Dpi.h"
 #include "platform/win32/Win32EventPump.h"
+#include "platform/win32/controls/Dpi.h"
 #include "window/memory/MemoryForm.h"
 #include "window/win32/Win32Form.h"
 

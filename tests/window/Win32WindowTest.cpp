@@ -9,8 +9,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/memory/MemoryControls.h"
-#include "platform/win32/controls/Win32Desktop.h"
 #include "platform/win32/Win32EventPump.h"
+#include "platform/win32/controls/Win32Desktop.h"
 #include "tests/support/TempTree.h"
 #include "window/Design.h"
 #include "window/NumberText.h"

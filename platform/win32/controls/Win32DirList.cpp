@@ -4,9 +4,9 @@
 
 #include <algorithm>
 
-#include "platform/win32/files/LongPath.h"
-#include "platform/win32/controls/ShellIcons.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/controls/ShellIcons.h"
+#include "platform/win32/files/LongPath.h"
 
 namespace tarnwick::win32 {
 namespace {

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/win32/controls/ShellIcons.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/controls/ShellIcons.h"
 
 namespace tarnwick::win32 {
 namespace {
