@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include "cli/ListCommand.h"
+#include "export/SaveListing.h"
 #include "tests/fuzz/FuzzText.h"
 #include "tests/support/ScriptedPump.h"
 #include "window/memory/MemoryForm.h"
@@ -57,14 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Bytes saved;
     FUZZ_CHECK(window.form.WriteListing(saved) == encoding && saved.written == bytes);
     // /list's, given it a line at a time as the walk gives it.
-    const auto listing = MakeListingWindow(*files, pump);
+    const auto listing = MakeListingBox();
     for (size_t at = 0; at < t.size();) {
         const size_t end = std::min(t.find(u'\n', at), t.size() - 1) + 1;
-        listing->Form().txtResult.SetSelText(TextView(t).substr(at, end - at));
+        listing->SetSelText(TextView(t).substr(at, end - at));
         at = end;
     }
-    FUZZ_CHECK(listing->Form().txtResult.GetText() == t);
+    FUZZ_CHECK(listing->GetText() == t);
     Bytes listed;
-    FUZZ_CHECK(listing->Form().WriteListing(listed) == encoding && listed.written == bytes);
+    FUZZ_CHECK(WriteListing(*listing, window.form.ansiCodePage, listed) == encoding &&
+               listed.written == bytes);
     return 0;
 }
