@@ -168,15 +168,20 @@ TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     EXPECT_EQ(StartWithoutDisplay(args), here.text + "exit=0\n");
 }
 
-// The top-level window of another process with this title, once it shows; null if the
-// process ends first.
-HWND WindowOf(DWORD process, const wchar_t* title) {
+// The main window of a Tarnwick.exe process, once one shows; null if none does. Other
+// tests' windows of the same title, in processes of their own, are passed over.
+HWND ProgramWindow() {
     for (int i = 0; i < 3000; ++i) {  // a bound, not a deadline: the window comes or fails
-        HWND h = nullptr;
-        while ((h = FindWindowExW(nullptr, h, nullptr, title)) != nullptr) {
+        for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, nullptr, L"Tarnwick"));) {
             DWORD owner = 0;
             GetWindowThreadProcessId(h, &owner);
-            if (process == 0 || owner == process) return h;
+            const HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
+            wchar_t image[MAX_PATH];
+            DWORD n = MAX_PATH;
+            const bool program = p && QueryFullProcessImageNameW(p, 0, image, &n) &&
+                                 std::wstring(image, n).ends_with(L"\\Tarnwick.exe");
+            if (p) CloseHandle(p);
+            if (program) return h;
         }
         Sleep(10);
     }
@@ -200,7 +205,7 @@ TEST_F(ProgramTest, TheConsoleProgramRunsCommandsAndOpensTheWindowForTheRest) {
 
     const Finished opened = StartLine(com + Quoted({tree.Path(u"数据 2024")}));
     EXPECT_EQ(opened.exitCode, 0u);
-    const HWND window = WindowOf(0, L"Tarnwick");
+    const HWND window = ProgramWindow();
     ASSERT_NE(window, nullptr);
     DWORD process = 0;
     GetWindowThreadProcessId(window, &process);
