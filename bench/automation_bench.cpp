@@ -179,6 +179,16 @@ struct Ref {
     T** operator&() { return &p; }
 };
 
+// One of the view's patterns, as a client reaches it through its element.
+template <class Provider>
+void GetPattern(Win32ResultBox& view, PATTERNID id, Ref<Provider>& provider) {
+    Ref<IRawElementProviderSimple> element;
+    element.p = view.AutomationElement();
+    Ref<IUnknown> pattern;
+    element->GetPatternProvider(id, &pattern);
+    pattern->QueryInterface(__uuidof(Provider), reinterpret_cast<void**>(&provider));
+}
+
 ITextRangeProvider* Clone(ITextRangeProvider* range) {
     ITextRangeProvider* copy = nullptr;
     range->Clone(&copy);
@@ -200,12 +210,8 @@ ITextRangeProvider* Point(ITextRangeProvider* of, bool atEnd) {
 
 void TimeProvider(Win32ResultBox& view, const Text& firstLine, const Text& lastLine,
                   Slowest& slowest) {
-    Ref<IRawElementProviderSimple> element;
-    element.p = view.AutomationElement();
-    Ref<IUnknown> pattern;
-    element->GetPatternProvider(UIA_TextPatternId, &pattern);
     Ref<ITextProvider> text;
-    pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text));
+    GetPattern(view, UIA_TextPatternId, text);
     Ref<ITextRangeProvider> document;
     slowest.Time("DocumentRange", "", [&] { text->get_DocumentRange(&document); });
 
@@ -294,10 +300,8 @@ void TimeProvider(Win32ResultBox& view, const Text& firstLine, const Text& lastL
         slowest.Time("ScrollIntoView", where, [&] { range->ScrollIntoView(TRUE); });
         slowest.Time("ScrollIntoView", where, [&] { range->ScrollIntoView(FALSE); });
     }
-    Ref<IUnknown> valuePattern;
-    element->GetPatternProvider(UIA_ValuePatternId, &valuePattern);
     Ref<IValueProvider> value;
-    valuePattern->QueryInterface(__uuidof(IValueProvider), reinterpret_cast<void**>(&value));
+    GetPattern(view, UIA_ValuePatternId, value);
     BSTR s = nullptr;
     slowest.Time("Value", "", [&] { value->get_Value(&s); });
     SysFreeString(s);
@@ -451,12 +455,8 @@ void TimeWholeText(HWND parent, Win32ResultBox& view, const Text& listing) {
     const TextStore& store = view.Store();
     const size_t n = store.Length();
     const auto bytes = (n + 1) * sizeof(wchar_t);
-    Ref<IRawElementProviderSimple> element;
-    element.p = view.AutomationElement();
-    Ref<IUnknown> pattern;
-    element->GetPatternProvider(UIA_TextPatternId, &pattern);
     Ref<ITextProvider> text;
-    pattern->QueryInterface(__uuidof(ITextProvider), reinterpret_cast<void**>(&text));
+    GetPattern(view, UIA_TextPatternId, text);
     Ref<ITextRangeProvider> document;
     text->get_DocumentRange(&document);
     std::vector<wchar_t> touched(n + 1);
