@@ -21,10 +21,7 @@ class CommandHost : public WalkHost {
     bool StopAsked() const override { return false; }
     int32_t DepthLimit() const override { return levels_; }
     int64_t NowMs() const override { return SteadyMilliseconds(); }
-    void PushDir(TextView DirStr) override {
-        MakeLine(DirStr, line_);
-        if (!box_.SetSelText(line_)) throw std::bad_alloc();
-    }
+    void PushDir(TextView DirStr) override { AppendLine(box_, DirStr, line_); }
     void FolderUnreadable(TextView folder, TextView reason) override {
         unread.push_back(u"无法读取文件夹：" + Text(folder) + u"（" + Text(reason) + u"）");
     }

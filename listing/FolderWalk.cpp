@@ -268,11 +268,12 @@ char16_t ShownInLine(char16_t c) {
 
 }  // namespace
 
-void MakeLine(TextView DirStr, Text& line) {
+void AppendLine(ResultBox& box, TextView DirStr, Text& line) {
     line.resize(DirStr.size() + 2);
     std::transform(DirStr.begin(), DirStr.end(), line.begin(), ShownInLine);
     line[DirStr.size()] = u'\r';
     line[DirStr.size() + 1] = u'\n';
+    if (!box.SetSelText(line)) throw std::bad_alloc();
 }
 
 }  // namespace tarnwick

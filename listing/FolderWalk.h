@@ -7,6 +7,7 @@
 
 #include "listing/ListingFields.h"
 #include "listing/ReadAhead.h"
+#include "platform/Controls.h"
 #include "platform/FileSystem.h"
 
 namespace tarnwick {
@@ -61,8 +62,10 @@ class FolderWalk {
 // True when the attributes of the entry at `PathName` can be read.
 bool TestPath(FileSystem& files, TextView PathName);
 
-// The line for `DirStr` as the listing holds it: a CR or LF in a name (POSIX allows them)
-// shown as its control picture, so the line stays one, then CR LF.
-void MakeLine(TextView DirStr, Text& line);
+// Appends the line for `DirStr` to `box` at its caret, as a host's PushDir does: a CR or
+// LF in a name (POSIX allows them) shown as its control picture, so the line stays one,
+// then CR LF; made in `line`, kept to save an allocation per line. Our boxes refuse a
+// line only for want of memory: that throws std::bad_alloc rather than lose it.
+void AppendLine(ResultBox& box, TextView DirStr, Text& line);
 
 }  // namespace tarnwick

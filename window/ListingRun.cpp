@@ -45,9 +45,7 @@ bool frmMain::TestPath(TextView PathName) {
 // A line that can't be inserted for want of memory ends the walk (see ListFile) rather
 // than go missing.
 void frmMain::PushDir(TextView DirStr) {
-    MakeLine(DirStr, line_);
-    // Our boxes refuse a line only for want of memory.
-    if (!txtResult.SetSelText(line_)) throw std::bad_alloc();
+    AppendLine(txtResult, DirStr, line_);
 }
 
 void frmMain::cmdDoIt_Click() {

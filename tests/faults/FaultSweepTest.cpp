@@ -126,7 +126,9 @@ class FaultSweep : public ::testing::Test {
                 }
             }
         }
-        if (!byReaders) EXPECT_GT(steps, 10);  // the readers' calls are as many as they make
+        if (!byReaders) {  // the readers' calls are as many as they make
+            EXPECT_GT(steps, 10);
+        }
         // A leak stays and grows with the calls that leak. Wine makes a few handles of its own
         // as it goes, and a thread just ended may hold its own for a moment. (A sweep of a few
         // steps is too short to tell.)
@@ -263,7 +265,9 @@ TEST_F(FaultSweep, ListExitsZeroOnlyWithTheWholeListingWritten) {
         });
         // A folder that could not be read to its end is named, with exit 7, never exit 0.
         const bool folderRead = site.call == Call::Open || site.call == Call::Entry;
-        if (folderRead && got.bytes != whole.bytes) EXPECT_NE(got.code, 0) << got.bytes;
+        if (folderRead && got.bytes != whole.bytes) {
+            EXPECT_NE(got.code, 0) << got.bytes;
+        }
     });
     args.insert(args.end(), {u"/out", tree.Path(u"out.txt")});
     Sweep(kWriteCalls, list, [&](const Outcome& got, const FaultSite&, Fault f) {

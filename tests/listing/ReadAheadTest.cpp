@@ -295,7 +295,9 @@ TEST_F(ReadAheadTest, FoldersThatCannotBeReadAreNamedAlikeReadAheadOrNot) {
         const int before = files.readerEnumerations;
         FolderWalk(files, {}, form.readAhead, hosts[readAhead]).ListFile(P(u"top"), 1);
         helpers::WaitUntilAllEnded();
-        if (!readAhead) EXPECT_EQ(files.readerEnumerations, before);
+        if (!readAhead) {
+            EXPECT_EQ(files.readerEnumerations, before);
+        }
     }
     EXPECT_EQ(hosts[1].lines, hosts[0].lines);
     EXPECT_EQ(hosts[1].unread, hosts[0].unread);
