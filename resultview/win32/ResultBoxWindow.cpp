@@ -437,18 +437,17 @@ void Win32ResultBox::SelectWordAt(size_t pos) {
     Select(from, to);
 }
 
-// The selection goes straight into the clipboard's memory, with no copy of its own.
-void Win32ResultBox::Copy() const {
+// The selection goes straight into the clipboard's memory, with no copy of its own; the
+// offer hands it to the system when a program pastes.
+void Win32ResultBox::Copy() {
     const size_t from = text_.SelStart(), count = text_.SelEnd() - from;
-    if (count == 0 || !OpenClipboard(hwnd_)) return;
-    EmptyClipboard();
-    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (count + 1) * sizeof(wchar_t))) {
-        auto* p = static_cast<char16_t*>(GlobalLock(memory));
-        p[text_.CopyTo(from, count, p)] = u'\0';
-        GlobalUnlock(memory);
-        if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
-    }
-    CloseClipboard();
+    if (count == 0) return;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (count + 1) * sizeof(wchar_t));
+    if (!memory) return;
+    auto* p = static_cast<char16_t*>(GlobalLock(memory));
+    p[text_.CopyTo(from, count, p)] = u'\0';
+    GlobalUnlock(memory);
+    if (!clipboard_.Put(memory)) GlobalFree(memory);
 }
 
 void Win32ResultBox::OnKey(WPARAM key) {

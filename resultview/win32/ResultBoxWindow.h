@@ -12,6 +12,7 @@
 
 #include "platform/win32/controls/Win32Control.h"
 #include "resultview/model/TextStore.h"
+#include "resultview/win32/ClipboardOffer.h"
 
 struct IRawElementProviderSimple;
 
@@ -82,7 +83,7 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     void OnKey(WPARAM key);
     void HandleScroll(int bar, int code);
     void SelectWordAt(size_t pos);
-    void Copy() const;
+    void Copy();
 
     int XOf(size_t pos) const;  // from the start of its line, in pixels
     int WidestLine() const;     // estimated, in pixels
@@ -109,6 +110,7 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     };
     ScrollState vertical_, horizontal_;  // as last set
     std::unique_ptr<AccessibilityEntry> accessibility_;
+    ClipboardOffer clipboard_;
 };
 
 }  // namespace tarnwick::win32

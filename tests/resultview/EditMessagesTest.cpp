@@ -273,6 +273,54 @@ TEST_F(EditDifferential, AnswersAsAReadOnlyMultiLineEditBox) {
     }
 }
 
+std::wstring ClipboardText() {
+    std::wstring text = L"(nothing)";
+    if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
+    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        text = static_cast<const wchar_t*>(GlobalLock(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// What a WM_COPY to `box` puts on a clipboard emptied first; read at once only when asked.
+std::wstring CopiedFrom(HWND box, bool read = true) {
+    if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
+    EmptyClipboard();
+    CloseClipboard();
+    SendMessageW(box, WM_COPY, 0, 0);
+    return read ? ClipboardText() : L"";
+}
+
+// A copy holds the selection as it was when copied, as the edit box's does, whatever the
+// view does next, going away included. The view promises the text and renders it when
+// asked, so a read here is also the paste that makes it render.
+TEST_F(EditDifferential, CopiesTheSelectionAsItWasWhenCopied) {
+    Text(L"C:\\a\r\n文件夹\r\n\xD83D\xDE00 smile\r\nlast");
+    const struct {
+        long long from, to;
+        bool readBeforeChange;
+    } cases[] = {{0, -1, false}, {3, 9, true}, {12, 14, false}, {5, 5, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.from) + ".." + std::to_string(c.to));
+        Select(c.from, c.to);
+        const std::wstring expected = CopiedFrom(edit_);
+        const std::wstring copied = CopiedFrom(view_->Handle(), c.readBeforeChange);
+        if (c.readBeforeChange) {
+            EXPECT_EQ(copied, expected);
+        }
+        view_->SetText(u"changed");
+        EXPECT_EQ(ClipboardText(), expected);
+        Text(L"C:\\a\r\n文件夹\r\n\xD83D\xDE00 smile\r\nlast");
+    }
+    Select(3, 9);
+    const std::wstring expected = CopiedFrom(edit_);
+    CopiedFrom(view_->Handle(), false);
+    view_.reset();  // a copy outlives its window, as at the program's exit
+    EXPECT_EQ(ClipboardText(), expected);
+}
+
 // What the parent learns of the box while the box is being made: the system tells it of
 // a new child from inside CreateWindowEx.
 std::vector<LRESULT> heardDuringCreation;

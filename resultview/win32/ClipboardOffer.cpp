@@ -1,0 +1,123 @@
+#include "resultview/win32/ClipboardOffer.h"
+
+namespace tarnwick::win32 {
+namespace {
+
+constexpr wchar_t kClass[] = L"TarnwickClipboardOffer";
+
+struct StartUp {
+    ClipboardOffer* offer;
+    HANDLE ready;
+    HWND window = nullptr;
+};
+
+}  // namespace
+
+ClipboardOffer::~ClipboardOffer() {
+    if (thread_) {
+        // Destroying the window asks it for what it still promises (WM_RENDERALLFORMATS).
+        PostMessageW(owner_, WM_CLOSE, 0, 0);
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+    }
+    if (HGLOBAL left = TakePromised()) GlobalFree(left);
+}
+
+bool ClipboardOffer::Put(HGLOBAL text) {
+    if (!owner_ && !failed_ && !Start()) failed_ = true;
+    if (failed_) return HandOver(text);
+    if (!OpenClipboard(owner_)) return false;
+    EmptyClipboard();  // lets go of the last snapshot, if it was ours
+    if (HGLOBAL old = InterlockedExchangePointer(&promised_, text)) GlobalFree(old);
+    // A promise is answered with no handle, as a failure is: ask what the clipboard holds.
+    SetClipboardData(CF_UNICODETEXT, nullptr);
+    if (!IsClipboardFormatAvailable(CF_UNICODETEXT)) {
+        // The system would not take a promise: hand the text over now.
+        text = TakePromised();
+        if (text && !SetClipboardData(CF_UNICODETEXT, text)) GlobalFree(text);
+    }
+    CloseClipboard();
+    return true;
+}
+
+bool ClipboardOffer::HandOver(HGLOBAL text) {
+    if (!OpenClipboard(nullptr)) return false;
+    EmptyClipboard();
+    if (!SetClipboardData(CF_UNICODETEXT, text)) GlobalFree(text);
+    CloseClipboard();
+    return true;
+}
+
+bool ClipboardOffer::Start() {
+    static const ATOM atom = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = WindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = kClass;
+        return RegisterClassW(&wc);
+    }();
+    if (!atom) return false;
+    StartUp start{this, CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    if (!start.ready) return false;
+    thread_ = CreateThread(nullptr, 0, ThreadMain, &start, 0, nullptr);
+    if (thread_) WaitForSingleObject(start.ready, INFINITE);
+    CloseHandle(start.ready);
+    if (thread_ && !start.window) {  // the thread has ended: it had no window
+        WaitForSingleObject(thread_, INFINITE);
+        CloseHandle(thread_);
+        thread_ = nullptr;
+    }
+    owner_ = start.window;
+    return owner_ != nullptr;
+}
+
+DWORD WINAPI ClipboardOffer::ThreadMain(void* param) {
+    auto* start = static_cast<StartUp*>(param);
+    // A message-only window: it owns the clipboard and is asked for the text, nothing else.
+    const HWND window = CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        GetModuleHandleW(nullptr), nullptr);
+    if (window) SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(start->offer));
+    start->window = window;
+    SetEvent(start->ready);  // `start` is gone from here on
+    if (!window) return 1;
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+    return 0;
+}
+
+LRESULT CALLBACK ClipboardOffer::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
+    auto* self = reinterpret_cast<ClipboardOffer*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    switch (msg) {
+        case WM_RENDERFORMAT:  // a program pastes: the clipboard is open for us
+            if (self && wp == CF_UNICODETEXT) self->Render();
+            return 0;
+        case WM_RENDERALLFORMATS:  // the window goes while the clipboard holds our promise
+            if (self && OpenClipboard(hwnd)) {
+                if (GetClipboardOwner() == hwnd) self->Render();
+                CloseClipboard();
+            }
+            return 0;
+        case WM_DESTROYCLIPBOARD:  // another copy took the clipboard's place
+            if (self)
+                if (HGLOBAL left = self->TakePromised()) GlobalFree(left);
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(hwnd);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+void ClipboardOffer::Render() {
+    HGLOBAL text = TakePromised();
+    if (text && !SetClipboardData(CF_UNICODETEXT, text)) GlobalFree(text);
+}
+
+HGLOBAL ClipboardOffer::TakePromised() {
+    return InterlockedExchangePointer(&promised_, nullptr);
+}
+
+}  // namespace tarnwick::win32
