@@ -54,7 +54,7 @@ bool AccessibilityEntry::OnMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
 }
 
 IRawElementProviderSimple* AccessibilityEntry::Element() {
-    if (!provider_) provider_ = new (std::nothrow) UiaProvider(view_);
+    if (!provider_) provider_ = new (std::nothrow) UiaProvider(view_, view_.Handle());
     if (provider_) provider_->AddRef();
     return provider_;
 }

@@ -3,7 +3,6 @@
 #include <oleauto.h>
 
 #include "resultview/win32/AccessibilityEntry.h"
-#include "resultview/win32/ResultBoxWindow.h"
 
 namespace tarnwick::win32 {
 
@@ -112,7 +111,7 @@ HRESULT MsaaProvider::get_accState(VARIANT child, VARIANT* state) {
                (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN | STATE_SYSTEM_UNAVAILABLE);
     state->vt = VT_I4;
     state->lVal = seen | STATE_SYSTEM_READONLY | STATE_SYSTEM_FOCUSABLE |
-                  (GetFocus() == view_->Handle() ? STATE_SYSTEM_FOCUSED : 0);
+                  (view_->HasFocus() ? STATE_SYSTEM_FOCUSED : 0);
     return S_OK;
 }
 

@@ -6,16 +6,15 @@
 
 #include <oleacc.h>
 
+#include "resultview/model/TextSurface.h"
 #include "resultview/win32/ComReferences.h"
 
 namespace tarnwick::win32 {
 
-class Win32ResultBox;
-
 class MsaaProvider final : public IAccessible {
   public:
     // Takes over the reference to `standard`, the system's object for the view's client.
-    MsaaProvider(Win32ResultBox& view, IAccessible* standard) : view_(&view), standard_(standard) {}
+    MsaaProvider(TextSurface& view, IAccessible* standard) : view_(&view), standard_(standard) {}
     void Disconnect();  // the view is going
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -58,7 +57,7 @@ class MsaaProvider final : public IAccessible {
 
     friend class ComReferences;  // deletes it with its last reference
     ComReferences references_;
-    Win32ResultBox* view_;
+    TextSurface* view_;
     IAccessible* standard_;
 };
 

@@ -391,6 +391,21 @@ size_t Win32ResultBox::CharAt(POINT p) {
     return start + column;
 }
 
+ScreenPoint Win32ResultBox::ScreenPointOf(size_t pos) {
+    const RECT format = FormatRect();
+    POINT p = PointOf(pos);
+    p.x = std::clamp(p.x, format.left, format.right);
+    ClientToScreen(hwnd_, &p);
+    return {p.x, p.y};
+}
+
+size_t Win32ResultBox::CharAtScreen(ScreenPoint at) {
+    POINT p{at.x, at.y};
+    ScreenToClient(hwnd_, &p);
+    ApplyPendingScroll();
+    return CharAt(p);
+}
+
 void Win32ResultBox::ShowCaret() {
     if (GetFocus() != hwnd_) return;
     const POINT p = PointOf(text_.Caret());

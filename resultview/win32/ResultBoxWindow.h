@@ -12,6 +12,7 @@
 
 #include "platform/win32/controls/Win32Control.h"
 #include "resultview/model/TextStore.h"
+#include "resultview/model/TextSurface.h"
 #include "resultview/win32/ClipboardOffer.h"
 
 struct IRawElementProviderSimple;
@@ -20,7 +21,7 @@ namespace tarnwick::win32 {
 
 class AccessibilityEntry;
 
-class Win32ResultBox : public Win32Control<ResultBox> {
+class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
   public:
     Win32ResultBox(HWND parent, Rect r, float unit);
     ~Win32ResultBox() override;
@@ -30,17 +31,20 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     }
     void SetText(TextView text) override;
     bool SetSelText(TextView text) override;
-    const TextStore& Store() const { return text_; }
+    // What the accessibility providers ask of the view (TextSurface).
+    const TextStore& Store() const override { return text_; }
+    void Select(size_t anchor, size_t caret) override;
+    void ScrollIntoView(size_t from, size_t to, bool alignToTop) override;
+    size_t FirstVisibleLine() override;
+    size_t VisibleLines() const override;
+    int LineHeight() const override { return lineHeight_; }
+    ScreenPoint ScreenPointOf(size_t pos) override;
+    size_t CharAtScreen(ScreenPoint p) override;
+    bool HasFocus() const override { return GetFocus() == hwnd_; }
 
-    // What the accessibility interfaces ask of the view. Positions are characters of the
-    // text, points are client coordinates.
-    void Select(size_t anchor, size_t caret);  // and scrolls the caret into view
-    void ScrollIntoView(size_t from, size_t to, bool alignToTop);
+    // Positions are characters of the text, points are client coordinates.
     POINT PointOf(size_t pos);  // top left of the character; beyond its line for a line end
     size_t CharAt(POINT p);     // the nearest character boundary, never inside a pair
-    int LineHeight() const { return lineHeight_; }
-    size_t FirstVisibleLine();
-    size_t VisibleLines() const;
     RECT FormatRect() const;    // where the lines are drawn
     void ApplyPendingScroll();  // the scroll to the caret that inserted text left pending
     // The element UI Automation clients are given, made at the first request; the caller

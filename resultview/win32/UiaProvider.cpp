@@ -10,7 +10,6 @@
 #include "resultview/model/TextUnits.h"
 #include "resultview/win32/AccessibilityEntry.h"
 #include "resultview/win32/AccessibilityLibraries.h"
-#include "resultview/win32/ResultBoxWindow.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -81,11 +80,11 @@ class TextRange final : public ITextRangeProvider {
 
     HRESULT STDMETHODCALLTYPE Clone(ITextRangeProvider** range) override {
         Clear(range);
-        return With([&](Win32ResultBox&) { return Make(owner_, span_, range); });
+        return With([&](TextSurface&) { return Make(owner_, span_, range); });
     }
     HRESULT STDMETHODCALLTYPE Compare(ITextRangeProvider* other, BOOL* same) override {
         Clear(same);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             const TextRange* o = Ours(other);
             if (!o || !same) return E_INVALIDARG;
             *same = Clamped(view) == o->Clamped(view);
@@ -97,7 +96,7 @@ class TextRange final : public ITextRangeProvider {
                                                TextPatternRangeEndpoint targetEndpoint,
                                                int* order) override {
         Clear(order);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             const TextRange* o = Ours(target);
             if (!o || !order) return E_INVALIDARG;
             const size_t mine = End(Clamped(view), endpoint);
@@ -107,7 +106,7 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE ExpandToEnclosingUnit(::TextUnit unit) override {
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             if (!Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             Units(view).ExpandToEnclosingUnit(span_, UnitOf(unit));
@@ -118,7 +117,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE FindAttribute(TEXTATTRIBUTEID attribute, VARIANT value, BOOL,
                                             ITextRangeProvider** found) override {
         Clear(found);
-        return With([&](Win32ResultBox&) {
+        return With([&](TextSurface&) {
             if (!found) return E_INVALIDARG;
             if (attribute == uia::kIsReadOnlyAttribute && value.vt == VT_BOOL &&
                 value.boolVal == VARIANT_TRUE)
@@ -129,7 +128,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE FindText(BSTR text, BOOL backward, BOOL ignoreCase,
                                        ITextRangeProvider** found) override {
         Clear(found);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             if (!found || !text) return E_INVALIDARG;
             const TextSpan span = Clamped(view);
             const TextView needle = FromW(text, SysStringLen(text));
@@ -142,7 +141,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE GetAttributeValue(TEXTATTRIBUTEID attribute,
                                                 VARIANT* value) override {
         if (value) VariantInit(value);
-        return With([&](Win32ResultBox&) {
+        return With([&](TextSurface&) {
             if (!value) return E_INVALIDARG;
             if (attribute == uia::kIsReadOnlyAttribute) {
                 value->vt = VT_BOOL;
@@ -157,7 +156,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetBoundingRectangles(SAFEARRAY** rectangles) override {
         Clear(rectangles);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             if (!rectangles) return E_INVALIDARG;
             const std::vector<double> r = Rectangles(view, Clamped(view));
             *rectangles = SafeArrayCreateVector(VT_R8, 0, static_cast<ULONG>(r.size()));
@@ -171,7 +170,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetEnclosingElement(IRawElementProviderSimple** element) override {
         Clear(element);
-        return With([&](Win32ResultBox&) {
+        return With([&](TextSurface&) {
             if (!element) return E_INVALIDARG;
             *element = &owner_;
             owner_.AddRef();
@@ -181,7 +180,7 @@ class TextRange final : public ITextRangeProvider {
     // Reads only what is asked for, however long the range, straight into the string.
     HRESULT STDMETHODCALLTYPE GetText(int maxLength, BSTR* text) override {
         Clear(text);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             if (!text || maxLength < -1) return E_INVALIDARG;
             const TextSpan span = Clamped(view);
             size_t count = span.end - span.start;
@@ -195,7 +194,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE Move(::TextUnit unit, int count, int* moved) override {
         Clear(moved);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             if (!moved || !Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             *moved = Units(view).Move(span_, UnitOf(unit), count);
@@ -205,7 +204,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE MoveEndpointByUnit(TextPatternRangeEndpoint endpoint, ::TextUnit unit,
                                                  int count, int* moved) override {
         Clear(moved);
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             if (!moved || !Known(unit)) return E_INVALIDARG;
             span_ = Clamped(view);
             *moved = Units(view).MoveEndpoint(span_, endpoint == TextPatternRangeEndpoint_End,
@@ -216,7 +215,7 @@ class TextRange final : public ITextRangeProvider {
     HRESULT STDMETHODCALLTYPE
     MoveEndpointByRange(TextPatternRangeEndpoint endpoint, ITextRangeProvider* target,
                         TextPatternRangeEndpoint targetEndpoint) override {
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             const TextRange* o = Ours(target);
             if (!o) return E_INVALIDARG;
             span_ = Clamped(view);
@@ -230,7 +229,7 @@ class TextRange final : public ITextRangeProvider {
         });
     }
     HRESULT STDMETHODCALLTYPE Select() override {
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             const TextSpan span = Clamped(view);
             view.Select(span.start, span.end);
             return S_OK;
@@ -241,7 +240,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE RemoveFromSelection() override { return uia::kInvalidOperation; }
     HRESULT STDMETHODCALLTYPE ScrollIntoView(BOOL alignToTop) override {
-        return With([&](Win32ResultBox& view) {
+        return With([&](TextSurface& view) {
             const TextSpan span = Clamped(view);
             view.ScrollIntoView(span.start, span.end, alignToTop != FALSE);
             return S_OK;
@@ -249,7 +248,7 @@ class TextRange final : public ITextRangeProvider {
     }
     HRESULT STDMETHODCALLTYPE GetChildren(SAFEARRAY** children) override {
         Clear(children);
-        return With([&](Win32ResultBox&) {
+        return With([&](TextSurface&) {
             if (!children) return E_INVALIDARG;
             *children = SafeArrayCreateVector(VT_UNKNOWN, 0, 0);
             return OutOfMemoryUnless(*children != nullptr);
@@ -267,7 +266,7 @@ class TextRange final : public ITextRangeProvider {
 
     template <class Body>
     HRESULT With(Body&& body) {
-        Win32ResultBox* view = owner_.View();
+        TextSurface* view = owner_.View();
         if (!view) return kGone;
         return Guarded([&] { return body(*view); });
     }
@@ -284,31 +283,26 @@ class TextRange final : public ITextRangeProvider {
         return endpoint == TextPatternRangeEndpoint_Start ? span.start : span.end;
     }
     // The text may have changed since the range was made.
-    TextSpan Clamped(Win32ResultBox& view) const {
+    TextSpan Clamped(TextSurface& view) const {
         const size_t length = view.Store().Length();
         return {std::min(span_.start, length), std::min(span_.end, length)};
     }
-    static TextUnits Units(Win32ResultBox& view) {
+    static TextUnits Units(TextSurface& view) {
         return TextUnits(view.Store(), view.VisibleLines());
     }
 
     // One rectangle (left, top, width, height on the screen) per visible line of the range.
-    static std::vector<double> Rectangles(Win32ResultBox& view, TextSpan span) {
+    static std::vector<double> Rectangles(TextSurface& view, TextSpan span) {
         std::vector<double> out;
         const TextStore& text = view.Store();
         const size_t top = view.FirstVisibleLine();
         const size_t first = std::max(text.LineOf(span.start), top);
         const size_t last = std::min(text.LineOf(span.end), top + view.VisibleLines() - 1);
-        const RECT format = view.FormatRect();
         for (size_t line = first; line <= last && line < text.LineCount(); ++line) {
             const size_t start = text.LineStart(line), end = start + text.LineLength(line);
             const size_t from = std::max(span.start, start), to = std::min(span.end, end);
             if (from > to || (from == to && span.start != span.end)) continue;
-            POINT a = view.PointOf(from), b = view.PointOf(to);
-            a.x = std::clamp(a.x, format.left, format.right);
-            b.x = std::clamp(b.x, format.left, format.right);
-            ClientToScreen(view.Handle(), &a);
-            ClientToScreen(view.Handle(), &b);
+            const ScreenPoint a = view.ScreenPointOf(from), b = view.ScreenPointOf(to);
             out.insert(out.end(),
                        {double(a.x), double(a.y), double(b.x - a.x), double(view.LineHeight())});
         }
@@ -403,7 +397,7 @@ HRESULT UiaProvider::GetPropertyValue(PROPERTYID property, VARIANT* value) {
                 boolean(true);
                 break;
             case UIA_HasKeyboardFocusPropertyId:
-                boolean(GetFocus() == view_->Handle());
+                boolean(view_->HasFocus());
                 break;
             case UIA_ValueValuePropertyId:
                 string(AccessibleValue(view_->Store()));
@@ -418,7 +412,7 @@ HRESULT UiaProvider::get_HostRawElementProvider(IRawElementProviderSimple** host
     *host = nullptr;
     if (!view_) return kGone;
     const UiaCoreLibrary* uia = UiaCore();
-    return uia ? uia->HostProviderFromHwnd(view_->Handle(), host) : E_FAIL;
+    return uia ? uia->HostProviderFromHwnd(host_, host) : E_FAIL;
 }
 
 HRESULT UiaProvider::GetSelection(SAFEARRAY** ranges) {
@@ -455,10 +449,7 @@ HRESULT UiaProvider::RangeFromPoint(UiaPoint point, ITextRangeProvider** range) 
         auto coordinate = [](double v) {
             return static_cast<LONG>(v > -1e6 ? (v < 1e6 ? v : 1e6) : -1e6);  // NaN too
         };
-        POINT p{coordinate(point.x), coordinate(point.y)};
-        ScreenToClient(view_->Handle(), &p);
-        view_->ApplyPendingScroll();
-        const size_t at = view_->CharAt(p);
+        const size_t at = view_->CharAtScreen({coordinate(point.x), coordinate(point.y)});
         return TextRange::Make(*this, {at, at}, range);
     });
 }

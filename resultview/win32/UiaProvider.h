@@ -4,20 +4,20 @@
 // never copy more of the listing than they are asked for) and the Value pattern.
 #include "resultview/win32/UiaDeclarations.h"
 
+#include "resultview/model/TextSurface.h"
 #include "resultview/win32/ComReferences.h"
 
 namespace tarnwick::win32 {
-
-class Win32ResultBox;
 
 class UiaProvider final : public IRawElementProviderSimple,
                           public ITextProvider,
                           public IValueProvider {
   public:
-    explicit UiaProvider(Win32ResultBox& view) : view_(&view) {}
+    // `host` is the window the view is drawn in, for the system's own element of it.
+    UiaProvider(TextSurface& view, HWND host) : view_(&view), host_(host) {}
     // The view is going: every call from now on answers that the element is gone.
     void Disconnect() { view_ = nullptr; }
-    Win32ResultBox* View() const { return view_; }
+    TextSurface* View() const { return view_; }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override { return references_.Add(); }
@@ -44,7 +44,8 @@ class UiaProvider final : public IRawElementProviderSimple,
     ~UiaProvider() = default;
     friend class ComReferences;  // deletes it with its last reference
     ComReferences references_;
-    Win32ResultBox* view_;
+    TextSurface* view_;
+    HWND host_;
 };
 
 }  // namespace tarnwick::win32

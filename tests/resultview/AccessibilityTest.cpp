@@ -20,6 +20,7 @@
 #include "resultview/win32/AccessibilityLibraries.h"
 #include "resultview/win32/ResultBoxWindow.h"
 #include "resultview/win32/UiaDeclarations.h"
+#include "resultview/win32/UiaProvider.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -283,6 +284,54 @@ TEST_F(Accessibility, SelectionVisibleRangesPointsAndRectanglesAreTheViews) {
     // And a range brought into view from far away.
     ASSERT_EQ(document->ScrollIntoView(TRUE), S_OK);
     EXPECT_EQ(SendMessageW(View(), EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+}
+
+// A surface with no window: a grid of 10 by 20 pixels whose top left is (100, 200) on the
+// screen, showing three lines from line 1.
+struct GridSurface final : TextSurface {
+    TextStore store;
+    const TextStore& Store() const override { return store; }
+    void Select(size_t anchor, size_t caret) override { store.Select(anchor, caret); }
+    void ScrollIntoView(size_t, size_t, bool) override {}
+    size_t FirstVisibleLine() override { return 1; }
+    size_t VisibleLines() const override { return 3; }
+    int LineHeight() const override { return 20; }
+    ScreenPoint ScreenPointOf(size_t pos) override {
+        const size_t line = store.LineOf(pos);
+        return {100 + 10 * long(pos - store.LineStart(line)), 200 + 20 * (long(line) - 1)};
+    }
+    size_t CharAtScreen(ScreenPoint p) override {
+        const size_t line = size_t(std::clamp((p.y - 200) / 20 + 1, 0L, 7L));
+        const size_t column = size_t(std::clamp((p.x - 100 + 5) / 10, 0L, 5L));
+        return store.LineStart(line) + std::min(column, store.LineLength(line));
+    }
+    bool HasFocus() const override { return false; }
+};
+
+// The providers need only the surface: rectangles for the lines in sight and characters
+// under points come from it, with no window to ask.
+TEST(AccessibilityWithoutAWindow, RectanglesAndPointsComeFromTheSurface) {
+    GridSurface grid;
+    grid.store.SetText(u"line0\r\nline1\r\nline2\r\nline3\r\nline4\r\nline5\r\nline6\r\n");
+    auto* provider = new UiaProvider(grid, nullptr);
+    Ref<ITextRangeProvider> range;
+    ASSERT_EQ(provider->RangeFromPoint({123, 245}, &range.p), S_OK);  // line 3, column 2
+    int moved = 0;
+    range->MoveEndpointByUnit(TextPatternRangeEndpoint_End, TextUnit_Character, 12, &moved);
+    BSTR text = nullptr;
+    range->GetText(-1, &text);
+    EXPECT_EQ(Take(text), L"ne3\r\nline4\r\nli");  // a line end is one character
+    SAFEARRAY* rectangles = nullptr;
+    ASSERT_EQ(range->GetBoundingRectangles(&rectangles), S_OK);
+    LONG last = -1;
+    SafeArrayGetUBound(rectangles, 1, &last);
+    std::vector<double> r(size_t(last + 1));
+    for (LONG k = 0; k <= last; ++k) SafeArrayGetElement(rectangles, &k, &r[size_t(k)]);
+    SafeArrayDestroy(rectangles);
+    // Of lines 3 to 5 only line 3 is in sight: from its third character to its end.
+    EXPECT_EQ(r, (std::vector<double>{120, 240, 30, 20}));
+    provider->Disconnect();
+    provider->Release();
 }
 
 // A client's extreme counts take a range's ends across the whole listing at once: as many
