@@ -32,6 +32,19 @@ class FileWriter {
     virtual void Restart() = 0;  // drops what was written, to write the content afresh
 };
 
+// A writer to a file of the system's: every byte is written, however few each call takes.
+class SystemFileWriter : public FileWriter {
+  public:
+    void Write(std::string_view bytes) final {
+        for (size_t done = 0; done < bytes.size();) done += WriteSome(bytes.substr(done));
+    }
+
+  protected:
+    // Writes a first part of `bytes` and gives its length (none only when the call was
+    // interrupted), or throws the error.
+    virtual size_t WriteSome(std::string_view bytes) = 0;
+};
+
 // The new content held whole in memory: for an output that can't take back what it was
 // given, which then gets all of it or nothing.
 class StringWriter : public FileWriter {

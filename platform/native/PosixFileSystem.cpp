@@ -281,21 +281,19 @@ RunTimeError WriteError(int code) {
     }
 }
 
-class DescriptorWriter : public FileWriter {
+class DescriptorWriter : public SystemFileWriter {
   public:
     explicit DescriptorWriter(int fd) : fd_(fd) {}
-    void Write(std::string_view bytes) override {
-        for (size_t done = 0; done < bytes.size();) {
-            const ssize_t n = WriteSome(fd_, bytes.substr(done));
-            if (n < 0 && errno != EINTR) throw WriteError(errno);
-            if (n > 0) done += static_cast<size_t>(n);
-        }
-    }
     void Restart() override {
         if (lseek(fd_, 0, SEEK_SET) != 0 || ftruncate(fd_, 0) != 0) throw WriteError(errno);
     }
 
   private:
+    size_t WriteSome(std::string_view bytes) override {
+        const ssize_t n = native::WriteSome(fd_, bytes);
+        if (n < 0 && errno != EINTR) throw WriteError(errno);
+        return n > 0 ? static_cast<size_t>(n) : 0;
+    }
     int fd_;
 };
 

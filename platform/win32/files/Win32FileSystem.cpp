@@ -153,18 +153,9 @@ RunTimeError WriteError(DWORD code) {
     }
 }
 
-class HandleWriter : public FileWriter {
+class HandleWriter : public SystemFileWriter {
   public:
     explicit HandleWriter(HANDLE h) : h_(h) {}
-    void Write(std::string_view bytes) override {
-        for (size_t done = 0; done < bytes.size();) {
-            const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 24));
-            DWORD written = 0;
-            if (!WriteFile(h_, bytes.data() + done, chunk, &written, nullptr))
-                throw WriteError(GetLastError());
-            done += written;
-        }
-    }
     void Restart() override {
         if (SetFilePointer(h_, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
             !SetEndOfFile(h_))
@@ -172,6 +163,13 @@ class HandleWriter : public FileWriter {
     }
 
   private:
+    size_t WriteSome(std::string_view bytes) override {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1u << 24));
+        DWORD written = 0;
+        if (!WriteFile(h_, bytes.data(), chunk, &written, nullptr))
+            throw WriteError(GetLastError());
+        return written;
+    }
     HANDLE h_;
 };
 
