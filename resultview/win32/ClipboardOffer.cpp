@@ -13,12 +13,14 @@ struct StartUp {
 
 }  // namespace
 
-ClipboardOffer::~ClipboardOffer() {
+void ClipboardOffer::End() {
     if (thread_) {
         // Destroying the window asks it for what it still promises (WM_RENDERALLFORMATS).
         PostMessageW(owner_, WM_CLOSE, 0, 0);
         WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
+        thread_ = nullptr;
+        owner_ = nullptr;
     }
     if (HGLOBAL left = TakePromised()) GlobalFree(left);
 }

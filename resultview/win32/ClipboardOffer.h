@@ -15,7 +15,12 @@ class ClipboardOffer {
     ClipboardOffer() = default;
     ClipboardOffer(const ClipboardOffer&) = delete;
     ClipboardOffer& operator=(const ClipboardOffer&) = delete;
-    ~ClipboardOffer();
+    ~ClipboardOffer() { End(); }
+
+    // Hands over what is still promised and lets the thread go; a later Put starts afresh.
+    // Called as the view's window goes: the program may end without destructors (a window
+    // closed during a walk ends it with ExitProcess), and a copy must outlive it.
+    void End();
 
     // Puts `text` (GlobalAlloc'd CF_UNICODETEXT, ended by a null) on the clipboard in place
     // of what it held, and takes it over. When the offer's thread cannot be had, the text is

@@ -665,6 +665,7 @@ bool Win32ResultBox::OnKeyMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& r
 
 LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
+    if (msg == WM_DESTROY) clipboard_.End();
     if (OnTextMessage(msg, wp, lp, result) || accessibility_->OnMessage(msg, wp, lp, result) ||
         OnPaintingMessage(msg, wp, lp, result) || OnScrollMessage(msg, wp, lp, result) ||
         OnFocusMessage(msg, wp, lp, result) || OnMouseMessage(msg, wp, lp, result) ||
