@@ -2,7 +2,8 @@
 // a click on the start button of the visible window, reading ahead all the way. After each
 // cycle it reads the process's working set, committed memory, heap in use, handles and
 // threads; it prints them at the start, the middle and the end, and the slope of each over
-// the cycles (least squares) against flat: under 1 KB and 0.01 handles a cycle.
+// the cycles (least squares), over all and after the first 100, against flat: under 1 KB
+// and 0.01 handles a cycle after those; and which allocations of the process grew.
 //
 //   soak_bench [--cycles N] ENTRIES|FOLDER    (default: 500 cycles)
 #include <windows.h>
@@ -11,6 +12,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -67,6 +71,43 @@ double HeapInUseKb() {
     return bytes / 1024;
 }
 
+// The private memory committed in each of the process's allocations, keyed by where each
+// starts and whether it is a heap's own: where the committed memory went.
+std::map<std::string, long> CommittedByAllocation() {
+    HANDLE heaps[64];
+    const DWORD count = std::min<DWORD>(GetProcessHeaps(64, heaps), 64);
+    std::map<std::string, long> kb;
+    MEMORY_BASIC_INFORMATION m;
+    for (auto* at = static_cast<char*>(nullptr); VirtualQuery(at, &m, sizeof m) == sizeof m;
+         at = static_cast<char*>(m.BaseAddress) + m.RegionSize) {
+        if (m.State != MEM_COMMIT || m.Type != MEM_PRIVATE) continue;
+        const bool heap = std::find(heaps, heaps + count, m.AllocationBase) != heaps + count;
+        char key[64];
+        std::snprintf(key, sizeof key, "%p%s", m.AllocationBase, heap ? " (a heap)" : "");
+        kb[key] += static_cast<long>(m.RegionSize / 1024);
+    }
+    return kb;
+}
+
+// Which allocations grew between two readings, the most first.
+void PrintGrowth(const std::map<std::string, long>& before,
+                 const std::map<std::string, long>& after) {
+    std::vector<std::pair<long, std::string>> grown;
+    long total = 0;
+    for (const auto& [mapping, kb] : after) {
+        const auto was = before.find(mapping);
+        const long by = kb - (was == before.end() ? 0 : was->second);
+        total += by;
+        if (by != 0) grown.emplace_back(by, mapping);
+    }
+    for (const auto& [mapping, kb] : before)
+        if (!after.count(mapping)) total -= kb, grown.emplace_back(-kb, mapping + " (gone)");
+    std::sort(grown.begin(), grown.end(), std::greater<>());
+    std::printf("  committed memory by allocation: %+ld KB in all; grown most:\n", total);
+    for (size_t i = 0; i < std::min<size_t>(grown.size(), 8); ++i)
+        std::printf("    %+7ld KB  %s\n", grown[i].first, grown[i].second.c_str());
+}
+
 Sample Take() {
     PROCESS_MEMORY_COUNTERS c{};
     GetProcessMemoryInfo(GetCurrentProcess(), &c, sizeof c);
@@ -75,16 +116,35 @@ Sample Take() {
             testing::ProcessThreads()};
 }
 
+constexpr size_t kWarmUpCycles = 100;
+
+using Samples = std::vector<Sample>::const_iterator;
+
 // Least squares slope of `value` over the cycles.
 template <class Value>
-double Slope(const std::vector<Sample>& samples, Value value) {
-    const double n = static_cast<double>(samples.size());
+double Slope(Samples first, Samples last, Value value) {
+    const double n = static_cast<double>(last - first);
     double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (size_t i = 0; i < samples.size(); ++i) {
-        const double x = static_cast<double>(i), y = value(samples[i]);
+    for (auto i = first; i != last; ++i) {
+        const double x = static_cast<double>(i - first), y = value(*i);
         sx += x, sy += y, sxx += x * x, sxy += x * y;
     }
     return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+}
+
+// Prints the slopes over [first, last); whether they are flat.
+bool SlopeLine(const char* over, Samples first, Samples last) {
+    const double ws = Slope(first, last, [](const Sample& s) { return s.workingSetKb; });
+    const double priv = Slope(first, last, [](const Sample& s) { return s.commitKb; });
+    const double heap = Slope(first, last, [](const Sample& s) { return s.heapKb; });
+    const double handles = Slope(first, last, [](const Sample& s) { return double(s.handles); });
+    const double threads = Slope(first, last, [](const Sample& s) { return double(s.threads); });
+    const bool flat = ws < 1 && handles < 0.01;
+    std::printf(
+        "  slope a cycle, %s: working set %.3f KB (target < 1), committed %.3f KB, heap in use "
+        "%.3f KB, handles %.4f (target < 0.01), threads %.4f: %s\n",
+        over, ws, priv, heap, handles, threads, flat ? "flat" : "NOT FLAT");
+    return flat;
 }
 
 class Soak {
@@ -122,6 +182,7 @@ class Soak {
                     cycles);
         std::mt19937 rng(22);
         std::vector<Sample> samples{Take()};
+        const auto firstMaps = CommittedByAllocation();
         for (int cycle = 1; cycle <= cycles; ++cycle) {
             Run(root, 1 + static_cast<long>(rng() % static_cast<unsigned>(pumps)));
             Run(root, 0);
@@ -135,19 +196,17 @@ class Soak {
                 "handles, %3d threads\n",
                 when, s.workingSetKb, s.commitKb, s.heapKb, s.handles, s.threads);
         };
+        PrintGrowth(firstMaps, CommittedByAllocation());
         print("start", samples.front());
         print("middle", samples[samples.size() / 2]);
         print("end", samples.back());
-        const double ws = Slope(samples, [](const Sample& s) { return s.workingSetKb; });
-        const double priv = Slope(samples, [](const Sample& s) { return s.commitKb; });
-        const double heap = Slope(samples, [](const Sample& s) { return s.heapKb; });
-        const double handles = Slope(samples, [](const Sample& s) { return double(s.handles); });
-        const double threads = Slope(samples, [](const Sample& s) { return double(s.threads); });
-        const bool flat = ws < 1 && handles < 0.01;
-        std::printf(
-            "  slope a cycle: working set %.3f KB (target < 1), committed %.3f KB, heap in use "
-            "%.3f KB, handles %.4f (target < 0.01), threads %.4f: %s\n",
-            ws, priv, heap, handles, threads, flat ? "flat" : "NOT FLAT");
+        // The first cycles fill what fills once: Wine's heaps and the C library's arenas of
+        // its Unix side grow to the size the walks' threads need, then stay. A leak keeps
+        // growing after them, so the target is judged on the cycles after the warm-up.
+        const size_t warmUp = std::min<size_t>(kWarmUpCycles, samples.size() / 2);
+        SlopeLine("all cycles", samples.begin(), samples.end());
+        const bool flat = SlopeLine(("after the first " + std::to_string(warmUp)).c_str(),
+                                    samples.begin() + static_cast<long>(warmUp), samples.end());
         return flat ? 0 : 1;
     }
 
