@@ -43,28 +43,34 @@ class LinesHost : public CommandHost {
     Text line_;
 };
 
-// The records, held in pieces of about a megabyte (none ever copied to grow) until the
-// listing is written whole.
+// The records go out each time a megabyte of them is made: a listing of a million entries
+// makes 300 MB of them, which are never all held.
 class RecordsHost : public CommandHost {
   public:
-    RecordsHost(RecordFormat format, int32_t levels) : CommandHost(levels), format_(format) {
-        NewPiece() = RecordsStart(format);
+    using Sink = std::function<void(std::string_view)>;
+    RecordsHost(RecordFormat format, int32_t levels, Sink sink)
+        : CommandHost(levels), records_(format), sink_(std::move(sink)) {
+        buffer_ += records_.Start();
     }
     void PushDir(TextView) override {}  // every entry comes with its details
     void PushEntry(const ListedEntry& entry) override {
-        if (pieces.back().size() >= kPieceBytes) NewPiece();
-        AppendRecord(format_, entry, pieces.back());
+        records_.Append(entry, buffer_);
+        if (buffer_.Size() >= kFlushBytes) Flush();
     }
-    std::vector<std::string> pieces;
+    void Flush() {
+        sink_(buffer_.View());
+        buffer_.Clear();
+    }
 
   private:
-    static constexpr size_t kPieceBytes = 1 << 20;
-    std::string& NewPiece() {
-        pieces.emplace_back().reserve(kPieceBytes + 64 * 1024);
-        return pieces.back();
-    }
-    RecordFormat format_;
+    static constexpr size_t kFlushBytes = 1 << 20;
+    RecordWriter records_;
+    Sink sink_;
+    RecordBuffer buffer_;
 };
+
+// The console took no more: the walk ends there.
+struct OutputGone {};
 
 // A listing made whole, as it goes to the console and as it goes into a file.
 struct MadeListing {
@@ -104,17 +110,6 @@ bool ToConsole(const ResultBox& box, CommandConsole& console) {
     return console.Output(listing.bytes_);
 }
 
-// Records go out as they are held; an empty listing goes out as one too.
-bool ToConsole(const std::vector<std::string>& pieces, CommandConsole& console) {
-    bool given = false;
-    for (const std::string& piece : pieces) {
-        if (piece.empty()) continue;
-        given = true;
-        if (!console.Output(piece)) return false;
-    }
-    return given || console.Output({});
-}
-
 int Write(const ListSettings& s, const MadeListing& listing, FileSystem& files,
           CommandConsole& console) {
     if (!s.out) {
@@ -150,15 +145,33 @@ int ListLines(const ListSettings& s, int32_t depth, FileSystem& files, CommandCo
                  files, console);
 }
 
+// The records are written as the walk makes them, into the file or to the console. A file
+// is replaced only once complete; a console can't take back what it was given, so out of
+// memory half-way leaves the records given so far (and exit code 6).
 int ListRecords(const ListSettings& s, int32_t depth, FileSystem& files, CommandConsole& console,
                 std::vector<Text>& unread) {
-    RecordsHost host(s.format == ListFormat::Csv ? RecordFormat::Csv : RecordFormat::Json, depth);
-    Walk(s, files, host, unread);
+    const auto listInto = [&](const RecordsHost::Sink& sink) {
+        RecordsHost host(s.format == ListFormat::Csv ? RecordFormat::Csv : RecordFormat::Json,
+                         depth, sink);
+        Walk(s, files, host, unread);
+        host.Flush();
+    };
+    const auto toConsole = [&](CommandConsole& c) {
+        bool given = false;  // an empty listing goes out as one too
+        try {
+            listInto([&](std::string_view bytes) {
+                if (bytes.empty() && given) return;
+                given = true;
+                if (!c.Output(bytes)) throw OutputGone{};
+            });
+        } catch (const OutputGone&) {
+            return false;
+        }
+        return true;
+    };
     return Write(s,
-                 {[&](CommandConsole& c) { return ToConsole(host.pieces, c); },
-                  [&](FileWriter& file) {
-                      for (const std::string& piece : host.pieces) file.Write(piece);
-                  }},
+                 {toConsole,
+                  [&](FileWriter& file) { listInto([&](std::string_view b) { file.Write(b); }); }},
                  files, console);
 }
 

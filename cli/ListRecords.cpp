@@ -2,9 +2,30 @@
 // listing of a million entries makes as many records, on the path the text takes as fast.
 #include "cli/ListRecords.h"
 
+#include <algorithm>
+#include <cstring>
 #include <iterator>
 
 namespace tarnwick {
+
+char* RecordBuffer::Room(size_t bytes) {
+    if (capacity_ - size_ < bytes) {
+        const size_t capacity = std::max(capacity_ * 2, size_ + bytes);
+        std::unique_ptr<char[]> grown(new char[capacity]);  // not zeroed: written before read
+        if (size_ != 0) std::memcpy(grown.get(), data_.get(), size_);
+        data_ = std::move(grown);
+        capacity_ = capacity;
+    }
+    return data_.get() + size_;
+}
+
+RecordBuffer& RecordBuffer::operator+=(std::string_view bytes) {
+    char* o = Room(bytes.size());
+    if (!bytes.empty()) std::memcpy(o, bytes.data(), bytes.size());
+    Commit(o + bytes.size());
+    return *this;
+}
+
 namespace {
 
 constexpr const char* kFields[] = {"path",       "name",   "level",  "type",      "size",
@@ -34,10 +55,8 @@ char* PutUtf8(char32_t c, char* o) {
 // (a name NTFS allows, or natively a byte that is not UTF-8) goes to `escape` too, since
 // UTF-8 has no form for it. Room is made once for the longest outcome (6 bytes a unit).
 template <typename Special, typename Escape>
-void AppendEscaped(TextView s, std::string& out, Special special, Escape escape) {
-    const size_t start = out.size();
-    out.resize(start + s.size() * 6);
-    char* o = out.data() + start;
+void AppendEscaped(TextView s, RecordBuffer& out, Special special, Escape escape) {
+    char* o = out.Room(s.size() * 6);
     for (size_t i = 0; i < s.size(); ++i) {
         const char16_t c = s[i];
         if (c < 0x80 && !special(c)) {
@@ -50,7 +69,7 @@ void AppendEscaped(TextView s, std::string& out, Special special, Escape escape)
             o = PutUtf8(c, o);
         }
     }
-    out.resize(static_cast<size_t>(o - out.data()));
+    out.Commit(o);
 }
 
 char* PutHex4(char16_t c, char* o) {
@@ -59,40 +78,37 @@ char* PutHex4(char16_t c, char* o) {
     return o;
 }
 
-// JSON keeps every unit: a lone surrogate as its \u escape, as JSON allows.
-void AppendJsonString(TextView s, std::string& out) {
-    out += '"';
+// The text escaped for the format, without the quotes around it. JSON keeps every unit: a
+// lone surrogate as its \u escape, as JSON allows. CSV doubles a quote, and gives true when
+// the field must be quoted (a comma, a quote, CR or LF: names may hold all but CR and LF,
+// and natively those too); a lone surrogate shows as U+FFFD, the one loss: CSV has no
+// escapes.
+bool AppendEscaped(RecordFormat format, TextView s, RecordBuffer& out) {
+    if (format == RecordFormat::Json) {
+        AppendEscaped(
+            s, out, [](char16_t c) { return c < 0x20 || c == u'"' || c == u'\\'; },
+            [](char16_t c, char* o) {
+                *o++ = '\\';
+                if (c == u'"' || c == u'\\') {
+                    *o++ = static_cast<char>(c);
+                    return o;
+                }
+                *o++ = 'u';
+                return PutHex4(c, o);
+            });
+        return false;
+    }
+    bool quoted = false;
     AppendEscaped(
-        s, out, [](char16_t c) { return c < 0x20 || c == u'"' || c == u'\\'; },
-        [](char16_t c, char* o) {
-            *o++ = '\\';
-            if (c == u'"' || c == u'\\') {
-                *o++ = static_cast<char>(c);
-                return o;
-            }
-            *o++ = 'u';
-            return PutHex4(c, o);
+        s, out, [](char16_t c) { return c == u'"' || c == u',' || c == u'\r' || c == u'\n'; },
+        [&quoted](char16_t c, char* o) {
+            if (c >= 0x80) return PutUtf8(0xFFFD, o);
+            quoted = true;
+            if (c == u'"') *o++ = '"';
+            *o++ = static_cast<char>(c);
+            return o;
         });
-    out += '"';
-}
-
-// A CSV field is quoted when it holds a comma, a quote, CR or LF (names may hold all but CR
-// and LF, and natively those too); a quote inside is doubled. A lone surrogate shows as
-// U+FFFD, the one loss: CSV has no escapes.
-void AppendCsvField(TextView s, std::string& out) {
-    const bool quoted = s.find_first_of(u",\"\r\n") != TextView::npos;
-    if (quoted) out += '"';
-    AppendEscaped(
-        s, out, [](char16_t c) { return c == u'"'; },
-        [](char16_t c, char* o) {
-            if (c == u'"') {
-                *o++ = '"';
-                *o++ = '"';
-                return o;
-            }
-            return PutUtf8(0xFFFD, o);
-        });
-    if (quoted) out += '"';
+    return quoted;
 }
 
 // Days since 1601-01-01 to the civil date (the proleptic Gregorian calendar, as Windows
@@ -115,7 +131,7 @@ Civil FromDays(int64_t days) {
 }
 
 // 100-ns units since 1601 as 2024-05-01T08:30:00.1234567Z.
-void AppendTime(int64_t ticks, std::string& out) {
+void AppendTime(int64_t ticks, RecordBuffer& out) {
     constexpr int64_t kPerDay = 864'000'000'000;
     if (ticks < 0) ticks = 0;
     const Civil d = FromDays(ticks / kPerDay);
@@ -134,25 +150,29 @@ void AppendTime(int64_t ticks, std::string& out) {
     put(rest / 600'000'000 % 60, 2, ':');
     put(rest / 10'000'000 % 60, 2, '.');
     put(rest % 10'000'000, 7, 'Z');
-    out.append(text, o);
+    out += std::string_view(text, static_cast<size_t>(o - text));
 }
 
-void AppendNumber(uint64_t v, std::string& out) {
+void AppendNumber(uint64_t v, RecordBuffer& out) {
     char text[20];
     char* o = std::end(text);
     do *--o = static_cast<char>('0' + v % 10);
     while (v /= 10);
-    out.append(o, std::end(text));
+    out += std::string_view(o, static_cast<size_t>(std::end(text) - o));
 }
 
 // One record's fields in order, each led by its separator (and in JSON its name).
 class Fields {
   public:
-    Fields(RecordFormat format, std::string& out)
+    Fields(RecordFormat format, RecordBuffer& out)
         : json_(format == RecordFormat::Json), out_(out) {}
-    void String(TextView value) {
+    // A text field made of two pieces already escaped.
+    void Escaped(std::string_view first, std::string_view second, bool quoted) {
         Lead();
-        json_ ? AppendJsonString(value, out_) : AppendCsvField(value, out_);
+        if (json_ || quoted) out_ += '"';
+        out_ += first;
+        out_ += second;
+        if (json_ || quoted) out_ += '"';
     }
     void Word(const char* value) {
         Lead();
@@ -190,14 +210,14 @@ class Fields {
         ++at_;
     }
     bool json_;
-    std::string& out_;
+    RecordBuffer& out_;
     size_t at_ = 0;
 };
 
 }  // namespace
 
-std::string RecordsStart(RecordFormat format) {
-    if (format == RecordFormat::Json) return {};
+std::string RecordWriter::Start() const {
+    if (format_ == RecordFormat::Json) return {};
     std::string start = "\xEF\xBB\xBF";
     for (const char* field : kFields) {
         start += field;
@@ -206,23 +226,34 @@ std::string RecordsStart(RecordFormat format) {
     return start;
 }
 
-void AppendRecord(RecordFormat format, const ListedEntry& e, std::string& out) {
-    Fields f(format, out);
-    f.String(e.path);
-    f.String(e.name);
+// Entries come folder by folder: the folder's part of the path is escaped once for all of
+// them, and each name once for both its fields.
+void RecordWriter::Append(const ListedEntry& e, RecordBuffer& out) {
+    const bool named = e.path.ends_with(e.name);
+    const TextView folder = e.path.substr(0, e.path.size() - (named ? e.name.size() : 0));
+    if (folder != folder_) {
+        folder_.assign(folder);
+        folderBytes_.Clear();
+        folderQuoted_ = AppendEscaped(format_, folder, folderBytes_);
+    }
+    name_.Clear();
+    const bool nameQuoted = AppendEscaped(format_, e.name, name_);
+    Fields f(format_, out);
+    f.Escaped(folderBytes_.View(), named ? name_.View() : "", folderQuoted_ || nameQuoted);
+    f.Escaped({}, name_.View(), nameQuoted);
     f.Number(static_cast<uint64_t>(e.level));
     if (!e.details) {
         for (int i = 0; i < 7; ++i) f.Unknown();  // type to link
     } else {
         const uint32_t a = e.details->attributes;
-        const bool folder = (a & attr::Folder) != 0;
-        f.Word(folder ? "folder" : "file");
-        folder ? f.Unknown() : f.Number(e.details->size);
+        const bool isFolder = (a & attr::Folder) != 0;
+        f.Word(isFolder ? "folder" : "file");
+        isFolder ? f.Unknown() : f.Number(e.details->size);
         f.Time(e.details->lastWrite);
         for (uint32_t bit : {attr::Hidden, attr::System, attr::ReadOnly, attr::Link})
             f.Flag((a & bit) != 0);
     }
-    out += format == RecordFormat::Json ? "}\n" : "\r\n";
+    out += format_ == RecordFormat::Json ? "}\n" : "\r\n";
 }
 
 }  // namespace tarnwick
