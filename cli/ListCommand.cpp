@@ -162,7 +162,7 @@ int ListRecords(const ListSettings& s, int32_t depth, FileSystem& files, Command
             listInto([&](std::string_view bytes) {
                 if (bytes.empty() && given) return;
                 given = true;
-                if (!c.Output(bytes)) throw OutputGone{};
+                if (!c.OutputUtf8(bytes)) throw OutputGone{};
             });
         } catch (const OutputGone&) {
             return false;

@@ -73,6 +73,9 @@ class CommandConsole {
   public:
     virtual ~CommandConsole() = default;
     virtual bool Output(std::string_view bytes) = 0;  // false when it could not take them all
+    // UTF-8 cut only between characters: a console shows them as characters, anything else
+    // gets the bytes.
+    virtual bool OutputUtf8(std::string_view bytes) { return Output(bytes); }
     virtual void OutputLine(TextView line) = 0;
     virtual void ErrorLine(TextView line) = 0;
 };
