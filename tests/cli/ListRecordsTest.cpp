@@ -24,6 +24,11 @@ namespace {
 
 using Record = std::map<std::string, std::string>;  // UTF-8 values; null is ""
 
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
 struct Console : CommandConsole {
     bool Output(std::string_view bytes) override { return out += bytes, true; }
     void OutputLine(TextView) override {}
@@ -213,6 +218,7 @@ class ListRecordsTest : public WindowTest {
         return RunCommand(args, fs, console);
     }
     Console console;
+    TempTree out;  // outside the trees listed
 };
 
 TEST_F(ListRecordsTest, CsvAndJsonLinesHoldTheTextListingsEntriesWithWhatTheFileSystemReports) {
@@ -236,6 +242,10 @@ TEST_F(ListRecordsTest, CsvAndJsonLinesHoldTheTextListingsEntriesWithWhatTheFile
             ExpectEntriesOf(lines,
                             format == u"csv" ? ParseCsv(console.out) : ParseJsonLines(console.out),
                             root.size());
+            const std::string written = console.out;  // and the same bytes into a file
+            withFormat.insert(withFormat.end(), {u"/out", out.Path(u"records.txt")});
+            EXPECT_EQ(Run(withFormat, failing), exitcode::SomeUnread);
+            EXPECT_EQ(ReadFile(out.FsPath(u"records.txt")), written);
         }
     }
 }
