@@ -79,9 +79,9 @@ const TextView kUsage =
     u"  /hidden      也列出隐藏的文件夹和文件\r\n"
     u"  /nopath      只写名字，每层缩进四格\r\n"
     u"  /out 文件    写入该文件；省略时写到控制台\r\n"
-    u"  /format 格式 text（默认）、csv 或 json：每项一条记录，含大小和修改时间\r\n"
-    u"  /include 模式  只列出名字符合模式（* ?）的文件，可重复\r\n"
-    u"  /exclude 模式  不列出也不进入名字符合模式的项，可重复\r\n"
+    u"  /format 格式 text（默认）、csv 或 json：后两者每项一条记录，含大小、修改时间和属性\r\n"
+    u"  /include 模式 只列出名字符合模式（* 和 ?）的文件；可重复\r\n"
+    u"  /exclude 模式 不列出也不进入名字符合模式的文件夹和文件；可重复\r\n"
     u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹";
 
 bool IsCommand(const std::vector<Text>& args) {
