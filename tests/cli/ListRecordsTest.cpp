@@ -193,6 +193,9 @@ void Grow(TempTree& tree, unsigned seed) {
         } else {
             std::ofstream(tree.FsPath(path), std::ios::binary) << std::string(random() % 5000, 'x');
             files.push_back(path);
+            const auto p = tree.FsPath(path);  // written long ago, not when it was made
+            std::filesystem::last_write_time(
+                p, std::filesystem::last_write_time(p) - std::chrono::seconds(random() % 99999999));
             if (random() % 4 == 0)
                 std::filesystem::permissions(tree.FsPath(path), std::filesystem::perms::owner_write,
                                              std::filesystem::perm_options::remove);
