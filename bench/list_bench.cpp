@@ -1,10 +1,13 @@
 // Times the native program's /list of a tree (full paths, files, hidden entries, every level)
-// against `find TREE > file` and against bare_walk, a getdents64 walk that writes nothing:
-// one warm-up round, then ROUNDS rounds with the three interleaved. Prints each one's
-// minimum and median, wall-clock and processor time, and the two ratios beside their
-// targets; with --load N, the same again while N processes spin.
-//   list_bench TREE [--rounds R] [--load N]
-// tarnwick is looked for in the build's root, bare_walk beside this program.
+// against `find TREE > file` and against bare_walk, a getdents64 walk that writes nothing,
+// and its /format csv against its text and against `find -printf` of each entry's size and
+// time (a stat of each, as the records make natively); with --wine, Tarnwick.com's /format csv
+// against its text under Wine too: one warm-up round, then ROUNDS rounds with all of them
+// interleaved. Prints each one's minimum and median, wall-clock and processor time, and the ratios
+// beside their targets; with --load N, the same again while N processes spin.
+//   list_bench TREE [--rounds R] [--load N] [--wine TARNWICK_COM]
+// tarnwick is looked for in the build's root, bare_walk beside this program, and Wine is
+// run through the repository's tools/wine-run (its server already started).
 #include <fcntl.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -67,6 +70,7 @@ struct Contender {
     std::vector<std::string> argv;
     fs::path out;
     std::vector<Times> runs;
+    int linesMore = -1;  // than the text listing: the CSV header row; -1 for other programs'
 };
 
 double Median(std::vector<double> v) {
@@ -84,7 +88,14 @@ Summary Summarise(const Contender& c) {
     return {*std::min_element(wall.begin(), wall.end()), Median(wall), Median(processor)};
 }
 
-void Measure(std::vector<Contender>& contenders, int rounds, const char* label) {
+// The time of contender `of` against that of contender `against`.
+struct Ratio {
+    size_t of, against;
+    double target;
+};
+
+void Measure(std::vector<Contender>& contenders, const std::vector<Ratio>& ratios, int rounds,
+             const char* label) {
     for (Contender& c : contenders) c.runs.clear();
     for (int round = 0; round < rounds; ++round)
         for (Contender& c : contenders) c.runs.push_back(Run(c.argv, c.out));
@@ -95,10 +106,29 @@ void Measure(std::vector<Contender>& contenders, int rounds, const char* label) 
         std::printf("  %-42s min %.3f s  median %.3f s  (processor %.3f s)\n", c.name, s.back().min,
                     s.back().median, s.back().processor);
     }
-    for (size_t i = 1; i < s.size(); ++i)
-        std::printf("  ratio tarnwick / %-24s median %.2f  min %.2f  (target <= %.1f)\n",
-                    contenders[i].name, s[0].median / s[i].median, s[0].min / s[i].min,
-                    i == 1 ? 1.0 : 2.0);
+    for (const Ratio& r : ratios)
+        std::printf("  ratio %s / %s: median %.2f  min %.2f  (target <= %.1f)\n",
+                    contenders[r.of].name, contenders[r.against].name,
+                    s[r.of].median / s[r.against].median, s[r.of].min / s[r.against].min, r.target);
+}
+
+// Tarnwick.com under Wine, text then CSV, with the tree as Wine's Z: drive shows it.
+void AddWine(std::vector<Contender>& contenders, std::vector<Ratio>& ratios,
+             const std::string& program, const fs::path& tree, const fs::path& here) {
+    std::string windowsTree = "Z:" + tree.string();
+    std::replace(windowsTree.begin(), windowsTree.end(), '/', '\\');
+    const std::string wineRun = (here / "../../../tools/wine-run").lexically_normal().string();
+    const fs::path outs = tree.parent_path();
+    for (const char* format : {"text", "csv"}) {
+        contenders.push_back(
+            {format == std::string("text") ? "Tarnwick.com under Wine" : "Tarnwick.com /format csv",
+             {wineRun, program, "/list", windowsTree, "/depth", "32767", "/files", "/hidden",
+              "/format", format},
+             outs / ("list_bench.wine." + std::string(format) + ".txt"),
+             {},
+             format == std::string("text") ? 0 : 1});
+    }
+    ratios.push_back({contenders.size() - 1, contenders.size() - 2, 1.2});
 }
 
 // N processes that only spin, as tools/test-under-load starts, ended when it is done.
@@ -121,9 +151,14 @@ int Main(int argc, char** argv) {
     }
     const fs::path tree = fs::absolute(argv[1]);
     int rounds = 5, load = 0;
+    std::string wine;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string flag = argv[i];
-        (flag == "--load" ? load : rounds) = std::atoi(argv[i + 1]);
+        if (flag == "--wine") {
+            wine = argv[i + 1];
+        } else {
+            (flag == "--load" ? load : rounds) = std::atoi(argv[i + 1]);
+        }
     }
     const fs::path here = fs::canonical("/proc/self/exe").parent_path();
     const fs::path outs = tree.parent_path();
@@ -135,20 +170,37 @@ int Main(int argc, char** argv) {
          {}},
         {"find TREE > file", {"find", tree.string()}, outs / "list_bench.find.txt", {}},
         {"bare_walk TREE", {(here / "bare_walk").string(), tree.string()}, "/dev/null", {}},
+        {"tarnwick ... /format csv",
+         {(here.parent_path() / "tarnwick").string(), "/list", tree.string(), "/depth", "32767",
+          "/files", "/hidden", "/format", "csv"},
+         outs / "list_bench.csv.txt",
+         {},
+         1},
+        // A peer that, like the records, stats every entry.
+        {"find TREE -printf '%p,%s,%T@\\n'",
+         {"find", tree.string(), "-printf", "%p,%s,%T@\n"},
+         outs / "list_bench.find-stat.txt",
+         {}},
     };
+    std::vector<Ratio> ratios{{0, 1, 1.0}, {0, 2, 2.0}, {3, 0, 1.2}, {3, 4, 1.0}};
+    if (!wine.empty()) AddWine(contenders, ratios, wine, tree, here);
     for (Contender& c : contenders) c.runs.push_back(Run(c.argv, c.out));  // warms the caches
     const size_t listed = Lines(contenders[0].out), found = Lines(contenders[1].out);
+    for (size_t i = 3; i < contenders.size(); ++i)
+        if (Lines(contenders[i].out) != listed + (i % 2 ? 1 : 0))  // CSV has its header row too
+            std::printf("MISMATCH: %s gave %zu lines\n", contenders[i].name,
+                        Lines(contenders[i].out));
     std::printf("tree %s: %zu lines listed, %zu found (the tree itself is one more)\n",
                 tree.c_str(), listed, found);
     if (listed + 1 != found) std::printf("MISMATCH: the listing and find differ in lines\n");
-    Measure(contenders, rounds, "quiet");
+    Measure(contenders, ratios, rounds, "quiet");
     if (load > 0) {
         const std::vector<pid_t> spinning = Spin(load);
-        Measure(contenders, rounds, ("with " + std::to_string(load) + " spinning").c_str());
+        Measure(contenders, ratios, rounds, ("with " + std::to_string(load) + " spinning").c_str());
         for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
     }
-    fs::remove(contenders[0].out);  // 200 MB each
-    fs::remove(contenders[1].out);
+    for (const Contender& c : contenders)
+        if (c.out != "/dev/null") fs::remove(c.out);  // 200 to 300 MB each
     return listed + 1 == found ? 0 : 1;
 }
 

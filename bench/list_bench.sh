@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Native /list of a warm realistic tree (make_tree --realistic, 10^6 entries by default)
-# against `find TREE > file` and a bare getdents64 walk, quiet and, with --load N, also
-# while N processes spin (as tools/test-under-load keeps every core busy).
-#   bench/list_bench.sh [--load N] [--rounds R] [ENTRIES]
+# against `find TREE > file` and a bare getdents64 walk, and its /format csv against its
+# text; with --wine, Tarnwick.com's /format csv against its text under Wine as well. Quiet
+# and, with --load N, also while N processes spin (as tools/test-under-load keeps every
+# core busy).
+#   bench/list_bench.sh [--load N] [--rounds R] [--wine] [ENTRIES]
 # The tree takes minutes to make, so it is kept for the next run, in
 # ${TARNWICK_LIST_TREE:-${TMPDIR:-/tmp}/tarnwick-list-bench}/ENTRIES.
 set -euo pipefail
@@ -11,9 +13,11 @@ source "$root/tools/lib.sh"
 cd "$root"
 options=()
 entries=1000000
+wine=0
 while [ $# -gt 0 ]; do
   case "$1" in
     --load | --rounds) options+=("$1" "$2"); shift 2 ;;
+    --wine) wine=1; shift ;;
     *) entries=$1; shift ;;
   esac
 done
@@ -31,4 +35,14 @@ if [ ! -f "$tree.made" ]; then
 fi
 echo "tree: $(cat "$tree.made")"
 echo "cores: $(nproc)"
+if [ "$wine" -eq 1 ]; then
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j"$(nproc)" --target TarnwickConsole
+  options+=(--wine "$root/build/windows/Tarnwick.com")
+  # bench/run has started them already.
+  if [ -z "${WINEPREFIX:-}" ]; then
+    start_display
+    start_wine
+  fi
+fi
 "$made/list_bench" "$tree" "${options[@]}"

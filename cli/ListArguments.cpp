@@ -21,8 +21,9 @@ Text SwitchName(TextView arg) {
 bool IsSwitch(TextView arg) {
     if (arg.size() < 2 || (arg[0] != u'-' && arg[0] != u'/')) return false;
     if (arg[0] == u'-' || kSeparator != u'/') return true;
-    return std::find(std::begin(kSwitches), std::end(kSwitches), SwitchName(arg)) !=
-           std::end(kSwitches);
+    const Text name = SwitchName(arg);
+    return std::find(std::begin(kSwitches), std::end(kSwitches), name) != std::end(kSwitches) ||
+           IsFormatSwitch(name);
 }
 
 bool IsBlank(char16_t c) {
@@ -71,12 +72,16 @@ std::vector<Text> SplitCommandLine(TextView line) {
 
 const TextView kUsage =
     u"用法：Tarnwick.exe /list 文件夹 [/depth 层数] [/files] [/hidden] [/nopath] [/out 文件]\r\n"
+    u"       [/format text|csv|json] [/include 模式] [/exclude 模式]\r\n"
     u"  不显示窗口，写出窗口对这些设置所列的清单，字节与保存的文件相同。\r\n"
     u"  /depth 层数  列举的层数（1 到 32767，默认 1）\r\n"
     u"  /files       也列出文件\r\n"
     u"  /hidden      也列出隐藏的文件夹和文件\r\n"
     u"  /nopath      只写名字，每层缩进四格\r\n"
     u"  /out 文件    写入该文件；省略时写到控制台\r\n"
+    u"  /format 格式 text（默认）、csv 或 json：后两者每项一条记录，含大小、修改时间和属性\r\n"
+    u"  /include 模式 只列出名字符合模式（* 和 ?）的文件；可重复\r\n"
+    u"  /exclude 模式 不列出也不进入名字符合模式的文件夹和文件；可重复\r\n"
     u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹";
 
 bool IsCommand(const std::vector<Text>& args) {
@@ -110,6 +115,8 @@ ParsedCommand ParseCommand(const std::vector<Text>& args) {
             (name == u"depth" ? s.depth : s.out.emplace()) = args[++i];
         } else if (name == u"?") {
             return ShowUsage{};
+        } else if (IsFormatSwitch(name)) {
+            if (auto error = ReadFormatSwitch(name, args, i, s)) return *error;
         } else {
             return ArgumentError{exitcode::BadSwitch, u"未知的开关：" + arg};
         }

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <new>
 
+#include "cli/ListRecords.h"
+#include "cli/NameFilter.h"
 #include "export/SaveListing.h"
 #include "listing/FolderWalk.h"
 #include "platform/Ansi.h"
@@ -13,24 +15,67 @@
 namespace tarnwick {
 namespace {
 
-// Nothing to pump and nobody to press stop: the lines go straight into the box.
+// Nothing to pump and nobody to press stop.
 class CommandHost : public WalkHost {
   public:
-    CommandHost(ResultBox& box, int32_t levels) : box_(box), levels_(levels) {}
+    explicit CommandHost(int32_t levels) : levels_(levels) {}
     void Pump() override {}
     bool StopAsked() const override { return false; }
     int32_t DepthLimit() const override { return levels_; }
     int64_t NowMs() const override { return SteadyMilliseconds(); }
-    void PushDir(TextView DirStr) override { AppendLine(box_, DirStr, line_); }
     void FolderUnreadable(TextView folder, TextView reason) override {
         unread.push_back(u"无法读取文件夹：" + Text(folder) + u"（" + Text(reason) + u"）");
     }
     std::vector<Text> unread;  // a line for each folder that could not be read
 
   private:
-    ResultBox& box_;
     int32_t levels_;
+};
+
+// The text: the lines go straight into the box.
+class LinesHost : public CommandHost {
+  public:
+    LinesHost(ResultBox& box, int32_t levels) : CommandHost(levels), box_(box) {}
+    void PushDir(TextView DirStr) override { AppendLine(box_, DirStr, line_); }
+
+  private:
+    ResultBox& box_;
     Text line_;
+};
+
+// The records go out each time a megabyte of them is made: a listing of a million entries
+// makes 300 MB of them, which are never all held.
+class RecordsHost : public CommandHost {
+  public:
+    using Sink = std::function<void(std::string_view)>;
+    RecordsHost(RecordFormat format, int32_t levels, Sink sink)
+        : CommandHost(levels), records_(format), sink_(std::move(sink)) {
+        buffer_ += records_.Start();
+    }
+    void PushDir(TextView) override {}  // every entry comes with its details
+    void PushEntry(const ListedEntry& entry) override {
+        records_.Append(entry, buffer_);
+        if (buffer_.Size() >= kFlushBytes) Flush();
+    }
+    void Flush() {
+        sink_(buffer_.View());
+        buffer_.Clear();
+    }
+
+  private:
+    static constexpr size_t kFlushBytes = 1 << 20;
+    RecordWriter records_;
+    Sink sink_;
+    RecordBuffer buffer_;
+};
+
+// The console took no more: the walk ends there.
+struct OutputGone {};
+
+// A listing made whole, as it goes to the console and as it goes into a file.
+struct MadeListing {
+    std::function<bool(CommandConsole&)> toConsole;
+    std::function<void(FileWriter&)> toFile;
 };
 
 bool NamesFolder(FileSystem& files, TextView path) {
@@ -39,8 +84,14 @@ bool NamesFolder(FileSystem& files, TextView path) {
 }
 
 // The settings as the start button derives them from the check boxes.
+// The structured formats carry the level and the bare name in every record: /nopath has
+// nothing left to change there.
 WalkSettings SettingsOf(const ListSettings& s) {
-    return {s.noPath ? True : False, s.files ? False : True, s.hidden ? 16 | 2 : 16};
+    WalkSettings w{s.noPath ? True : False, s.files ? False : True, s.hidden ? 16 | 2 : 16};
+    w.details = s.format != ListFormat::Lines;
+    if (!s.include.empty() || !s.exclude.empty())
+        w.filter = std::make_shared<NameFilter>(s.include, s.exclude);
+    return w;
 }
 
 // The listing as the save writes it. A box that holds it in the code page (as WriteListing
@@ -59,21 +110,69 @@ bool ToConsole(const ResultBox& box, CommandConsole& console) {
     return console.Output(listing.bytes_);
 }
 
-int Write(const ListSettings& s, const ResultBox& box, FileSystem& files, CommandConsole& console) {
+int Write(const ListSettings& s, const MadeListing& listing, FileSystem& files,
+          CommandConsole& console) {
     if (!s.out) {
-        if (ToConsole(box, console)) return exitcode::Ok;
+        if (listing.toConsole(console)) return exitcode::Ok;
         console.ErrorLine(u"无法写出清单：输出已关闭或已满");
         return exitcode::CannotWrite;
     }
     try {
-        files.WriteReplacing(*s.out,
-                             [&](FileWriter& file) { WriteListing(box, AnsiCodePage(), file); });
+        files.WriteReplacing(*s.out, listing.toFile);
     } catch (const RunTimeError& e) {
         console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
         // The system out of memory is no fault of the output's.
         return e.number == error::OutOfMemory ? exitcode::ListingFailed : exitcode::CannotWrite;
     }
     return exitcode::Ok;
+}
+
+void Walk(const ListSettings& s, FileSystem& files, CommandHost& host, std::vector<Text>& unread) {
+    FolderWalk(files, SettingsOf(s), ReadAheadPolicy{}, host).ListFile(s.folder, 1);
+    unread = std::move(host.unread);
+}
+
+// Each format walks with its own host and writes what it made; the folders it could not
+// read go to `unread`.
+int ListLines(const ListSettings& s, int32_t depth, FileSystem& files, CommandConsole& console,
+              std::vector<Text>& unread) {
+    const std::unique_ptr<ResultBox> box = MakeListingBox();
+    LinesHost host(*box, depth);
+    Walk(s, files, host, unread);
+    return Write(s,
+                 {[&](CommandConsole& c) { return ToConsole(*box, c); },
+                  [&](FileWriter& file) { WriteListing(*box, AnsiCodePage(), file); }},
+                 files, console);
+}
+
+// The records are written as the walk makes them, into the file or to the console. A file
+// is replaced only once complete; a console can't take back what it was given, so out of
+// memory half-way leaves the records given so far (and exit code 6).
+int ListRecords(const ListSettings& s, int32_t depth, FileSystem& files, CommandConsole& console,
+                std::vector<Text>& unread) {
+    const auto listInto = [&](const RecordsHost::Sink& sink) {
+        RecordsHost host(s.format == ListFormat::Csv ? RecordFormat::Csv : RecordFormat::Json,
+                         depth, sink);
+        Walk(s, files, host, unread);
+        host.Flush();
+    };
+    const auto toConsole = [&](CommandConsole& c) {
+        bool given = false;  // an empty listing goes out as one too
+        try {
+            listInto([&](std::string_view bytes) {
+                if (bytes.empty() && given) return;
+                given = true;
+                if (!c.OutputUtf8(bytes)) throw OutputGone{};
+            });
+        } catch (const OutputGone&) {
+            return false;
+        }
+        return true;
+    };
+    return Write(s,
+                 {toConsole,
+                  [&](FileWriter& file) { listInto([&](std::string_view b) { file.Write(b); }); }},
+                 files, console);
 }
 
 int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
@@ -83,13 +182,13 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
     }
     // The depth is read as the depth box reads it.
     const int32_t depth = std::clamp(ToLong(Val(s.depth)), 1, 32767);
-    const std::unique_ptr<ResultBox> box = MakeListingBox();
-    CommandHost host(*box, depth);
-    FolderWalk(files, SettingsOf(s), ReadAheadPolicy{}, host).ListFile(s.folder, 1);
-    if (const int code = Write(s, *box, files, console); code != exitcode::Ok) return code;
+    std::vector<Text> unread;
+    const int code = s.format == ListFormat::Lines ? ListLines(s, depth, files, console, unread)
+                                                   : ListRecords(s, depth, files, console, unread);
+    if (code != exitcode::Ok) return code;
     // The rest is listed in full; what is missing is named after it.
-    for (const Text& line : host.unread) console.ErrorLine(line);
-    return host.unread.empty() ? exitcode::Ok : exitcode::SomeUnread;
+    for (const Text& line : unread) console.ErrorLine(line);
+    return unread.empty() ? exitcode::Ok : exitcode::SomeUnread;
 }
 
 }  // namespace

@@ -26,11 +26,16 @@ inline constexpr int ListingFailed = 6;
 inline constexpr int SomeUnread = 7;  // listed, but some folders could not be read
 }  // namespace exitcode
 
+// /format's choices: the text the window shows (the default), or records of each entry.
+enum class ListFormat { Lines, Csv, Json };
+
 struct ListSettings {
     Text folder;
     Text depth = u"1";  // as typed into the depth box, which reads and clamps it
-    bool files = false, hidden = false, noPath = false;
-    std::optional<Text> out;  // the console's output when there is none
+    bool files = false, hidden = false, noPath = false;  // noPath: text only
+    std::optional<Text> out;                             // the console's output when there is none
+    ListFormat format = ListFormat::Lines;
+    std::vector<Text> include, exclude;  // wildcard patterns on names
 };
 
 struct ShowUsage {};
@@ -50,6 +55,14 @@ std::vector<Text> SplitCommandLine(TextView line);
 // Where the arguments start in such a line, as written.
 size_t AfterProgramName(TextView line);
 
+// The switches of the listing's form and filters (/format, /include, /exclude), read apart
+// from the rest (FormatArguments.cpp). True when `name` (lower case, without its lead) is one.
+bool IsFormatSwitch(TextView name);
+// Reads such a switch at args[i], and its value, moving `i` to the value; an error when
+// the value is missing or not one the switch takes.
+std::optional<ArgumentError> ReadFormatSwitch(TextView name, const std::vector<Text>& args,
+                                              size_t& i, ListSettings& settings);
+
 // True when the arguments ask for a command (/list, /?) rather than the window.
 bool IsCommand(const std::vector<Text>& args);
 ParsedCommand ParseCommand(const std::vector<Text>& args);
@@ -60,6 +73,9 @@ class CommandConsole {
   public:
     virtual ~CommandConsole() = default;
     virtual bool Output(std::string_view bytes) = 0;  // false when it could not take them all
+    // UTF-8 cut only between characters: a console shows them as characters, anything else
+    // gets the bytes.
+    virtual bool OutputUtf8(std::string_view bytes) { return Output(bytes); }
     virtual void OutputLine(TextView line) = 0;
     virtual void ErrorLine(TextView line) = 0;
 };

@@ -9,6 +9,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace tarnwick {
@@ -17,7 +18,8 @@ class CollectedNames {
   public:
     struct Entry {
         TextView name;
-        std::optional<uint32_t> attributes;  // as the enumeration returned them, if it did
+        std::optional<uint32_t> attributes;          // as the enumeration returned them, if it did
+        const std::optional<EntryDetails>* details;  // null where none were asked for
     };
 
     void Add(TextView name, std::optional<uint32_t> attributes) {
@@ -33,15 +35,22 @@ class CollectedNames {
                          attributes});
         chunk.append(name);
     }
+    // The details of the name just added, for a listing that shows them: then every name has.
+    void AddDetails(const std::optional<EntryDetails>& details) {
+        if (!details_) details_.emplace();
+        details_->push_back(details);
+    }
     size_t Count() const { return ends_.size(); }
     size_t Bytes() const {
         size_t bytes = ends_.size() * sizeof(Place);
+        if (details_) bytes += details_->size() * sizeof(std::optional<EntryDetails>);
         for (const Text& chunk : chunks_) bytes += chunk.capacity() * sizeof(char16_t);
         return bytes;
     }
     Entry operator[](size_t i) const {
         const Place& p = ends_[i];
-        return {TextView(chunks_[p.chunk]).substr(p.at, p.length), p.attributes};
+        return {TextView(chunks_[p.chunk]).substr(p.at, p.length), p.attributes,
+                details_ ? &(*details_)[i] : nullptr};
     }
 
   private:
@@ -54,6 +63,7 @@ class CollectedNames {
     };
     std::vector<Text> chunks_;
     std::deque<Place> ends_;
+    std::optional<std::deque<std::optional<EntryDetails>>> details_;  // made on first use
 };
 
 }  // namespace tarnwick

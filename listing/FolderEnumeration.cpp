@@ -30,10 +30,14 @@ bool EnumerateFolder(FileSystem& files, Text& folder, const EnumerationSettings&
         folder.resize(length);
         folder += name;
         const bool readable = files.GetAttributes(folder).has_value();
-        const bool kept =
-            readable && (!settings.dirsOnly || HasFolderBit(files.GetAttributes(folder)));
+        const bool kept = readable &&
+                          (!settings.dirsOnly || HasFolderBit(files.GetAttributes(folder))) &&
+                          (!settings.filter ||
+                           settings.filter->Keeps(name, HasFolderBit(files.GetAttributes(folder))));
         folder.resize(length);
-        if (kept) names.Add(name, files.EnumeratedAttributes());
+        if (!kept) continue;
+        names.Add(name, files.EnumeratedAttributes());
+        if (settings.details) names.AddDetails(files.EnumeratedDetails());
     }
     return !givenUp;
 }

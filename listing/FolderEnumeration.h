@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "listing/CollectedNames.h"
 #include "platform/FileSystem.h"
@@ -22,9 +23,19 @@ enum class PumpPoint : uint8_t {
     GivenBack,   // no more points: the walk reads the folder itself
 };
 
+// Which entries a listing keeps, by name: a kept folder is listed and entered, one left
+// out is neither. Asked on the read-ahead's threads too.
+class EntryFilter {
+  public:
+    virtual ~EntryFilter() = default;
+    virtual bool Keeps(TextView name, bool folder) const = 0;
+};
+
 struct EnumerationSettings {
-    int32_t mask;   // the enumeration mask
-    bool dirsOnly;  // names that are not folders are left out
+    int32_t mask;                                         // the enumeration mask
+    bool dirsOnly;                                        // names that are not folders are left out
+    bool details = false;                                 // each name's EntryDetails kept too
+    std::shared_ptr<const EntryFilter> filter = nullptr;  // none: every name is kept
 };
 
 // Reads `folder` (ending in the separator) into `names`. At each pump point `at` runs;

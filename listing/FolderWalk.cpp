@@ -14,6 +14,10 @@ namespace {
 // the end of the run: within 50 ms in all.
 constexpr int64_t kPumpIntervalMs = 20;
 
+EnumerationSettings EnumerationOf(const WalkSettings& s) {
+    return {s.DirAttr, s.DirsOnly != False, s.details, s.filter};
+}
+
 // One activation of ListFile. Its Path is the prefix of the walk's shared path buffer
 // up to pathLength (the final separator included), so a deep walk keeps one copy of it.
 struct Activation {
@@ -36,8 +40,8 @@ class Walk {
           settings_(settings),
           files_(files),
           lastPump_(host.NowMs()),
-          ahead_(files, {settings.DirAttr, settings.DirsOnly != False}, host.DepthLimit(),
-                 readAhead) {
+          enumeration_(EnumerationOf(settings)),
+          ahead_(files, enumeration_, host.DepthLimit(), readAhead) {
         files_.KeepReadFoldersOpen(true);
     }
     // A walk that ends by an error (out of memory in the middle of a folder) leaves no
@@ -105,9 +109,8 @@ class Walk {
     }
 
     bool Collect(CollectedNames& names) {
-        const EnumerationSettings settings{settings_.DirAttr, settings_.DirsOnly != False};
         for (int retries = 0;; ++retries) {
-            if (!EnumerateFolder(files_, literal_, settings, names,
+            if (!EnumerateFolder(files_, literal_, enumeration_, names,
                                  [this](PumpPoint p) { return PumpAt(p); }))
                 return false;
             if (!files_.OwnFailure() || !WorkersLetGo(retries)) break;
@@ -161,7 +164,9 @@ class Walk {
         const int32_t Layer = a.Layer;
         Cut(a.pathLength);
         Append(entry.name);
-        if (settings_.NoPath) {
+        if (entry.details) {
+            host_.PushEntry({path_, entry.name, Layer, *entry.details});
+        } else if (settings_.NoPath) {
             line_.assign(static_cast<size_t>(std::max(Layer - 1, 0)) * 4, u' ');
             line_ += entry.name;
             host_.PushDir(line_);
@@ -242,6 +247,7 @@ class Walk {
     int64_t lastPump_;
     bool startAncestorsRead_ = false;
     std::vector<FolderId> startAncestors_;
+    const EnumerationSettings enumeration_;
     ReadAhead ahead_;
 };
 

@@ -12,6 +12,16 @@
 
 namespace tarnwick {
 
+// One listed entry with what the folder's reading told of it, for a host that shows more
+// than the line: the path as the line shows it, the bare name, the level (1 for the
+// starting folder's own entries) and the details (none where they could not be read).
+struct ListedEntry {
+    TextView path;
+    TextView name;
+    int32_t level;
+    const std::optional<EntryDetails>& details;
+};
+
 // What the walk asks of whoever runs it, at the moments the walk's steps name.
 class WalkHost {
   public:
@@ -23,6 +33,8 @@ class WalkHost {
     virtual int64_t NowMs() const = 0;       // steady milliseconds, for the timed pumps
     // Appends one line; throws std::bad_alloc rather than lose it.
     virtual void PushDir(TextView DirStr) = 0;
+    // In place of PushDir where the settings ask for details.
+    virtual void PushEntry(const ListedEntry& entry) { PushDir(entry.path); }
     // A folder (as its line shows it, ending in the separator) that could not be read to its end,
     // and why in the system's words. The walk passes it over all the same; the window says nothing.
     virtual void FolderUnreadable(TextView /*folder*/, TextView /*reason*/) {}
@@ -40,6 +52,8 @@ struct WalkSettings {
     Boolean NoPath = False;
     Boolean DirsOnly = False;
     int32_t DirAttr = 16;
+    bool details = false;  // each entry goes to the host's PushEntry with its EntryDetails
+    std::shared_ptr<const EntryFilter> filter = nullptr;  // which entries are listed and entered
 };
 
 class FolderWalk {

@@ -8,6 +8,7 @@ namespace {
 // Where FILE_FULL_DIR_INFORMATION holds what the listing needs: NextEntryOffset,
 // FileAttributes, FileNameLength (bytes); the name follows EaSize.
 constexpr size_t kNextAt = 0, kAttributesAt = 56, kNameBytesAt = 60;
+constexpr size_t kLastWriteAt = 24, kEndOfFileAt = 40;
 
 uint32_t Field(const std::byte* record, size_t offset) {
     uint32_t value;
@@ -15,7 +16,19 @@ uint32_t Field(const std::byte* record, size_t offset) {
     return value;
 }
 
+template <typename T>
+T Wide(const std::byte* record, size_t offset) {
+    T value;
+    std::memcpy(&value, record + offset, sizeof value);
+    return value;
+}
+
 }  // namespace
+
+// ReadDirectoryRecord found the record whole, so both fields lie in the batch.
+DirectoryRecordDetails ReadDirectoryRecordDetails(const std::byte* batch, size_t at) {
+    return {Wide<uint64_t>(batch + at, kEndOfFileAt), Wide<int64_t>(batch + at, kLastWriteAt)};
+}
 
 std::optional<DirectoryRecord> ReadDirectoryRecord(const std::byte* batch, size_t filled,
                                                    size_t at) {

@@ -22,6 +22,13 @@ inline constexpr size_t kDirectoryNameAt = 68;
 std::optional<DirectoryRecord> ReadDirectoryRecord(const std::byte* batch, size_t filled,
                                                    size_t at);
 
+// The record's size (EndOfFile) and last-write time, read only where they are asked for.
+struct DirectoryRecordDetails {
+    uint64_t size;
+    int64_t lastWrite;
+};
+DirectoryRecordDetails ReadDirectoryRecordDetails(const std::byte* batch, size_t at);
+
 inline TextView DirectoryRecordName(const std::byte* batch, size_t at, const DirectoryRecord& r) {
     return TextView(reinterpret_cast<const char16_t*>(batch + at + kDirectoryNameAt), r.nameLength);
 }

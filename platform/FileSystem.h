@@ -11,11 +11,19 @@ namespace tarnwick {
 
 // Attribute bits, with their Windows values on every platform.
 namespace attr {
+inline constexpr uint32_t ReadOnly = 0x1;
 inline constexpr uint32_t Hidden = 0x2;
 inline constexpr uint32_t System = 0x4;
 inline constexpr uint32_t Folder = 0x10;
 inline constexpr uint32_t Link = 0x400;  // symbolic link, junction or other reparse point
 }  // namespace attr
+
+// What a folder's reading tells of one entry beside its name.
+struct EntryDetails {
+    uint32_t attributes = 0;  // the attr bits, read-only among them
+    uint64_t size = 0;        // bytes
+    int64_t lastWrite = 0;    // 100-ns units since 1601-01-01 UTC, as Windows counts time
+};
 
 // Identifies a folder however it is reached (through links too).
 struct FolderId {
@@ -97,6 +105,9 @@ class FileSystem {
 
     // The attributes that the enumeration returned with its last name, when it did.
     virtual std::optional<uint32_t> EnumeratedAttributes() = 0;
+    // The size, last-write time and attributes of the last name given, asked only where a
+    // listing shows them; nothing when they can't be read.
+    virtual std::optional<EntryDetails> EnumeratedDetails() { return std::nullopt; }
 
     // The form of a walk's starting folder to which the walk appends the names it was
     // given, so that every call takes them literally wherever they lead. Windows' usual

@@ -1,5 +1,8 @@
 #include "cli/win32/Console.h"
 
+#include <algorithm>
+#include <string>
+
 #include "platform/Ansi.h"
 #include "platform/win32/Wide.h"
 
@@ -34,6 +37,29 @@ bool Win32Console::WriteBytes(HANDLE h, std::string_view bytes) {
         const DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size(), 1 << 20));
         if (!WriteFile(h, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
         bytes.remove_prefix(written);
+    }
+    return true;
+}
+
+// A console, whatever its code page, is given the characters (its byte-order mark aside).
+bool Win32Console::OutputUtf8(std::string_view bytes) {
+    DWORD mode = 0;
+    if (!Usable(out_) || !GetConsoleMode(out_, &mode)) return WriteBytes(out_, bytes);
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
+    if (bytes.empty()) return true;
+    const int n = static_cast<int>(bytes.size());
+    std::wstring text(static_cast<size_t>(n), L'\0');
+    text.resize(
+        static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), n, text.data(), n)));
+    // In pieces a console takes whole, never parting a surrogate pair.
+    for (size_t at = 0; at < text.size();) {
+        size_t piece = std::min<size_t>(text.size() - at, 8192);
+        if (piece > 1 && IS_HIGH_SURROGATE(text[at + piece - 1])) --piece;
+        DWORD written = 0;
+        if (!WriteConsoleW(out_, text.data() + at, static_cast<DWORD>(piece), &written, nullptr) ||
+            written == 0)
+            return false;
+        at += written;
     }
     return true;
 }

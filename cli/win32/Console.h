@@ -13,6 +13,7 @@ class Win32Console : public CommandConsole {
   public:
     Win32Console();
     bool Output(std::string_view bytes) override { return WriteBytes(out_, bytes); }
+    bool OutputUtf8(std::string_view bytes) override;
     void OutputLine(TextView line) override { WriteLine(out_, line); }
     void ErrorLine(TextView line) override { WriteLine(err_, line); }
 

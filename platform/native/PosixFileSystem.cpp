@@ -228,6 +228,31 @@ std::optional<uint32_t> PosixFileSystem::EntryAttributes() const {
     return attr::Link | (toFolder ? attr::Folder : 0) | hidden;
 }
 
+namespace {
+
+// Seconds from 1601, where Windows counts time from, to 1970.
+constexpr int64_t kWindowsEpochToUnix = 11644473600;
+
+// No write permission for anyone is what Windows shows of a host's file as read-only.
+uint32_t ReadOnlyBit(mode_t mode) {
+    return mode & (S_IWUSR | S_IWGRP | S_IWOTH) ? 0 : attr::ReadOnly;
+}
+
+}  // namespace
+
+// One stat of the entry itself (a link's own size and time, as a Windows folder reports a
+// link's), relative to the folder being read; asked only where a listing shows them.
+std::optional<EntryDetails> PosixFileSystem::EnumeratedDetails() {
+    const std::optional<uint32_t> attributes = EnumeratedAttributes();
+    struct stat st;
+    if (!attributes || fstatat(dir_, entry_, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    const int64_t ticks =
+        (static_cast<int64_t>(st.st_mtim.tv_sec) + kWindowsEpochToUnix) * 10'000'000 +
+        st.st_mtim.tv_nsec / 100;
+    return EntryDetails{*attributes | ReadOnlyBit(st.st_mode), static_cast<uint64_t>(st.st_size),
+                        ticks};
+}
+
 // Asked for every entry with the entry's full path: compared as bytes, the name first, since
 // char16_t's own comparison goes a unit at a time.
 bool PosixFileSystem::IsLastEntry(TextView path) const {

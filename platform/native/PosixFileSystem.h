@@ -36,6 +36,7 @@ class PosixFileSystem : public FileSystem {
     std::unique_ptr<FileSystem> NewReader() override { return std::make_unique<PosixFileSystem>(); }
     bool IsRemote(TextView folder) override;
     std::optional<uint32_t> EnumeratedAttributes() override;
+    std::optional<EntryDetails> EnumeratedDetails() override;
     Text FullPath(TextView path) override;  // PosixFullPath.cpp
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;

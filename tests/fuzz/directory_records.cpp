@@ -11,6 +11,7 @@ namespace {
 struct Entry {
     uint32_t attributes;
     Text name;
+    uint64_t size, lastWrite;
     friend bool operator==(const Entry&, const Entry&) = default;
 };
 
@@ -20,8 +21,13 @@ uint32_t Little(const std::byte* p) {
     return v;
 }
 
-// FILE_FULL_DIR_INFORMATION: NextEntryOffset at 0, FileAttributes at 56, FileNameLength at
-// 60, the name at 68; a record the batch does not hold whole, or at an odd offset, ends it.
+uint64_t Little64(const std::byte* p) {
+    return uint64_t{Little(p + 4)} << 32 | Little(p);
+}
+
+// FILE_FULL_DIR_INFORMATION: NextEntryOffset at 0, LastWriteTime at 24, EndOfFile at 40,
+// FileAttributes at 56, FileNameLength at 60, the name at 68; a record the batch does not
+// hold whole, or at an odd offset, ends it.
 std::vector<Entry> ModelEntries(const std::vector<std::byte>& batch) {
     std::vector<Entry> entries;
     for (size_t at = 0; at + 68 <= batch.size() && at % 2 == 0;) {
@@ -32,7 +38,7 @@ std::vector<Entry> ModelEntries(const std::vector<std::byte>& batch) {
         for (size_t i = 0; i < units; ++i)
             name += static_cast<char16_t>(std::to_integer<int>(r[68 + 2 * i]) |
                                           std::to_integer<int>(r[69 + 2 * i]) << 8);
-        entries.push_back({Little(r + 56), name});
+        entries.push_back({Little(r + 56), name, Little64(r + 40), Little64(r + 24)});
         if (Little(r) == 0) break;
         at += Little(r);
     }
@@ -52,8 +58,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (size_t at = 0;;) {
         const auto record = ReadDirectoryRecord(batch.data(), batch.size(), at);
         if (!record) break;
-        entries.push_back(
-            {record->attributes, Text(DirectoryRecordName(batch.data(), at, *record))});
+        const DirectoryRecordDetails d = ReadDirectoryRecordDetails(batch.data(), at);
+        entries.push_back({record->attributes, Text(DirectoryRecordName(batch.data(), at, *record)),
+                           d.size, static_cast<uint64_t>(d.lastWrite)});
         if (record->next == 0) break;
         at += record->next;
     }

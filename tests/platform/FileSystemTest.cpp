@@ -259,9 +259,12 @@ void MakeGenerated(NameMaker& names, const std::wstring& literal, int count) {
                   kMarks[names.Pick(std::size(kMarks))]);
 }
 
+// Each entry's name, size and last-write time ("." and ".." aside).
+using Details = std::vector<std::tuple<Text, uint64_t, int64_t>>;
+
 // FindFirstFileExW as the program called it before it read folders in batches, every
 // entry with its attributes.
-Listing Reference(const Text& pattern) {
+Listing Reference(const Text& pattern, Details* details = nullptr) {
     Listing all;
     WIN32_FIND_DATAW d;
     const HANDLE h = FindFirstFileExW(Wide(pattern).c_str(), FindExInfoBasic, &d,
@@ -269,8 +272,31 @@ Listing Reference(const Text& pattern) {
     if (h == INVALID_HANDLE_VALUE) return all;
     do {
         all.push_back({Text(win32::FromW(d.cFileName)), d.dwFileAttributes});
+        const auto wide = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
+        if (details && !IsDotOrDotDot(all.back().name))
+            details->emplace_back(all.back().name, wide(d.nFileSizeHigh, d.nFileSizeLow),
+                                  static_cast<int64_t>(wide(d.ftLastWriteTime.dwHighDateTime,
+                                                            d.ftLastWriteTime.dwLowDateTime)));
     } while (FindNextFileW(h, &d));
     FindClose(h);
+    return all;
+}
+
+// Each entry's name, size and last-write time: as FindFirstFileExW gives them, and as `fs`
+// gives them with the entry.
+Details ReferenceDetails(const Text& pattern) {
+    Details all;
+    Reference(pattern, &all);
+    return all;
+}
+Details EnumeratedDetails(FileSystem& fs, const Text& folder) {
+    Details all;
+    for (TextView n = fs.FindFirst(folder, 0x3F); !n.empty(); n = fs.FindNext()) {
+        const std::optional<EntryDetails> d = fs.EnumeratedDetails();
+        if (IsDotOrDotDot(n) || !d) continue;
+        EXPECT_EQ(d->attributes, fs.EnumeratedAttributes()) << Narrow(n);
+        all.emplace_back(Text(n), d->size, d->lastWrite);
+    }
     return all;
 }
 
@@ -352,6 +378,9 @@ TEST(FolderEnumeration, GivesWhatFindFirstFileGivesForEveryMask) {
                 if (f.driveRoot) {
                     for (const Listed& e : got) EXPECT_FALSE(IsDotOrDotDot(e.name));
                 }
+            }
+            if (!f.driveRoot) {
+                EXPECT_EQ(EnumeratedDetails(fs, f.path), ReferenceDetails(f.pattern));
             }
         }
     }

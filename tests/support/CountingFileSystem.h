@@ -81,6 +81,7 @@ class CountingFileSystem : public FileSystem {
         Released();
     }
     std::optional<uint32_t> EnumeratedAttributes() override { return real_.EnumeratedAttributes(); }
+    std::optional<EntryDetails> EnumeratedDetails() override { return real_.EnumeratedDetails(); }
     Text LiteralFolder(TextView folder) override { return real_.LiteralFolder(folder); }
     void KeepReadFoldersOpen(bool keep) override { real_.KeepReadFoldersOpen(keep); }
     bool IsRemote(TextView folder) override { return remote || real_.IsRemote(folder); }

@@ -171,3 +171,18 @@ DWORD FolderReader::Attributes() const {
 }
 
 }  // namespace tarnwick::win32
+
+namespace tarnwick::win32 {
+
+EntryDetails FolderReader::Details() const {
+    if (finding_) {
+        const auto wide = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
+        const FILETIME& t = data_.ftLastWriteTime;
+        return {data_.dwFileAttributes, wide(data_.nFileSizeHigh, data_.nFileSizeLow),
+                static_cast<int64_t>(wide(t.dwHighDateTime, t.dwLowDateTime))};
+    }
+    const DirectoryRecordDetails d = ReadDirectoryRecordDetails(buffer_.data(), at_);
+    return {record_.attributes, d.size, d.lastWrite};
+}
+
+}  // namespace tarnwick::win32

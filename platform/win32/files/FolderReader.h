@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/DirectoryRecords.h"
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 #include "platform/win32/files/FolderOpener.h"
 
@@ -41,6 +42,7 @@ class FolderReader : public FolderOpener::Job {
     DWORD Failure() const { return failure_; }
     TextView Name() const;
     DWORD Attributes() const;
+    EntryDetails Details() const;  // of the current entry, as its batch or find data holds them
 
   private:
     bool OpenBatches();

@@ -89,6 +89,12 @@ std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {
     return reader_->Attributes();
 }
 
+// The batch or the find data holds them with the name: no call of their own.
+std::optional<EntryDetails> Win32FileSystem::EnumeratedDetails() {
+    if (!Open()) return std::nullopt;
+    return reader_->Details();
+}
+
 Text Win32FileSystem::LiteralFolder(TextView folder) {
     return LiteralPath(folder);
 }

@@ -30,6 +30,7 @@ class Win32FileSystem : public FileSystem {
     }
     bool IsRemote(TextView folder) override;
     std::optional<uint32_t> EnumeratedAttributes() override;
+    std::optional<EntryDetails> EnumeratedDetails() override;
     Text LiteralFolder(TextView folder) override;
     Text FullPath(TextView path) override;
     std::optional<uint32_t> GetAttributes(TextView path) override;

@@ -1,0 +1,340 @@
+// /list's records: for random trees (Chinese names, a comma, hidden entries, links, a folder
+// that can't be read) the CSV and the JSON Lines parse back to the text listing's entries,
+// in order, with what the file system itself reports of each; the filters against a model.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <random>
+#include <regex>
+
+#include "cli/ListCommand.h"
+#include "cli/NameFilter.h"
+#include "platform/Ansi.h"
+#include "tests/support/CountingFileSystem.h"
+#include "tests/window/WindowFixture.h"
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
+namespace tarnwick::testing {
+namespace {
+
+using Record = std::map<std::string, std::string>;  // UTF-8 values; null is ""
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Console : CommandConsole {
+    bool Output(std::string_view bytes) override { return out += bytes, true; }
+    void OutputLine(TextView) override {}
+    void ErrorLine(TextView line) override { errors.emplace_back(line); }
+    std::string out;
+    std::vector<Text> errors;
+};
+
+// RFC 4180, after the byte-order mark: a quoted field may hold commas, doubled quotes, breaks.
+std::vector<Record> ParseCsv(std::string_view t) {
+    EXPECT_TRUE(t.starts_with("\xEF\xBB\xBF"));
+    std::vector<std::vector<std::string>> rows(1, std::vector<std::string>(1));
+    for (size_t i = 3; i < t.size(); ++i) {
+        if (t[i] == '"') {
+            for (++i; i < t.size() && !(t[i] == '"' && t.substr(i, 2) != "\"\""); ++i)
+                rows.back().back() += t[t[i] == '"' ? i++ : i];
+        } else if (t[i] == ',') {
+            rows.back().emplace_back();
+        } else if (t.substr(i, 2) == "\r\n") {
+            rows.emplace_back(1), ++i;
+        } else {
+            rows.back().back() += t[i];
+        }
+    }
+    std::vector<Record> records;
+    for (size_t r = 1; r + 1 < rows.size(); ++r) {
+        EXPECT_EQ(rows[r].size(), rows[0].size());
+        for (size_t f = 0; f < rows[r].size() && f < rows[0].size(); ++f)
+            records.resize(r), records.back()[rows[0][f]] = rows[r][f];
+    }
+    return records;
+}
+
+// One flat object a line: strings (with escapes), numbers, true, false, null.
+std::vector<Record> ParseJsonLines(std::string_view t) {
+    std::vector<Record> records;
+    size_t i = 0;
+    const auto string = [&] {
+        std::string s;
+        for (++i; t.at(i) != '"'; ++i) {
+            if (t[i] != '\\') {
+                s += t[i];
+            } else if (t.at(++i) == 'u') {
+                const auto unit = std::stoul(std::string(t.substr(i + 1, 4)), nullptr, 16);
+                s += ToUtf8(Text(1, static_cast<char16_t>(unit)));
+                i += 4;
+            } else {
+                s += t[i];
+            }
+        }
+        ++i;
+        return s;
+    };
+    while (i < t.size()) {
+        EXPECT_EQ(t[i], '{');
+        Record& r = records.emplace_back();
+        do {
+            ++i;
+            const std::string key = string();
+            EXPECT_EQ(t.at(i++), ':');
+            std::string value;
+            if (t.at(i) == '"') {
+                value = string();
+            } else {
+                const size_t end = t.find_first_of(",}", i);
+                value = t.substr(i, end - i);
+                i = end;
+            }
+            r[key] = value == "null" ? "" : value;
+        } while (t.at(i) == ',');
+        EXPECT_EQ(t.substr(i, 2), "}\n");
+        i += 2;
+    }
+    return records;
+}
+
+// What the file system reports of an entry, asked of it by path rather than by reading
+// its folder: attributes as the listing's bits, size, last-write time in 100-ns units.
+struct Reported {
+    uint32_t attributes;
+    uint64_t size;
+    int64_t ticks;
+};
+Reported Report(const std::filesystem::path& p) {
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA d{};
+    EXPECT_TRUE(GetFileAttributesExW(p.c_str(), GetFileExInfoStandard, &d)) << p;
+    const auto wide = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
+    return {d.dwFileAttributes, wide(d.nFileSizeHigh, d.nFileSizeLow),
+            static_cast<int64_t>(
+                wide(d.ftLastWriteTime.dwHighDateTime, d.ftLastWriteTime.dwLowDateTime))};
+#else
+    struct stat st {
+    }, target{};
+    EXPECT_EQ(lstat(p.c_str(), &st), 0) << p;
+    const bool toFolder = stat(p.c_str(), &target) == 0 && S_ISDIR(target.st_mode);
+    const uint32_t a = (S_ISLNK(st.st_mode) ? attr::Link : 0) | (toFolder ? attr::Folder : 0) |
+                       (p.filename().string()[0] == '.' ? attr::Hidden : 0) |
+                       (st.st_mode & 0222 ? 0 : attr::ReadOnly);
+    return {a, static_cast<uint64_t>(st.st_size),
+            (st.st_mtim.tv_sec + 11644473600) * 10'000'000 + st.st_mtim.tv_nsec / 100};
+#endif
+}
+
+// ISO 8601 UTC back to 100-ns units since 1601, through the standard library's calendar.
+int64_t Ticks(const std::string& iso) {
+    int y = 0;
+    unsigned mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    long long fraction = -1;
+    EXPECT_EQ(iso.size(), 28u) << iso;
+    std::sscanf(iso.c_str(), "%4d-%2u-%2uT%2u:%2u:%2u.%7lldZ", &y, &mo, &d, &h, &mi, &s, &fraction);
+    using namespace std::chrono;
+    const int64_t days = sys_days(year(y) / month(mo) / day(d)).time_since_epoch().count();
+    return ((days * 86400 + h * 3600 + mi * 60 + s) + 11644473600) * 10'000'000 + fraction;
+}
+
+// Each record is the text line's entry, with what the file system reports of it.
+void ExpectEntriesOf(const std::vector<std::string>& lines, const std::vector<Record>& records,
+                     size_t rootLength) {
+    ASSERT_EQ(records.size(), lines.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        const Record& r = records[i];
+        SCOPED_TRACE(line);
+        EXPECT_EQ(r.at("path"), line);
+        EXPECT_EQ(r.at("name"), line.substr(line.find_last_of("/\\") + 1));
+        EXPECT_EQ(r.at("level"),
+                  std::to_string(std::count_if(line.begin() + rootLength, line.end(),
+                                               [](char c) { return c == '/' || c == '\\'; })));
+        const Reported f = Report(std::filesystem::path(std::u8string(line.begin(), line.end())));
+        const bool folder = f.attributes & attr::Folder;
+        EXPECT_EQ(r.at("type"), folder ? "folder" : "file");
+        EXPECT_EQ(r.at("size"), folder ? "" : std::to_string(f.size));
+        EXPECT_EQ(Ticks(r.at("last_write")), f.ticks);
+        const std::pair<const char*, uint32_t> flags[] = {{"hidden", attr::Hidden},
+                                                          {"system", attr::System},
+                                                          {"read_only", attr::ReadOnly},
+                                                          {"link", attr::Link}};
+        for (const auto& [name, bit] : flags)
+            EXPECT_EQ(r.at(name), f.attributes & bit ? "true" : "false") << name;
+    }
+}
+
+// A random tree: folders and files of random sizes, some hidden, some read-only, Chinese
+// names, a comma; a link to a folder and one to a file; and a name the code page can't hold,
+// so the text goes out as UTF-8.
+void Grow(TempTree& tree, unsigned seed) {
+    static const TextView kNames[] = {u"a", u"数据", u"照片 2024", u"报告,終.txt", u"b.log"};
+    std::mt19937 random(seed);
+    std::vector<Text> folders{u""}, files;
+    tree.File(u"한국어.txt");
+    tree.File(u"z/shut/unseen.txt");  // a folder that can't be read
+    for (int i = 0; i < 16; ++i) {
+        const Text& parent = folders[random() % folders.size()];
+        const bool hidden = random() % 4 == 0;
+        const Text path = (parent.empty() ? u"" : parent + u"/") + (hidden ? u"." : u"") +
+                          Text(kNames[random() % std::size(kNames)]) +
+                          Text(1, static_cast<char16_t>(u'A' + i));
+        if (random() % 2 == 0) {
+            tree.Folder(path);
+            folders.push_back(path);
+        } else {
+            std::ofstream(tree.FsPath(path), std::ios::binary) << std::string(random() % 5000, 'x');
+            files.push_back(path);
+            const auto p = tree.FsPath(path);  // written long ago, not when it was made
+            std::filesystem::last_write_time(
+                p, std::filesystem::last_write_time(p) - std::chrono::seconds(random() % 99999999));
+            if (random() % 4 == 0)
+                std::filesystem::permissions(tree.FsPath(path), std::filesystem::perms::owner_write,
+                                             std::filesystem::perm_options::remove);
+        }
+        if (hidden) tree.Hide(path);
+    }
+    tree.FolderLink(folders.back() + u"/link", tree.Path(folders[1 % folders.size()]));
+    if (!files.empty()) tree.FileLink(u"filelink", tree.Path(files[0]));
+}
+
+std::vector<std::string> Lines(std::string_view text) {
+    EXPECT_TRUE(text.starts_with("\xEF\xBB\xBF"));
+    std::vector<std::string> lines;
+    for (size_t at = 3, end; (end = text.find("\r\n", at)) != std::string_view::npos; at = end + 2)
+        lines.emplace_back(text.substr(at, end - at));
+    return lines;
+}
+
+class ListRecordsTest : public WindowTest {
+  protected:
+    int Run(std::vector<Text> args, FileSystem& fs) {
+        console = {};
+        return RunCommand(args, fs, console);
+    }
+    Console console;
+    TempTree out;  // outside the trees listed
+};
+
+TEST_F(ListRecordsTest, CsvAndJsonLinesHoldTheTextListingsEntriesWithWhatTheFileSystemReports) {
+    for (unsigned seed : {1u, 2u, 3u, 4u}) {
+        SCOPED_TRACE(seed);
+        TempTree tree;
+        Grow(tree, seed);
+        CountingFileSystem failing(*files);
+        failing.readers = seed % 2 == 0;
+        failing.unreadableFolders = {u"shut"};
+        const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"9", u"/files", u"/hidden"};
+        ASSERT_EQ(Run(args, failing), exitcode::SomeUnread);
+        const std::vector<std::string> lines = Lines(console.out);
+        const std::vector<Text> unread = console.errors;
+        const std::string root = ToUtf8(tree.Root());
+        for (const TextView format : {u"csv", u"JSON"}) {
+            auto withFormat = args;
+            withFormat.insert(withFormat.end(), {u"/format", Text(format), u"/nopath"});
+            EXPECT_EQ(Run(withFormat, failing), exitcode::SomeUnread);
+            EXPECT_EQ(console.errors, unread);
+            ExpectEntriesOf(lines,
+                            format == u"csv" ? ParseCsv(console.out) : ParseJsonLines(console.out),
+                            root.size());
+            const std::string written = console.out;  // and the same bytes into a file
+            withFormat.insert(withFormat.end(), {u"/out", out.Path(u"records.txt")});
+            EXPECT_EQ(Run(withFormat, failing), exitcode::SomeUnread);
+            EXPECT_EQ(ReadFile(out.FsPath(u"records.txt")), written);
+        }
+    }
+}
+
+// The filters' model: a pattern as a regular expression, by the system's rules.
+bool ModelMatches(TextView pattern, TextView name, WildcardRules rules) {
+    std::wstring re;
+    for (const char16_t c : pattern) {
+        wchar_t escaped[8];
+        std::swprintf(escaped, 8, L"\\u%04X", static_cast<unsigned>(c));
+        re += c == u'*' ? L"[\\s\\S]*" : c == u'?' ? L"[\\s\\S]" : escaped;
+    }
+    const auto flags =
+        rules.ignoreCase ? std::regex::ECMAScript | std::regex::icase : std::regex::ECMAScript;
+    if (std::regex_match(std::wstring(name.begin(), name.end()), std::wregex(re, flags)))
+        return true;
+    return rules.dotStarMatchesAll && pattern.ends_with(u".*") &&
+           ModelMatches(pattern.substr(0, pattern.size() - 2), name, rules);
+}
+bool ModelKeeps(const std::vector<Text>& include, const std::vector<Text>& exclude, TextView name,
+                bool folder) {
+    const auto any = [&](const std::vector<Text>& patterns) {
+        return std::any_of(patterns.begin(), patterns.end(), [&](const Text& p) {
+            return ModelMatches(p, name, SystemWildcardRules());
+        });
+    };
+    return !any(exclude) && (folder || include.empty() || any(include));
+}
+
+Text FromUtf8(const std::string& s) {
+    return std::filesystem::path(std::u8string(s.begin(), s.end())).u16string();
+}
+
+Text RandomText(std::mt19937& random, TextView alphabet, size_t most) {
+    Text t;
+    for (size_t n = random() % most + 1; n > 0; --n) t += alphabet[random() % alphabet.size()];
+    return t;
+}
+
+TEST(NameFilterTest, KeepsWhatTheModelKeeps) {
+    std::mt19937 random(7);
+    for (int i = 0; i < 5000; ++i) {
+        std::vector<Text> include(random() % 3), exclude(random() % 2);
+        for (Text& p : include) p = RandomText(random, u"aB.中**?", 5);
+        for (Text& p : exclude) p = RandomText(random, u"Ab.中*?", 4);
+        const Text name = RandomText(random, u"abAB.中", 6);
+        const bool folder = random() % 2 == 0;
+        ASSERT_EQ(NameFilter(include, exclude).Keeps(name, folder),
+                  ModelKeeps(include, exclude, name, folder))
+            << Narrow(name) << " include " << (include.empty() ? "" : Narrow(include[0]))
+            << " exclude " << (exclude.empty() ? "" : Narrow(exclude[0]));
+    }
+}
+
+// The walk leaves out what the model leaves out, and below an excluded folder everything.
+TEST_F(ListRecordsTest, FiltersListWhatTheModelKeepsOfTheWholeListing) {
+    for (unsigned seed : {11u, 12u, 13u}) {
+        TempTree tree;
+        Grow(tree, seed);
+        std::mt19937 random(seed);
+        std::vector<Text> args{u"/list",  tree.Root(), u"/depth", u"9",
+                               u"/files", u"/format",  u"csv"};
+        ASSERT_EQ(Run(args, *files), exitcode::Ok);
+        const std::vector<Record> all = ParseCsv(console.out);
+        std::vector<Text> include{u"*.LOG?", u"*,*"}, exclude{RandomText(random, u"a数据b*?", 3)};
+        std::vector<std::string> expected, excludedFolders;
+        for (const Record& r : all) {
+            const bool below =
+                std::any_of(excludedFolders.begin(), excludedFolders.end(),
+                            [&](const std::string& f) { return r.at("path").starts_with(f); });
+            const bool folder = r.at("type") == "folder";
+            const bool kept =
+                !below && ModelKeeps(include, exclude, FromUtf8(r.at("name")), folder);
+            if (kept) expected.push_back(r.at("path"));
+            if (!kept && folder)
+                excludedFolders.push_back(r.at("path") + ToUtf8(Text(1, kSeparator)));
+        }
+        for (const Text& p : include) args.insert(args.end(), {u"/include", p});
+        for (const Text& p : exclude) args.insert(args.end(), {u"-EXCLUDE", p});
+        SCOPED_TRACE(Narrow(exclude[0]));
+        ASSERT_EQ(Run(args, *files), exitcode::Ok);
+        std::vector<std::string> listed;
+        for (const Record& r : ParseCsv(console.out)) listed.push_back(r.at("path"));
+        EXPECT_EQ(listed, expected);
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick::testing
