@@ -18,6 +18,7 @@ struct IRawElementProviderSimple;
 namespace tarnwick::win32 {
 
 class AccessibilityEntry;
+class ViewFinder;
 
 class Win32ResultBox : public Win32Control<ResultBox> {
   public:
@@ -45,6 +46,8 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     // The element UI Automation clients are given, made at the first request; the caller
     // releases the reference it gets.
     IRawElementProviderSimple* AutomationElement();
+    // Find in the listing: its dialog and the search in progress (ContextMenu.cpp).
+    ViewFinder& Finder();
 
   private:
     template <class T>
@@ -63,6 +66,9 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     bool OnFocusMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     bool OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     bool OnKeyMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // The context menu and Find (ContextMenu.cpp).
+    bool OnMenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    void ShowContextMenu(POINT screen);
 
     void OnDpiChanged() override;
     void MeasureFont();
@@ -109,6 +115,7 @@ class Win32ResultBox : public Win32Control<ResultBox> {
     };
     ScrollState vertical_, horizontal_;  // as last set
     std::unique_ptr<AccessibilityEntry> accessibility_;
+    std::unique_ptr<ViewFinder> finder_;
 };
 
 }  // namespace tarnwick::win32
