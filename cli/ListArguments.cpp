@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ListCommand.h"
+#include "cli/Registration.h"
 
 namespace tarnwick {
 namespace {
@@ -80,6 +81,7 @@ const TextView kUsage =
     u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹";
 
 bool IsCommand(const std::vector<Text>& args) {
+    if (IsRegistration(args)) return true;
     if (args.empty() || !IsSwitch(args[0])) return false;
     const Text name = SwitchName(args[0]);
     return name == u"list" || name == u"?";

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <commdlg.h>
+#undef FindText  // the system's name for FindTextW would rename UI Automation's FindText
 
 #include <optional>
 
