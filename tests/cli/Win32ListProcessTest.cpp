@@ -168,13 +168,15 @@ TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     EXPECT_EQ(StartWithoutDisplay(args), here.text + "exit=0\n");
 }
 
-// The main window of a Tarnwick.exe process, once one shows; null if none does. Other
-// tests' windows of the same title, in processes of their own, are passed over.
-HWND ProgramWindow() {
+// The main window of a Tarnwick.exe process (of this one, when given), once one shows;
+// null if none does. Other tests' windows of the same title, in processes of their own,
+// are passed over.
+HWND ProgramWindow(DWORD process = 0) {
     for (int i = 0; i < 3000; ++i) {  // a bound, not a deadline: the window comes or fails
         for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, nullptr, L"Tarnwick"));) {
             DWORD owner = 0;
             GetWindowThreadProcessId(h, &owner);
+            if (process && owner != process) continue;
             const HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
             wchar_t image[MAX_PATH];
             DWORD n = MAX_PATH;
@@ -186,28 +188,6 @@ HWND ProgramWindow() {
         Sleep(10);
     }
     return nullptr;
-}
-
-// The main window of the process, once it shows; null if it never does.
-HWND WindowOfProcess(DWORD process) {
-    struct Wanted {
-        DWORD process;
-        HWND found = nullptr;
-    } wanted{process};
-    for (int i = 0; i < 3000 && !wanted.found; ++i) {  // a bound, not a deadline
-        EnumWindows(
-            [](HWND h, LPARAM p) {
-                auto& w = *reinterpret_cast<Wanted*>(p);
-                DWORD owner = 0;
-                GetWindowThreadProcessId(h, &owner);
-                if (owner == w.process && IsWindowVisible(h) && !GetWindow(h, GW_OWNER))
-                    w.found = h;
-                return w.found ? FALSE : TRUE;
-            },
-            reinterpret_cast<LPARAM>(&wanted));
-        if (!wanted.found) Sleep(10);
-    }
-    return wanted.found;
 }
 
 // What the window's controls hold: the path box among them.
@@ -231,14 +211,6 @@ std::wstring Value(const std::wstring& key) {
     DWORD size = sizeof value;
     RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
     return value;
-}
-
-bool KeyExists(const std::wstring& key) {
-    HKEY h;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_READ, &h) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(h);
-    return true;
 }
 
 // Tarnwick.com, which cmd runs for `Tarnwick ...`: a command's output and exit code come
@@ -308,7 +280,7 @@ TEST_F(ProgramTest, RegisterAddsExplorersCommandAndUnregisterTakesAwayJustThat) 
         PROCESS_INFORMATION pi{};
         ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
                                    nullptr, &si, &pi));
-        const HWND window = WindowOfProcess(pi.dwProcessId);
+        const HWND window = ProgramWindow(pi.dwProcessId);
         EXPECT_NE(window, nullptr);
         WaitForInputIdle(pi.hProcess, INFINITE);
         EXPECT_THAT(ChildTexts(window), ::testing::Contains(place.folder));
@@ -326,8 +298,8 @@ TEST_F(ProgramTest, RegisterAddsExplorersCommandAndUnregisterTakesAwayJustThat) 
     const Finished removed = StartLine(com + L" /unregister");
     EXPECT_EQ(removed.exitCode, 0u);
     for (const auto& place : places)
-        EXPECT_FALSE(KeyExists(classes + place.kind + L"\\shell\\Tarnwick")) << place.kind;
-    EXPECT_TRUE(KeyExists(other));
+        EXPECT_EQ(Value(classes + place.kind + L"\\shell\\Tarnwick"), L"(none)") << place.kind;
+    EXPECT_EQ(Value(other), L"x");
     const Finished again = StartLine(com + L" /unregister");
     EXPECT_EQ(again.exitCode, 0u);
     EXPECT_NE(again.out, removed.out);  // nothing was there to remove
