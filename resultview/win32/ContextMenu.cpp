@@ -1,6 +1,8 @@
 // The read-only edit box's context menu, with Find below it, and the keys that open them.
 #include <windowsx.h>
 
+#include <optional>
+
 #include "resultview/win32/ResultBoxWindow.h"
 #include "resultview/win32/ViewFinder.h"
 
@@ -38,8 +40,39 @@ bool Enabled(UINT command, const TextStore& text) {
     return false;  // the listing is read-only
 }
 
-bool KeyboardPoint(LPARAM lp) {
-    return lp == -1;
+// Where the menu opens, on the screen: below the caret for the keyboard, else where the
+// mouse was; none outside the text (the scroll bars have a menu of their own).
+std::optional<POINT> MenuPoint(Win32ResultBox& view, LPARAM lp) {
+    const HWND h = view.Handle();
+    if (lp == -1) {
+        view.ApplyPendingScroll();
+        POINT at = view.PointOf(view.Store().Caret());
+        at.y += view.LineHeight();
+        ClientToScreen(h, &at);
+        return at;
+    }
+    const POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
+    POINT client = at;
+    ScreenToClient(h, &client);
+    RECT r;
+    GetClientRect(h, &r);
+    if (!PtInRect(&r, client)) return std::nullopt;
+    return at;
+}
+
+// Shift+F10 and the context-menu key open the menu; Ctrl+F and F3 find.
+bool OnMenuOrFindKey(Win32ResultBox& view, UINT msg, WPARAM key) {
+    const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
+    if ((msg == WM_SYSKEYDOWN && key == VK_F10 && shift) || (msg == WM_KEYUP && key == VK_APPS)) {
+        SendMessageW(view.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(view.Handle()), -1);
+    } else if (msg == WM_KEYDOWN && key == 'F' && ctrl && !shift) {
+        view.Finder().OpenDialog();
+    } else if (msg == WM_KEYDOWN && key == VK_F3 && !ctrl) {
+        view.Finder().FindNext(shift);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -75,29 +108,16 @@ void Win32ResultBox::ShowContextMenu(POINT screen) {
     }
 }
 
-// The menu's keys, Find's keys, and a right click, which moves the caret as the edit box
-// does when it lands outside the selection; the menu comes with the button's release.
+// The menu and Find's messages, their keys, and a right click, which moves the caret as
+// the edit box does when it lands outside the selection; the menu comes with its release.
 bool Win32ResultBox::OnMenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
     if (finder_ && finder_->OnMessage(msg, wp, lp, result)) return true;
-    const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     result = 0;
     switch (msg) {
         case WM_CONTEXTMENU: {
-            POINT at{GET_X_LPARAM(lp), GET_Y_LPARAM(lp)};
-            if (KeyboardPoint(lp)) {  // below the caret
-                ApplyPendingScroll();
-                at = PointOf(text_.Caret());
-                at.y += lineHeight_;
-                ClientToScreen(hwnd_, &at);
-            } else {
-                POINT client = at;
-                ScreenToClient(hwnd_, &client);
-                RECT r;
-                GetClientRect(hwnd_, &r);
-                if (!PtInRect(&r, client)) return false;  // the scroll bars' own
-            }
-            ShowContextMenu(at);
-            return true;
+            const std::optional<POINT> at = MenuPoint(*this, lp);
+            if (at) ShowContextMenu(*at);
+            return at.has_value();
         }
         case WM_RBUTTONDOWN: {
             SetFocus(hwnd_);
@@ -105,20 +125,10 @@ bool Win32ResultBox::OnMenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& resu
             if (pos < text_.SelStart() || pos > text_.SelEnd()) MoveCaret(pos, false);
             return true;
         }
-        case WM_SYSKEYDOWN:  // Shift+F10
-        case WM_KEYUP:       // the context-menu key
-            if (msg == WM_SYSKEYDOWN ? wp != VK_F10 || !shift : wp != VK_APPS) return false;
-            SendMessageW(hwnd_, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hwnd_), -1);
-            return true;
+        case WM_SYSKEYDOWN:
+        case WM_KEYUP:
         case WM_KEYDOWN:
-            if (wp == 'F' && ctrl && !shift) {
-                Finder().OpenDialog();
-            } else if (wp == VK_F3 && !ctrl) {
-                Finder().FindNext(shift);
-            } else {
-                return false;
-            }
-            return true;
+            return OnMenuOrFindKey(*this, msg, wp);
     }
     return false;
 }

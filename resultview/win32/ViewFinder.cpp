@@ -35,21 +35,24 @@ ViewFinder::~ViewFinder() {
     if (dialog_ && IsWindow(dialog_)) DestroyWindow(dialog_);  // gone with its owner, maybe
 }
 
-// As the editor does: the selection when it is a piece of one line, else what was there.
-void ViewFinder::SelectionToDialog() {
+// As the editor does: the selection when it is a piece of one line, else the last search;
+// true when either was put in.
+bool ViewFinder::SelectionToDialog() {
     const TextStore& text = view_.Store();
     const Text selected = text.Substr(
         text.SelStart(), std::min<size_t>(text.SelEnd() - text.SelStart(), std::size(findWhat_)));
     const Text& use = FitsTheDialog(selected, std::size(findWhat_)) ? selected : last_;
-    if (!FitsTheDialog(use, std::size(findWhat_))) return;
+    if (!FitsTheDialog(use, std::size(findWhat_))) return false;
     std::copy(use.begin(), use.end(), findWhat_);
     findWhat_[use.size()] = L'\0';
+    return true;
 }
 
+// An open dialog comes forward, with the selection if there is one to put in.
 void ViewFinder::OpenDialog() {
-    SelectionToDialog();
+    const bool filled = SelectionToDialog();
     if (dialog_ && IsWindow(dialog_)) {
-        SetDlgItemTextW(dialog_, kFindWhat, findWhat_);
+        if (filled) SetDlgItemTextW(dialog_, kFindWhat, findWhat_);
         SetActiveWindow(dialog_);
         SetFocus(GetDlgItem(dialog_, kFindWhat));
         SendDlgItemMessageW(dialog_, kFindWhat, EM_SETSEL, 0, -1);

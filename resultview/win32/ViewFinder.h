@@ -50,7 +50,7 @@ class ViewFinder {
     bool Slice(Search& s);  // true when the search has ended
     void Schedule();
     void NotFound(const Search& s);
-    void SelectionToDialog();
+    bool SelectionToDialog();
 
     Win32ResultBox& view_;
     HWND dialog_ = nullptr;
