@@ -13,7 +13,7 @@ namespace {
 // Characters read between two looks at the queue: a few milliseconds, so the window answers
 // a click well within 50 ms, and few enough looks that a search through 10^6 lines (about
 // 70 M characters) costs little more than reading them.
-constexpr size_t kSlice = size_t{1} << 22;
+constexpr size_t kSlice = size_t{1} << 21;
 constexpr UINT kNextSlice = WM_APP + 0x46;
 constexpr UINT_PTR kSliceTimer = 0x46;
 constexpr int kFindWhat = 0x480;  // the dialog's text box (edt1)
