@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ListCommand.h"
+#include "cli/Registration.h"
 
 namespace tarnwick {
 namespace {
@@ -82,9 +83,12 @@ const TextView kUsage =
     u"  /format 格式 text（默认）、csv 或 json：后两者每项一条记录，含大小、修改时间和属性\r\n"
     u"  /include 模式 只列出名字符合模式（* 和 ?）的文件；可重复\r\n"
     u"  /exclude 模式 不列出也不进入名字符合模式的文件夹和文件；可重复\r\n"
-    u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹";
+    u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹\r\n"
+    u"Tarnwick.exe /register    在资源管理器的文件夹菜单中加入“用 Tarnwick 列出”（仅当前用户）\r\n"
+    u"Tarnwick.exe /unregister  删除 /register 加入的命令";
 
 bool IsCommand(const std::vector<Text>& args) {
+    if (IsRegistration(args)) return true;
     if (args.empty() || !IsSwitch(args[0])) return false;
     const Text name = SwitchName(args[0]);
     return name == u"list" || name == u"?";

@@ -1,6 +1,7 @@
 // Running /list: the listing engine walks with the command as its host, and the save's
 // writer writes, so the bytes are those of a save from the window.
 #include "cli/ListCommand.h"
+#include "cli/Registration.h"
 
 #include <algorithm>
 #include <new>
@@ -194,6 +195,7 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
 }  // namespace
 
 int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console) {
+    if (IsRegistration(args)) return RunRegistration(args, console);
     try {
         const ParsedCommand command = ParseCommand(args);
         if (const auto* error = std::get_if<ArgumentError>(&command)) {

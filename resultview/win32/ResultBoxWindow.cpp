@@ -12,6 +12,7 @@
 #include "platform/win32/Wide.h"
 #include "resultview/model/TextUnits.h"
 #include "resultview/win32/AccessibilityEntry.h"
+#include "resultview/win32/ViewFinder.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -666,6 +667,7 @@ bool Win32ResultBox::OnKeyMessage(UINT msg, WPARAM wp, LPARAM /*lp*/, LRESULT& r
 LRESULT Win32ResultBox::OnMessage(UINT msg, WPARAM wp, LPARAM lp) {
     LRESULT result = 0;
     if (msg == WM_DESTROY) clipboard_.End();
+    if (OnMenuMessage(msg, wp, lp, result)) return result;  // before the keys it takes
     if (OnTextMessage(msg, wp, lp, result) || accessibility_->OnMessage(msg, wp, lp, result) ||
         OnPaintingMessage(msg, wp, lp, result) || OnScrollMessage(msg, wp, lp, result) ||
         OnFocusMessage(msg, wp, lp, result) || OnMouseMessage(msg, wp, lp, result) ||

@@ -20,6 +20,7 @@ struct IRawElementProviderSimple;
 namespace tarnwick::win32 {
 
 class AccessibilityEntry;
+class ViewFinder;
 
 class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
   public:
@@ -50,6 +51,8 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     // The element UI Automation clients are given, made at the first request; the caller
     // releases the reference it gets.
     IRawElementProviderSimple* AutomationElement();
+    // Find in the listing: its dialog and the search in progress (ContextMenu.cpp).
+    ViewFinder& Finder();
 
   private:
     template <class T>
@@ -68,6 +71,9 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     bool OnFocusMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     bool OnMouseMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     bool OnKeyMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    // The context menu and Find (ContextMenu.cpp).
+    bool OnMenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+    void ShowContextMenu(POINT screen);
 
     void OnDpiChanged() override;
     void MeasureFont();
@@ -114,6 +120,7 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     };
     ScrollState vertical_, horizontal_;  // as last set
     std::unique_ptr<AccessibilityEntry> accessibility_;
+    std::unique_ptr<ViewFinder> finder_;
     ClipboardOffer clipboard_;
 };
 

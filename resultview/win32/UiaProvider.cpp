@@ -10,6 +10,7 @@
 #include "resultview/model/TextUnits.h"
 #include "resultview/win32/AccessibilityEntry.h"
 #include "resultview/win32/AccessibilityLibraries.h"
+#include "resultview/win32/CaseFold.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -29,19 +30,6 @@ TextUnit UnitOf(::TextUnit unit) {
 
 HRESULT OutOfMemoryUnless(bool made) {
     return made ? S_OK : E_OUTOFMEMORY;
-}
-
-// Each code unit in upper case, as CharUpperBuffW gives it, made at the first search that
-// ignores case: a search then folds what it reads by a look-up. Surrogates stay as they are.
-const char16_t* UpperCase() {
-    static const std::vector<char16_t> table = [] {
-        std::vector<char16_t> upper(TextSearch::kFoldSize);
-        for (size_t c = 0; c < upper.size(); ++c) upper[c] = static_cast<char16_t>(c);
-        CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data()), 0xD800);
-        CharUpperBuffW(reinterpret_cast<wchar_t*>(upper.data() + 0xE000), 0x2000);
-        return upper;
-    }();
-    return table.data();
 }
 
 // A string of `length` units, left for the caller to fill. Grown from an empty one, as

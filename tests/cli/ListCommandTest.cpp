@@ -186,6 +186,10 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
         {{u"/list", tree.Path(u"sub/x.txt"), u"/out", file}, exitcode::NoFolder},
         {{u"/list", root, u"/out", out.Path(u"none/x.txt")}, exitcode::CannotWrite},
         {{u"/list", root, u"/out", out.Path(u"")}, exitcode::CannotWrite},
+        {{u"/Unregister", root}, exitcode::BadSwitch},
+#ifndef _WIN32
+        {{u"/register"}, exitcode::BadSwitch},  // there is no Explorer here
+#endif
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(&c - cases);
@@ -213,6 +217,7 @@ TEST_F(ListCommandTest, UsageGoesToTheOutputAndOnlyListOrHelpAreCommands) {
     EXPECT_TRUE(console.errorLines.empty());
     EXPECT_TRUE(IsCommand({u"-List", u"x"}));
     EXPECT_TRUE(IsCommand({u"/?"}));
+    EXPECT_TRUE(IsCommand({u"-REGISTER"}));
     EXPECT_FALSE(IsCommand({tree.Root()}));
     EXPECT_FALSE(IsCommand({}));
 }

@@ -168,13 +168,15 @@ TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     EXPECT_EQ(StartWithoutDisplay(args), here.text + "exit=0\n");
 }
 
-// The main window of a Tarnwick.exe process, once one shows; null if none does. Other
-// tests' windows of the same title, in processes of their own, are passed over.
-HWND ProgramWindow() {
+// The main window of a Tarnwick.exe process (of this one, when given), once one shows;
+// null if none does. Other tests' windows of the same title, in processes of their own,
+// are passed over.
+HWND ProgramWindow(DWORD process = 0) {
     for (int i = 0; i < 3000; ++i) {  // a bound, not a deadline: the window comes or fails
         for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, nullptr, L"Tarnwick"));) {
             DWORD owner = 0;
             GetWindowThreadProcessId(h, &owner);
+            if (process && owner != process) continue;
             const HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
             wchar_t image[MAX_PATH];
             DWORD n = MAX_PATH;
@@ -186,6 +188,29 @@ HWND ProgramWindow() {
         Sleep(10);
     }
     return nullptr;
+}
+
+// What the window's controls hold: the path box among them.
+std::vector<std::wstring> ChildTexts(HWND window) {
+    std::vector<std::wstring> all;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) {
+            wchar_t text[MAX_PATH] = L"";
+            // GetWindowText reads only captions in another process.
+            SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+            reinterpret_cast<std::vector<std::wstring>*>(found)->emplace_back(text);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&all));
+    return all;
+}
+
+std::wstring Value(const std::wstring& key) {
+    wchar_t value[1024] = L"(none)";
+    DWORD size = sizeof value;
+    RegGetValueW(HKEY_CURRENT_USER, key.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, value, &size);
+    return value;
 }
 
 // Tarnwick.com, which cmd runs for `Tarnwick ...`: a command's output and exit code come
@@ -212,24 +237,73 @@ TEST_F(ProgramTest, TheConsoleProgramRunsCommandsAndOpensTheWindowForTheRest) {
     const HANDLE running = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process);
     WaitForInputIdle(running, INFINITE);  // made whole and waiting for the user
     // The path box holds the folder, as if it had been pasted there.
-    struct Texts {
-        std::vector<std::wstring> all;
-    } texts;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM found) {
-            wchar_t text[MAX_PATH] = L"";
-            // GetWindowText reads only captions in another process.
-            SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-            reinterpret_cast<Texts*>(found)->all.emplace_back(text);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&texts));
-    EXPECT_THAT(texts.all,
+    EXPECT_THAT(ChildTexts(window),
                 ::testing::Contains(std::filesystem::path(tree.FsPath(u"数据 2024")).wstring()));
     PostMessageW(window, WM_CLOSE, 0, 0);
     WaitForSingleObject(running, INFINITE);
     CloseHandle(running);
+}
+
+// Explorer's command: /register writes it for the current user; run as Explorer runs it
+// (the folder in place of %1 or %V), it starts Tarnwick on that folder; /unregister takes
+// away what /register added and nothing else, and says so when a key of another's under
+// ours keeps it from doing so.
+TEST_F(ProgramTest, RegisterAddsExplorersCommandAndUnregisterTakesAwayJustThat) {
+    tree.Folder(u"我的 资料/子 文件夹");
+    const std::wstring folder =
+        std::filesystem::path(tree.FsPath(u"我的 资料/子 文件夹")).wstring();
+    const std::wstring classes = L"Software\\Classes\\",
+                       other = classes + L"Directory\\shell\\Other";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, other.c_str(), nullptr, REG_SZ, L"x", 4), 0);
+    const struct {
+        const wchar_t* kind;
+        const wchar_t* placeholder;
+        std::wstring folder;
+    } places[] = {{L"Directory", L"%1", folder},
+                  {L"Drive", L"%1", folder.substr(0, 3)},  // a drive, as Explorer gives it
+                  {L"Directory\\Background", L"%V", folder}};
+    const std::wstring com = L"\"" + ProgramPath(L"Tarnwick.com") + L"\"";
+    const Finished added = StartLine(com + L" /register");
+    EXPECT_EQ(added.exitCode, 0u);
+    const std::wstring program = ProgramPath();
+    const std::string exe(program.begin(), program.end());  // ASCII here
+    EXPECT_TRUE(added.out.ends_with(" " + exe + "\r\n")) << added.out;
+    for (const auto& place : places) {
+        SCOPED_TRACE(std::string(place.kind, place.kind + wcslen(place.kind)));
+        const std::wstring verb = classes + place.kind + L"\\shell\\Tarnwick";
+        EXPECT_EQ(Value(verb), L"用 Tarnwick 列出(&T)");
+        std::wstring line = Value(verb + L"\\command");
+        EXPECT_EQ(line, L"\"" + program + L"\" \"" + place.placeholder + L"\"");
+        line.replace(line.find(place.placeholder), 2, place.folder);
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        PROCESS_INFORMATION pi{};
+        ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                                   nullptr, &si, &pi));
+        const HWND window = ProgramWindow(pi.dwProcessId);
+        EXPECT_NE(window, nullptr);
+        WaitForInputIdle(pi.hProcess, INFINITE);
+        EXPECT_THAT(ChildTexts(window), ::testing::Contains(place.folder));
+        PostMessageW(window, WM_CLOSE, 0, 0);
+        WaitForSingleObject(pi.hProcess, INFINITE);
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+    }
+    const std::wstring blocker = classes + L"Drive\\shell\\Tarnwick\\command\\Someone";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, blocker.c_str(), nullptr, REG_SZ, L"x", 4), 0);
+    const Finished blocked = StartLine(com + L" /unregister");
+    EXPECT_EQ(blocked.exitCode, static_cast<DWORD>(exitcode::CannotWrite));
+    EXPECT_FALSE(blocked.err.empty());
+    EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, blocker.c_str()), 0);
+    const Finished removed = StartLine(com + L" /unregister");
+    EXPECT_EQ(removed.exitCode, 0u);
+    for (const auto& place : places)
+        EXPECT_EQ(Value(classes + place.kind + L"\\shell\\Tarnwick"), L"(none)") << place.kind;
+    EXPECT_EQ(Value(other), L"x");
+    const Finished again = StartLine(com + L" /unregister");
+    EXPECT_EQ(again.exitCode, 0u);
+    EXPECT_NE(again.out, removed.out);  // nothing was there to remove
+    RegDeleteKeyW(HKEY_CURRENT_USER, other.c_str());
 }
 
 }  // namespace
