@@ -19,9 +19,12 @@
 #include <vector>
 
 #include "resultview/win32/ResultBoxWindow.h"
+#include "tests/support/Clipboard.h"
 
 namespace tarnwick::win32 {
 namespace {
+
+using testing::ClipboardText;
 
 constexpr DWORD kEditStyle = WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_READONLY | ES_AUTOHSCROLL |
                              ES_AUTOVSCROLL | WS_HSCROLL | WS_VSCROLL;
@@ -271,17 +274,6 @@ TEST_F(EditDifferential, AnswersAsAReadOnlyMultiLineEditBox) {
         Step("EM_SETMODIFY(FALSE)", [](HWND h) { SendMessageW(h, EM_SETMODIFY, FALSE, 0); });
         if (HasFatalFailure()) return;
     }
-}
-
-std::wstring ClipboardText() {
-    std::wstring text = L"(nothing)";
-    if (!OpenClipboard(nullptr)) return L"(clipboard busy)";
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        text = static_cast<const wchar_t*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
 }
 
 // What a WM_COPY to `box` puts on a clipboard emptied first; read at once only when asked.

@@ -15,6 +15,7 @@
 #include "platform/win32/controls/Win32MainWindow.h"
 #include "resultview/win32/ResultBoxWindow.h"
 #include "resultview/win32/ViewFinder.h"
+#include "tests/support/Clipboard.h"
 
 namespace tarnwick::win32 {
 namespace {
@@ -77,17 +78,6 @@ void Press(HWND h, UINT msg, WPARAM key, int held = 0) {
 }
 
 constexpr int kFindWhat = 0x480, kMatchCase = 0x411, kUp = 0x420, kDown = 0x421;
-
-std::wstring Clipboard() {
-    std::wstring text;
-    if (!OpenClipboard(nullptr)) return L"(busy)";
-    if (const HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
-        text = static_cast<const wchar_t*>(GlobalLock(data));
-        GlobalUnlock(data);
-    }
-    CloseClipboard();
-    return text;
-}
 
 // Through the program's own loop, which hands the dialog its keys.
 void Pump() {
@@ -169,7 +159,7 @@ TEST_F(MenuAndFind, TheContextMenuShowsTheEditBoxItemsAndFindAndDoesWhatIsChosen
         SCOPED_TRACE(&c - cases);
         view_->SetText(c.text);
         view_->Select(c.anchor, c.caret);
-        const std::wstring before = Clipboard();
+        const std::wstring before = testing::ClipboardText();
         POINT caret = view_->PointOf(c.caret), click = view_->PointOf(c.clickAt);
         caret.y += view_->LineHeight();
         ClientToScreen(h_, &caret);
@@ -202,7 +192,7 @@ TEST_F(MenuAndFind, TheContextMenuShowsTheEditBoxItemsAndFindAndDoesWhatIsChosen
         }
         EXPECT_EQ(view_->Store().SelStart(), c.from);
         EXPECT_EQ(view_->Store().SelEnd(), c.to);
-        EXPECT_EQ(Clipboard(), c.clipboard ? c.clipboard : before);
+        EXPECT_EQ(testing::ClipboardText(), c.clipboard ? c.clipboard : before);
     }
 }
 
