@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 #include "cli/ListRecords.h"
 #include "cli/NameFilter.h"
@@ -44,17 +45,38 @@ class LinesHost : public CommandHost {
     Text line_;
 };
 
+// The file the records are written into, while it is made beside the one it replaces: a
+// walk of that folder finds it, but it is nothing the listing holds.
+class NewFile {
+  public:
+    NewFile(FileSystem& files, Text path) : files_(files), path_(std::move(path)) {
+        const size_t cut = path_.find_last_of(u"\\/");
+        name_ = path_.substr(cut == Text::npos ? 0 : cut + 1);
+    }
+    bool Is(const ListedEntry& entry) {
+        if (name_.empty() || entry.name != name_) return false;
+        if (!id_) id_ = files_.Identity(path_);
+        return id_ && files_.Identity(entry.path) == id_;
+    }
+
+  private:
+    FileSystem& files_;
+    Text path_, name_;
+    std::optional<FolderId> id_;
+};
+
 // The records go out each time a megabyte of them is made: a listing of a million entries
 // makes 300 MB of them, which are never all held.
 class RecordsHost : public CommandHost {
   public:
     using Sink = std::function<void(std::string_view)>;
-    RecordsHost(RecordFormat format, int32_t levels, Sink sink)
-        : CommandHost(levels), records_(format), sink_(std::move(sink)) {
+    RecordsHost(RecordFormat format, int32_t levels, Sink sink, NewFile newFile)
+        : CommandHost(levels), records_(format), sink_(std::move(sink)), newFile_(newFile) {
         buffer_ += records_.Start();
     }
     void PushDir(TextView) override {}  // every entry comes with its details
     void PushEntry(const ListedEntry& entry) override {
+        if (newFile_.Is(entry)) return;
         records_.Append(entry, buffer_);
         if (buffer_.Size() >= kFlushBytes) Flush();
     }
@@ -68,6 +90,7 @@ class RecordsHost : public CommandHost {
     RecordWriter records_;
     Sink sink_;
     RecordBuffer buffer_;
+    NewFile newFile_;
 };
 
 // The console took no more: the walk ends there.
@@ -151,20 +174,22 @@ int ListLines(const ListSettings& s, int32_t depth, FileSystem& files, CommandCo
 // memory half-way leaves the records given so far (and exit code 6).
 int ListRecords(const ListSettings& s, int32_t depth, FileSystem& files, CommandConsole& console,
                 std::vector<Text>& unread) {
-    const auto listInto = [&](const RecordsHost::Sink& sink) {
+    const auto listInto = [&](const RecordsHost::Sink& sink, Text newFile) {
         RecordsHost host(s.format == ListFormat::Csv ? RecordFormat::Csv : RecordFormat::Json,
-                         depth, sink);
+                         depth, sink, NewFile(files, std::move(newFile)));
         Walk(s, files, host, unread);
         host.Flush();
     };
     const auto toConsole = [&](CommandConsole& c) {
         bool given = false;  // an empty listing goes out as one too
         try {
-            listInto([&](std::string_view bytes) {
-                if (bytes.empty() && given) return;
-                given = true;
-                if (!c.OutputUtf8(bytes)) throw OutputGone{};
-            });
+            listInto(
+                [&](std::string_view bytes) {
+                    if (bytes.empty() && given) return;
+                    given = true;
+                    if (!c.OutputUtf8(bytes)) throw OutputGone{};
+                },
+                {});
         } catch (const OutputGone&) {
             return false;
         }
@@ -172,7 +197,9 @@ int ListRecords(const ListSettings& s, int32_t depth, FileSystem& files, Command
     };
     return Write(s,
                  {toConsole,
-                  [&](FileWriter& file) { listInto([&](std::string_view b) { file.Write(b); }); }},
+                  [&](FileWriter& file) {
+                      listInto([&](std::string_view b) { file.Write(b); }, file.NewFilePath());
+                  }},
                  files, console);
 }
 

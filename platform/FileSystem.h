@@ -38,6 +38,9 @@ class FileWriter {
     virtual ~FileWriter() = default;
     virtual void Write(std::string_view bytes) = 0;
     virtual void Restart() = 0;  // drops what was written, to write the content afresh
+    // The file being written, while it is made beside the one it will replace: a walk of
+    // that folder meanwhile finds it. Empty when the content is written in place.
+    virtual Text NewFilePath() const { return {}; }
 };
 
 // A writer to a file of the system's: every byte is written, however few each call takes.

@@ -308,10 +308,13 @@ RunTimeError WriteError(int code) {
 
 class DescriptorWriter : public SystemFileWriter {
   public:
-    explicit DescriptorWriter(int fd) : fd_(fd) {}
+    explicit DescriptorWriter(int fd, std::string_view path = {}) : fd_(fd) {
+        AppendUtf16(path, path_);
+    }
     void Restart() override {
         if (lseek(fd_, 0, SEEK_SET) != 0 || ftruncate(fd_, 0) != 0) throw WriteError(errno);
     }
+    Text NewFilePath() const override { return path_; }
 
   private:
     size_t WriteSome(std::string_view bytes) override {
@@ -320,6 +323,7 @@ class DescriptorWriter : public SystemFileWriter {
         return n > 0 ? static_cast<size_t>(n) : 0;
     }
     int fd_;
+    Text path_;
 };
 
 // Only a file is replaced: not a folder, a disk or a socket. A file this user may not write
@@ -434,7 +438,7 @@ void PosixFileSystem::WriteReplacing(TextView path,
     std::string temp;
     const int fd = CreateBeside(target, temp);
     try {
-        DescriptorWriter writer(fd);
+        DescriptorWriter writer(fd, temp);
         content(writer);
     } catch (...) {
         close(fd);

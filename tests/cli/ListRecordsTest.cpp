@@ -3,6 +3,7 @@
 // in order, with what the file system itself reports of each; the filters against a model.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <random>
@@ -249,6 +250,12 @@ TEST_F(ListRecordsTest, CsvAndJsonLinesHoldTheTextListingsEntriesWithWhatTheFile
             withFormat.insert(withFormat.end(), {u"/out", out.Path(u"records.txt")});
             EXPECT_EQ(Run(withFormat, failing), exitcode::SomeUnread);
             EXPECT_EQ(ReadFile(out.FsPath(u"records.txt")), written);
+            // Into the folder listed: the file made beside the new one is no entry of it.
+            const Text inside = u"records-" + Text(format);
+            withFormat.back() = tree.Path(inside);
+            EXPECT_EQ(Run(withFormat, failing), exitcode::SomeUnread);
+            EXPECT_EQ(ReadFile(tree.FsPath(inside)), written);
+            std::filesystem::remove(tree.FsPath(inside));
         }
     }
 }

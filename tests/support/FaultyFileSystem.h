@@ -166,6 +166,7 @@ class FaultyFileSystem : public FileSystem {
             if (files_.Strikes(Call::Restart, {}, 0)) files_.Throw();
             real_.Restart();
         }
+        Text NewFilePath() const override { return real_.NewFilePath(); }
 
       private:
         FaultyFileSystem& files_;

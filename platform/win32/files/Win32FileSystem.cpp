@@ -161,7 +161,8 @@ RunTimeError WriteError(DWORD code) {
 
 class HandleWriter : public SystemFileWriter {
   public:
-    explicit HandleWriter(HANDLE h) : h_(h) {}
+    HandleWriter(HANDLE h, Text path) : h_(h), path_(std::move(path)) {}
+    Text NewFilePath() const override { return path_; }
     void Restart() override {
         if (SetFilePointer(h_, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
             !SetEndOfFile(h_))
@@ -177,6 +178,7 @@ class HandleWriter : public SystemFileWriter {
         return written;
     }
     HANDLE h_;
+    Text path_;
 };
 
 // The file that `target` leads to, by its final path: a file a link names is written
@@ -282,7 +284,7 @@ void Win32FileSystem::WriteReplacing(TextView path,
     Text temp;
     const HANDLE h = CreateBeside(target, temp);
     try {
-        HandleWriter writer(h);
+        HandleWriter writer(h, temp);
         content(writer);
     } catch (...) {
         CloseHandle(h);
