@@ -4,6 +4,9 @@ namespace tarnwick::win32 {
 namespace {
 
 constexpr wchar_t kClass[] = L"TarnwickClipboardOffer";
+constexpr UINT kRetry = WM_APP;  // also the retry timer's id
+constexpr UINT kRetryMs = 20;
+constexpr int kMostRetries = 250;
 
 struct StartUp {
     ClipboardOffer* offer;
@@ -16,19 +19,36 @@ struct StartUp {
 void ClipboardOffer::End() {
     if (thread_) {
         // Destroying the window asks it for what it still promises (WM_RENDERALLFORMATS).
-        PostMessageW(owner_, WM_CLOSE, 0, 0);
-        WaitForSingleObject(thread_, INFINITE);
+        if (PostMessageW(owner_, WM_CLOSE, 0, 0)) WaitForSingleObject(thread_, INFINITE);
         CloseHandle(thread_);
         thread_ = nullptr;
         owner_ = nullptr;
     }
     if (HGLOBAL left = TakePromised()) GlobalFree(left);
+    if (HGLOBAL left = InterlockedExchangePointer(&waiting_, nullptr)) GlobalFree(left);
 }
 
-bool ClipboardOffer::Put(HGLOBAL text) {
+bool ClipboardOffer::Put(HGLOBAL text, HWND window) {
     if (!owner_ && !failed_ && !Start()) failed_ = true;
-    if (failed_) return HandOver(text);
-    if (!OpenClipboard(owner_)) return false;
+    if (failed_) {  // the edit box's way, on this thread
+        if (!OpenClipboard(window)) return false;
+        EmptyClipboard();
+        if (!SetClipboardData(CF_UNICODETEXT, text)) GlobalFree(text);
+        CloseClipboard();
+        return true;
+    }
+    if (!OpenClipboard(owner_)) {
+        if (HGLOBAL older = InterlockedExchangePointer(&waiting_, text)) GlobalFree(older);
+        PostMessageW(owner_, kRetry, 0, 0);
+        return true;
+    }
+    Promise(text);
+    CloseClipboard();
+    return true;
+}
+
+void ClipboardOffer::Promise(HGLOBAL text) {
+    if (HGLOBAL older = InterlockedExchangePointer(&waiting_, nullptr)) GlobalFree(older);
     EmptyClipboard();  // lets go of the last snapshot, if it was ours
     if (HGLOBAL old = InterlockedExchangePointer(&promised_, text)) GlobalFree(old);
     // A promise is answered with no handle, as a failure is: ask what the clipboard holds.
@@ -38,16 +58,26 @@ bool ClipboardOffer::Put(HGLOBAL text) {
         text = TakePromised();
         if (text && !SetClipboardData(CF_UNICODETEXT, text)) GlobalFree(text);
     }
-    CloseClipboard();
-    return true;
 }
 
-bool ClipboardOffer::HandOver(HGLOBAL text) {
-    if (!OpenClipboard(nullptr)) return false;
-    EmptyClipboard();
-    if (!SetClipboardData(CF_UNICODETEXT, text)) GlobalFree(text);
-    CloseClipboard();
-    return true;
+// Tried again every kRetryMs from the offer's own loop, which meanwhile answers the program
+// holding the clipboard if it is reading our last copy.
+void ClipboardOffer::Retry() {
+    // Nothing waits any more when a newer copy went in from the window's thread.
+    const bool opened = waiting_ && OpenClipboard(owner_);
+    if (waiting_ && !opened && ++retries_ < kMostRetries) {
+        SetTimer(owner_, kRetry, kRetryMs, nullptr);
+        return;
+    }
+    retries_ = 0;
+    KillTimer(owner_, kRetry);
+    HGLOBAL text = InterlockedExchangePointer(&waiting_, nullptr);
+    if (opened) {
+        if (text) Promise(text);
+        CloseClipboard();
+    } else if (text) {
+        GlobalFree(text);  // held for seconds: the copy fails, as an edit box's would at once
+    }
 }
 
 bool ClipboardOffer::Start() {
@@ -103,7 +133,12 @@ LRESULT CALLBACK ClipboardOffer::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
             if (self)
                 if (HGLOBAL left = self->TakePromised()) GlobalFree(left);
             return 0;
+        case kRetry:
+        case WM_TIMER:
+            if (self) self->Retry();
+            return 0;
         case WM_CLOSE:
+            if (self) self->Retry();  // a copy waiting goes in before the end if it can
             DestroyWindow(hwnd);
             return 0;
         case WM_DESTROY:

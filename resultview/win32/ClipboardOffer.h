@@ -23,23 +23,28 @@ class ClipboardOffer {
     void End();
 
     // Puts `text` (GlobalAlloc'd CF_UNICODETEXT, ended by a null) on the clipboard in place
-    // of what it held, and takes it over. When the offer's thread cannot be had, the text is
-    // handed over at once, as an edit box does. False, with `text` still the caller's, when
-    // the clipboard cannot be opened (another program holds it).
-    bool Put(HGLOBAL text);
+    // of what it held, and takes it over. While another program holds the clipboard (one
+    // reading the last copy, as a clipboard history does at once), the offer's thread puts
+    // it there as soon as it is free, within a few seconds, unless a newer copy comes first.
+    // When that thread cannot be had, the text is handed over at once as `window`'s, as an
+    // edit box does; false then, with `text` still the caller's, if the clipboard is busy.
+    bool Put(HGLOBAL text, HWND window);
 
   private:
     static DWORD WINAPI ThreadMain(void* self);
     static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
     bool Start();
-    bool HandOver(HGLOBAL text);  // the edit box's way, on the calling thread
-    void Render();                // on the offer's thread: the promise kept
+    void Promise(HGLOBAL text);  // with the clipboard open
+    void Retry();                // on the offer's thread: the copy that found it busy
+    void Render();               // on the offer's thread: the promise kept
     HGLOBAL TakePromised();
 
     HANDLE thread_ = nullptr;
     HWND owner_ = nullptr;  // the offer's window, which owns the clipboard while it promises
     bool failed_ = false;   // the thread or its window could not be had: hand over at once
     void* volatile promised_ = nullptr;  // the snapshot, until handed over or let go
+    void* volatile waiting_ = nullptr;   // a snapshot that found the clipboard busy
+    int retries_ = 0;
 };
 
 }  // namespace tarnwick::win32

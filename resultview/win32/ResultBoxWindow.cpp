@@ -463,7 +463,7 @@ void Win32ResultBox::Copy() {
     auto* p = static_cast<char16_t*>(GlobalLock(memory));
     p[text_.CopyTo(from, count, p)] = u'\0';
     GlobalUnlock(memory);
-    if (!clipboard_.Put(memory)) GlobalFree(memory);
+    if (!clipboard_.Put(memory, hwnd_)) GlobalFree(memory);
 }
 
 void Win32ResultBox::OnKey(WPARAM key) {

@@ -16,6 +16,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "resultview/win32/ResultBoxWindow.h"
@@ -306,6 +307,31 @@ TEST_F(EditDifferential, CopiesTheSelectionAsItWasWhenCopied) {
         EXPECT_EQ(ClipboardText(), expected);
         Text(L"C:\\a\r\n文件夹\r\n\xD83D\xDE00 smile\r\nlast");
     }
+    // A copy made while another program holds the clipboard (a clipboard history reading
+    // the last copy does at once) goes in as soon as it is free.
+    Select(0, 4);
+    const std::wstring held = CopiedFrom(edit_);
+    ASSERT_TRUE(OpenClipboard(nullptr));  // and nothing of this thread's window left there
+    EmptyClipboard();
+    CloseClipboard();
+    HANDLE opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread holder([&] {
+        OpenClipboard(nullptr);
+        SetEvent(opened);
+        WaitForSingleObject(release, INFINITE);
+        CloseClipboard();
+    });
+    WaitForSingleObject(opened, INFINITE);
+    SendMessageW(view_->Handle(), WM_COPY, 0, 0);
+    SetEvent(release);
+    holder.join();
+    std::wstring got;
+    for (int tries = 0; tries < 1000 && (got = ClipboardText()) != held; ++tries) Sleep(10);
+    EXPECT_EQ(got, held) << "the copy made while the clipboard was held was lost";
+    CloseHandle(opened);
+    CloseHandle(release);
+
     Select(3, 9);
     const std::wstring expected = CopiedFrom(edit_);
     CopiedFrom(view_->Handle(), false);
