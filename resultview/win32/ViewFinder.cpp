@@ -151,14 +151,18 @@ bool ViewFinder::Slice(Search& s) {
     return true;
 }
 
-// The editor's box, over the dialog while that is in use. The selection stays.
+// The editor's box, over the dialog while that is in use. The selection stays. The window
+// is disabled under it as well: the box may be up inside a walk's pump, and a stop or a
+// close clicked under it would run inside the search that shows it.
 void ViewFinder::NotFound(const Search& s) {
-    const HWND owner =
-        dialog_ && GetActiveWindow() == dialog_ ? dialog_ : GetAncestor(view_.Handle(), GA_ROOT);
+    const HWND window = GetAncestor(view_.Handle(), GA_ROOT);
+    const HWND owner = dialog_ && GetActiveWindow() == dialog_ ? dialog_ : window;
+    const bool disabled = owner != window && !EnableWindow(window, FALSE);
     const Text message = u"找不到“" + s.needle + u"”";
     reporting_ = true;
     MessageBoxW(owner, W(message), L"Tarnwick", MB_OK | MB_ICONINFORMATION);
     reporting_ = false;
+    if (disabled) EnableWindow(window, TRUE);
 }
 
 }  // namespace tarnwick::win32

@@ -109,8 +109,10 @@ class MenuAndFind : public ::testing::Test {
     // Searches as asked; gives what the box that says there is no match says, if it came.
     std::wstring Search(HWND dialog, TextView needle, bool matchCase, bool up, WPARAM key) {
         std::wstring said;
+        bool windowAnswered = false;  // under the box, where a close would run in the search
         WhenShown box(L"#32770", L"Tarnwick", [&](HWND h) {
             said = TextOf(GetDlgItem(h, 0xFFFF));
+            windowAnswered = IsWindowEnabled(parent_);
             PostMessageW(h, WM_COMMAND, IDOK, 0);
         });
         if (key == 0) {
@@ -122,6 +124,8 @@ class MenuAndFind : public ::testing::Test {
             Press(h_, WM_KEYDOWN, key, up ? VK_SHIFT : 0);
         }
         box.seen = true;
+        EXPECT_FALSE(windowAnswered) << "the window took clicks under the box";
+        EXPECT_TRUE(IsWindowEnabled(parent_));
         return said;
     }
 
