@@ -143,7 +143,8 @@ void AppendTime(int64_t ticks, RecordBuffer& out) {
         o += digits;
         *o++ = after;
     };
-    put(d.year, 4, '-');
+    if (d.year > 9999) *o++ = '+';  // ISO 8601's expanded year: NTFS times reach 30828
+    put(d.year, d.year > 9999 ? 5 : 4, '-');
     put(d.month, 2, '-');
     put(d.day, 2, 'T');
     put(rest / 36'000'000'000, 2, ':');

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -246,9 +247,12 @@ std::optional<EntryDetails> PosixFileSystem::EnumeratedDetails() {
     const std::optional<uint32_t> attributes = EnumeratedAttributes();
     struct stat st;
     if (!attributes || fstatat(dir_, entry_, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-    const int64_t ticks =
-        (static_cast<int64_t>(st.st_mtim.tv_sec) + kWindowsEpochToUnix) * 10'000'000 +
-        st.st_mtim.tv_nsec / 100;
+    // Times beyond what 100-ns units since 1601 hold (after the year 29000) are held at it.
+    constexpr int64_t kMostSeconds = INT64_MAX / 10'000'000 - 1;
+    const int64_t seconds = st.st_mtim.tv_sec > kMostSeconds - kWindowsEpochToUnix
+                                ? kMostSeconds
+                                : st.st_mtim.tv_sec + kWindowsEpochToUnix;
+    const int64_t ticks = seconds * 10'000'000 + st.st_mtim.tv_nsec / 100;
     return EntryDetails{*attributes | ReadOnlyBit(st.st_mode), static_cast<uint64_t>(st.st_size),
                         ticks};
 }

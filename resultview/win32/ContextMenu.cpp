@@ -44,7 +44,7 @@ bool Enabled(UINT command, const TextStore& text) {
 // mouse was; none outside the text (the scroll bars have a menu of their own).
 std::optional<POINT> MenuPoint(Win32ResultBox& view, LPARAM lp) {
     const HWND h = view.Handle();
-    if (lp == -1) {
+    if (GET_X_LPARAM(lp) == -1 && GET_Y_LPARAM(lp) == -1) {  // from the keyboard
         view.ApplyPendingScroll();
         POINT at = view.PointOf(view.Store().Caret());
         at.y += view.LineHeight();
