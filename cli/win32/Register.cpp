@@ -93,12 +93,15 @@ ExplorerChange AddExplorerCommand() {
     return {ExplorerChange::Done, Text(win32::FromW(program.c_str(), program.size()))};
 }
 
+// Every place is tried, whichever fails: what can go does, and the first failure is told.
 ExplorerChange RemoveExplorerCommand() {
     bool removed = false;
+    LSTATUS failed = ERROR_SUCCESS;
     for (const Place& place : kPlaces) {
-        if (const LSTATUS status = Remove(place, removed); status != ERROR_SUCCESS)
-            return {ExplorerChange::Failed, Reason(status)};
+        const LSTATUS status = Remove(place, removed);
+        if (failed == ERROR_SUCCESS) failed = status;
     }
+    if (failed != ERROR_SUCCESS) return {ExplorerChange::Failed, Reason(failed)};
     return {removed ? ExplorerChange::Done : ExplorerChange::NothingToRemove, {}};
 }
 

@@ -294,6 +294,8 @@ TEST_F(ProgramTest, RegisterAddsExplorersCommandAndUnregisterTakesAwayJustThat) 
     const Finished blocked = StartLine(com + L" /unregister");
     EXPECT_EQ(blocked.exitCode, static_cast<DWORD>(exitcode::CannotWrite));
     EXPECT_FALSE(blocked.err.empty());
+    // The places after the one that failed went all the same.
+    EXPECT_EQ(Value(classes + L"Directory\\Background\\shell\\Tarnwick"), L"(none)");
     EXPECT_EQ(RegDeleteKeyW(HKEY_CURRENT_USER, blocker.c_str()), 0);
     const Finished removed = StartLine(com + L" /unregister");
     EXPECT_EQ(removed.exitCode, 0u);
