@@ -29,11 +29,12 @@ bool EnumerateFolder(FileSystem& files, Text& folder, const EnumerationSettings&
         }
         folder.resize(length);
         folder += name;
-        const bool readable = files.GetAttributes(folder).has_value();
-        const bool kept = readable &&
-                          (!settings.dirsOnly || HasFolderBit(files.GetAttributes(folder))) &&
-                          (!settings.filter ||
-                           settings.filter->Keeps(name, HasFolderBit(files.GetAttributes(folder))));
+        // TestPath, then the folder test asks again, as the run's steps do; a filter takes
+        // TestPath's answer.
+        const std::optional<uint32_t> attributes = files.GetAttributes(folder);
+        const bool kept =
+            attributes && (!settings.dirsOnly || HasFolderBit(files.GetAttributes(folder))) &&
+            (!settings.filter || settings.filter->Keeps(name, HasFolderBit(attributes)));
         folder.resize(length);
         if (!kept) continue;
         names.Add(name, files.EnumeratedAttributes());
