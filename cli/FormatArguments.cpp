@@ -14,15 +14,8 @@ struct FormatName {
 constexpr FormatName kFormats[] = {
     {u"text", ListFormat::Lines}, {u"csv", ListFormat::Csv}, {u"json", ListFormat::Json}};
 
-Text LowerCase(TextView text) {
-    Text lower(text);
-    for (char16_t& c : lower)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return lower;
-}
-
 std::optional<ArgumentError> ReadFormat(TextView value, ListSettings& s) {
-    const Text name = LowerCase(value);
+    const Text name = AsciiLowerCase(value);
     const auto* found = std::find_if(std::begin(kFormats), std::end(kFormats),
                                      [&](const FormatName& f) { return f.name == name; });
     if (found == std::end(kFormats))

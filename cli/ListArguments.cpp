@@ -12,10 +12,7 @@ constexpr TextView kSwitches[] = {u"list", u"?", u"depth", u"files", u"hidden", 
 
 // The switch's name in lower case, without its lead.
 Text SwitchName(TextView arg) {
-    Text name(arg.substr(1));
-    for (char16_t& c : name)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return name;
+    return AsciiLowerCase(arg.substr(1));
 }
 
 // Where "/" starts a path, it starts only the switches there are.
@@ -69,6 +66,13 @@ std::vector<Text> SplitCommandLine(TextView line) {
             ++i;
         }
     }
+}
+
+Text AsciiLowerCase(TextView text) {
+    Text lower(text);
+    for (char16_t& c : lower)
+        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
+    return lower;
 }
 
 const TextView kUsage =

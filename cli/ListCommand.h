@@ -55,6 +55,9 @@ std::vector<Text> SplitCommandLine(TextView line);
 // Where the arguments start in such a line, as written.
 size_t AfterProgramName(TextView line);
 
+// Switch names and values are read in any case: `text` with A to Z in lower case.
+Text AsciiLowerCase(TextView text);
+
 // The switches of the listing's form and filters (/format, /include, /exclude), read apart
 // from the rest (FormatArguments.cpp). True when `name` (lower case, without its lead) is one.
 bool IsFormatSwitch(TextView name);

@@ -5,10 +5,7 @@ namespace {
 
 Text SwitchOf(TextView arg) {
     if (arg.size() < 2 || (arg[0] != u'/' && arg[0] != u'-')) return {};
-    Text name(arg.substr(1));
-    for (char16_t& c : name)
-        if (c >= u'A' && c <= u'Z') c = static_cast<char16_t>(c + 32);
-    return name;
+    return AsciiLowerCase(arg.substr(1));
 }
 
 }  // namespace
