@@ -37,6 +37,7 @@
 #include "resultview/win32/ResultBoxWindow.h"
 #include "resultview/win32/UiaDeclarations.h"
 #include "resultview/win32/ViewFinder.h"
+#include "tests/support/ComRef.h"
 #endif
 
 namespace tarnwick::bench {
@@ -175,17 +176,8 @@ void TimeSearch(const TextStore& store, Slowest& slowest) {
 }
 
 #ifdef _WIN32
+using testing::Ref;
 using win32::Win32ResultBox;
-
-template <class T>
-struct Ref {
-    T* p = nullptr;
-    ~Ref() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    T** operator&() { return &p; }
-};
 
 // One of the view's patterns, as a client reaches it through its element.
 template <class Provider>

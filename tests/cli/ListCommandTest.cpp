@@ -6,6 +6,7 @@
 
 #include "cli/ListCommand.h"
 #include "tests/support/CountingFileSystem.h"
+#include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
 #include "window/memory/MemoryForm.h"
 
@@ -17,19 +18,6 @@
 
 namespace tarnwick::testing {
 namespace {
-
-class RecordedConsole : public CommandConsole {
-  public:
-    bool Output(std::string_view bytes) override {
-        out += bytes;
-        return !full;
-    }
-    void OutputLine(TextView line) override { outLines.emplace_back(line); }
-    void ErrorLine(TextView line) override { errorLines.emplace_back(line); }
-    std::string out;
-    bool full = false;  // an output that takes nothing more: a full disk, a closed pipe
-    std::vector<Text> outLines, errorLines;
-};
 
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);

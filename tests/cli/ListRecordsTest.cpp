@@ -13,6 +13,7 @@
 #include "cli/NameFilter.h"
 #include "platform/Ansi.h"
 #include "tests/support/CountingFileSystem.h"
+#include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
 #ifdef _WIN32
 #include <windows.h>
@@ -29,14 +30,6 @@ std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
-
-struct Console : CommandConsole {
-    bool Output(std::string_view bytes) override { return out += bytes, true; }
-    void OutputLine(TextView) override {}
-    void ErrorLine(TextView line) override { errors.emplace_back(line); }
-    std::string out;
-    std::vector<Text> errors;
-};
 
 // RFC 4180, after the byte-order mark: a quoted field may hold commas, doubled quotes, breaks.
 std::vector<Record> ParseCsv(std::string_view t) {
@@ -221,7 +214,7 @@ class ListRecordsTest : public WindowTest {
         console = {};
         return RunCommand(args, fs, console);
     }
-    Console console;
+    RecordedConsole console;
     TempTree out;  // outside the trees listed
 };
 
@@ -236,13 +229,13 @@ TEST_F(ListRecordsTest, CsvAndJsonLinesHoldTheTextListingsEntriesWithWhatTheFile
         const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"9", u"/files", u"/hidden"};
         ASSERT_EQ(Run(args, failing), exitcode::SomeUnread);
         const std::vector<std::string> lines = Lines(console.out);
-        const std::vector<Text> unread = console.errors;
+        const std::vector<Text> unread = console.errorLines;
         const std::string root = ToUtf8(tree.Root());
         for (const TextView format : {u"csv", u"JSON"}) {
             auto withFormat = args;
             withFormat.insert(withFormat.end(), {u"/format", Text(format), u"/nopath"});
             EXPECT_EQ(Run(withFormat, failing), exitcode::SomeUnread);
-            EXPECT_EQ(console.errors, unread);
+            EXPECT_EQ(console.errorLines, unread);
             ExpectEntriesOf(lines,
                             format == u"csv" ? ParseCsv(console.out) : ParseJsonLines(console.out),
                             root.size());

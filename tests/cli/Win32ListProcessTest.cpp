@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "cli/ListCommand.h"
+#include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
 
 namespace tarnwick::testing {
@@ -98,37 +99,26 @@ class ProgramTest : public ::testing::Test {
     TempTree tree, streams, out;
 };
 
-class Recorded : public CommandConsole {
-  public:
-    bool Output(std::string_view bytes) override {
-        text += bytes;
-        return true;
-    }
-    void OutputLine(TextView) override {}
-    void ErrorLine(TextView) override {}
-    std::string text;
-};
-
 TEST_F(ProgramTest, ListsToAFileAndToARedirectedOutputAsTheCommandDoes) {
     tree.Folder(u"数据/照片 2024");
     tree.File(u"数据/报告.txt");
     tree.Folder(u"a b/c");
     const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"3", u"/files", u"/NOPATH"};
-    Recorded here;
+    RecordedConsole here;
     auto files = MakeFileSystem();
     ASSERT_EQ(RunCommand(args, *files, here), exitcode::Ok);
-    ASSERT_NE(here.text.find("\x20\x20\x20\x20\xd5\xd5"), std::string::npos);  // "    照"
+    ASSERT_NE(here.out.find("\x20\x20\x20\x20\xd5\xd5"), std::string::npos);  // "    照"
 
     std::vector<Text> toFile = args;
     toFile.insert(toFile.end(), {u"-out", out.Path(u"清单.txt")});
     const Finished written = Start(toFile);
     EXPECT_EQ(written.exitCode, 0u);
-    EXPECT_EQ(ReadFile(out.FsPath(u"清单.txt")), here.text);
+    EXPECT_EQ(ReadFile(out.FsPath(u"清单.txt")), here.out);
     EXPECT_EQ(written.out, "");
 
     const Finished printed = Start(args);
     EXPECT_EQ(printed.exitCode, 0u);
-    EXPECT_EQ(printed.out, here.text);
+    EXPECT_EQ(printed.out, here.out);
     EXPECT_EQ(printed.err, "");
 
     // As a batch file writes "%~dp0": the backslash before the closing quote is the folder's.
@@ -136,7 +126,7 @@ TEST_F(ProgramTest, ListsToAFileAndToARedirectedOutputAsTheCommandDoes) {
     const Finished quoted = StartWith(L" /list \"" + std::wstring(dir.begin(), dir.end()) +
                                       L"\" /depth 3 /files /nopath ");
     EXPECT_EQ(quoted.exitCode, 0u);
-    EXPECT_EQ(quoted.out, here.text);
+    EXPECT_EQ(quoted.out, here.out);
 }
 
 TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
@@ -163,9 +153,9 @@ TEST_F(ProgramTest, AFailureIsOneLineOnTheErrorStreamAndItsCode) {
 TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     tree.File(u"sub/deeper/f.txt");
     const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"2", u"/files"};
-    Recorded here;
+    RecordedConsole here;
     ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
-    EXPECT_EQ(StartWithoutDisplay(args), here.text + "exit=0\n");
+    EXPECT_EQ(StartWithoutDisplay(args), here.out + "exit=0\n");
 }
 
 // The main window of a Tarnwick.exe process (of this one, when given), once one shows;
@@ -218,11 +208,11 @@ std::wstring Value(const std::wstring& key) {
 TEST_F(ProgramTest, TheConsoleProgramRunsCommandsAndOpensTheWindowForTheRest) {
     tree.File(u"数据 2024/报告.txt");
     const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"2", u"/files"};
-    Recorded here;
+    RecordedConsole here;
     ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
     const std::wstring com = L"\"" + ProgramPath(L"Tarnwick.com") + L"\"";
     const Finished listed = StartLine(L"cmd /c \"" + com + Quoted(args) + L" & echo end\"");
-    EXPECT_EQ(listed.out, here.text + "end\r\n");
+    EXPECT_EQ(listed.out, here.out + "end\r\n");
     const Finished missing =
         StartLine(L"cmd /c \"" + com + Quoted({u"/list", tree.Path(u"none")}) + L"\"");
     EXPECT_EQ(missing.exitCode, static_cast<DWORD>(exitcode::NoFolder));

@@ -8,6 +8,7 @@
 #include "cli/ListCommand.h"
 #include "platform/HelperThreads.h"
 #include "tests/support/FailingAllocation.h"
+#include "tests/support/RecordedConsole.h"
 #include "tests/support/Watchdog.h"
 #include "tests/window/WindowFixture.h"
 
@@ -93,32 +94,20 @@ TEST_F(AllocationSweep, ASaveCutShortLeavesTheOldFile) {
     EXPECT_GT(n, 5);
 }
 
-class Console : public CommandConsole {
-  public:
-    bool Output(std::string_view bytes) override {
-        out += bytes;
-        return true;
-    }
-    void OutputLine(TextView) override {}
-    void ErrorLine(TextView line) override { errors.emplace_back(line); }
-    std::string out;
-    std::vector<Text> errors;
-};
-
 TEST_F(AllocationSweep, ListExitsZeroOnlyWithTheWholeListing) {
     const std::vector<Text> args{u"/list", tree.Root(), u"/depth", u"9", u"/files"};
-    Console full;
+    RecordedConsole full;
     ASSERT_EQ(RunCommand(args, *files, full), 0);
     long n = 1;
     for (;; ++n) {
-        Console c;
+        RecordedConsole c;
         int code = -1;
         if (!FailingAt(n, [&] { code = RunCommand(args, *files, c); })) break;
         if (code == 0) {
             EXPECT_EQ(c.out, full.out) << "allocation " << n;
         } else {
             EXPECT_EQ(code, 6) << "allocation " << n;
-            EXPECT_EQ(c.errors.size(), 1u) << "allocation " << n;
+            EXPECT_EQ(c.errorLines.size(), 1u) << "allocation " << n;
             EXPECT_TRUE(c.out.empty()) << "allocation " << n;
         }
     }

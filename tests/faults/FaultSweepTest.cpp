@@ -19,6 +19,7 @@
 #include "platform/HelperThreads.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/HandleCount.h"
+#include "tests/support/RecordedConsole.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestWindow.h"
@@ -50,18 +51,6 @@ void PrintTo(const Outcome& o, std::ostream* os) {
         << ", " << o.beside << " files, \n"
         << o.bytes;
 }
-
-class Console : public CommandConsole {
-  public:
-    bool Output(std::string_view bytes) override {
-        out += bytes;
-        return true;
-    }
-    void OutputLine(TextView) override {}
-    void ErrorLine(TextView) override { ++errors; }
-    int32_t errors = 0;
-    std::string out;
-};
 
 constexpr const char* kCallNames[] = {"open",   "entry", "attributes", "identity",
                                       "create", "write", "restart",    "replace"};
@@ -254,10 +243,11 @@ TEST_F(FaultSweep, ListExitsZeroOnlyWithTheWholeListingWritten) {
     std::vector<Text> args{u"/list", tree.Path(u"t"), u"/depth", u"9", u"/files"};
     const auto list = [&] {
         Write(u"out.txt", "old");
-        Console console;
+        RecordedConsole console;
         const int code = RunCommand(args, files, console);
         const std::string written = args.size() > 5 ? Read(u"out.txt") : console.out;
-        return Outcome{written, std::vector<int32_t>(console.errors, 1), code, {}, Beside()};
+        return Outcome{
+            written, std::vector<int32_t>(console.errorLines.size(), 1), code, {}, Beside()};
     };
     Sweep(kReadCalls, list, [&](const Outcome& got, const FaultSite& site, Fault f) {
         ExpectSequential(got, site, f, list, [](const Outcome& o) {

@@ -21,20 +21,12 @@
 #include "resultview/win32/ResultBoxWindow.h"
 #include "resultview/win32/UiaDeclarations.h"
 #include "resultview/win32/UiaProvider.h"
+#include "tests/support/ComRef.h"
 
 namespace tarnwick::win32 {
 namespace {
 
-// COM pointers released at the end of the scope.
-template <class T>
-struct Ref {
-    T* p = nullptr;
-    ~Ref() {
-        if (p) p->Release();
-    }
-    T* operator->() const { return p; }
-    T** operator&() { return &p; }
-};
+using testing::Ref;
 
 std::wstring Take(BSTR s) {
     std::wstring out = s ? std::wstring(s, SysStringLen(s)) : std::wstring();
