@@ -79,7 +79,7 @@ bool ListingResultBox::Hold(TextView text) {
     const size_t from = kept ? last_.separators[kept - 1].first + 1 : 0;
     const size_t shared = kept ? last_.separators[kept - 1].second + 1 : 0;
     char* const room = RoomFor(kHead + (text.size() - from) * 2);
-    next_.separators.assign(last_.separators.begin(), last_.separators.begin() + kept);
+    added_.clear();
     size_t own = 0;
     for (size_t at = from; at < text.size();) {
         const size_t separator = Find(text, kSeparator, at);
@@ -88,16 +88,18 @@ bool ListingResultBox::Hold(TextView text) {
         if (!n) return false;
         own += *n;
         if (separator != TextView::npos)
-            next_.separators.push_back(
+            added_.push_back(
                 {static_cast<uint32_t>(separator), static_cast<uint32_t>(shared + own - 1)});
         at = end;
     }
-    next_.text.assign(text);
     const uint32_t head[2] = {static_cast<uint32_t>(shared), static_cast<uint32_t>(own)};
     std::memcpy(room, head, kHead);
     blocks_.back().used += kHead + own;
-    last_.text.swap(next_.text);  // each keeps its memory for the next time
-    last_.separators.swap(next_.separators);
+    // Only what differs is copied: most of a line is its folder's path, the last line's too.
+    last_.text.resize(common);
+    last_.text.append(text.substr(common));
+    last_.separators.resize(kept);
+    last_.separators.insert(last_.separators.end(), added_.begin(), added_.end());
     longest_ = std::max(longest_, shared + own);
     return true;
 }

@@ -45,8 +45,9 @@ class ListingResultBox : public MemoryControl<ResultBox> {
 
     bool held_ = true;  // the text is in blocks_ (with the caret at its end), not in store_
     std::vector<Block> blocks_;
-    Last last_, next_;    // next_: the one being made, kept for its memory
-    size_t longest_ = 0;  // bytes of the longest text held
+    Last last_;
+    std::vector<std::pair<uint32_t, uint32_t>> added_;  // the separators being added
+    size_t longest_ = 0;                                // bytes of the longest text held
     TextStore store_;
 };
 

@@ -310,6 +310,10 @@ RunTimeError WriteError(int code) {
     }
 }
 
+// Data this far behind the last written byte is sent on to the disk while writing goes on,
+// so that the flush before the rename waits for the last few megabytes only.
+constexpr off_t kWriteBehindBytes = off_t{8} << 20;
+
 class DescriptorWriter : public SystemFileWriter {
   public:
     explicit DescriptorWriter(int fd, std::string_view path = {}) : fd_(fd) {
@@ -317,6 +321,7 @@ class DescriptorWriter : public SystemFileWriter {
     }
     void Restart() override {
         if (lseek(fd_, 0, SEEK_SET) != 0 || ftruncate(fd_, 0) != 0) throw WriteError(errno);
+        written_ = sent_ = 0;
     }
     Text NewFilePath() const override { return path_; }
 
@@ -324,10 +329,21 @@ class DescriptorWriter : public SystemFileWriter {
     size_t WriteSome(std::string_view bytes) override {
         const ssize_t n = native::WriteSome(fd_, bytes);
         if (n < 0 && errno != EINTR) throw WriteError(errno);
+        if (n > 0 && !path_.empty()) WriteBehind(n);
         return n > 0 ? static_cast<size_t>(n) : 0;
     }
+    // Only a hint: any failure of the data shows in the flush.
+    void WriteBehind(ssize_t n) {
+        written_ += n;
+        if (written_ - sent_ < kWriteBehindBytes) return;
+#ifdef SYNC_FILE_RANGE_WRITE
+        sync_file_range(fd_, sent_, written_ - sent_, SYNC_FILE_RANGE_WRITE);
+#endif
+        sent_ = written_;
+    }
     int fd_;
-    Text path_;
+    Text path_;  // the new file beside the target; none for a pipe or a device
+    off_t written_ = 0, sent_ = 0;
 };
 
 // Only a file is replaced: not a folder, a disk or a socket. A file this user may not write
