@@ -118,12 +118,17 @@ WalkSettings SettingsOf(const ListSettings& s) {
     return w;
 }
 
-// The listing as the save writes it. A box that holds it in the code page (as WriteListing
-// would write it) gives it to the console a piece at a time: nothing then can fail half-way
-// but the console. Otherwise it is made whole first, as the console can't take back what
-// was written.
+// The listing as the save writes it; a console that shows characters gets the text itself,
+// whatever its code page. A box that holds it in the code page (as WriteListing would write
+// it) gives it to the console a piece at a time: nothing then can fail half-way but the
+// console. Otherwise it is made whole first, as the console can't take back what was
+// written.
 bool ToConsole(const ResultBox& box, CommandConsole& console) {
     bool taken = true, given = false;
+    if (console.TakesText()) {
+        box.ForEachPiece([&](TextView piece) { return taken = console.OutputText(piece); });
+        return taken;
+    }
     if (box.ForEachPieceIn(AnsiCodePage(), [&](std::string_view bytes) {
             given = true;
             return taken = console.Output(bytes);

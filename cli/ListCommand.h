@@ -79,6 +79,10 @@ class CommandConsole {
     // UTF-8 cut only between characters: a console shows them as characters, anything else
     // gets the bytes.
     virtual bool OutputUtf8(std::string_view bytes) { return Output(bytes); }
+    // A console that shows characters, whatever its code page, is given the listing's text
+    // rather than the bytes a file gets.
+    virtual bool TakesText() const { return false; }
+    virtual bool OutputText(TextView) { return false; }
     virtual void OutputLine(TextView line) = 0;
     virtual void ErrorLine(TextView line) = 0;
 };

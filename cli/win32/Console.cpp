@@ -43,20 +43,43 @@ bool Win32Console::WriteBytes(HANDLE h, std::string_view bytes) {
 
 // A console, whatever its code page, is given the characters (its byte-order mark aside).
 bool Win32Console::OutputUtf8(std::string_view bytes) {
-    DWORD mode = 0;
-    if (!Usable(out_) || !GetConsoleMode(out_, &mode)) return WriteBytes(out_, bytes);
+    if (!TakesText()) return WriteBytes(out_, bytes);
     if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
     if (bytes.empty()) return true;
     const int n = static_cast<int>(bytes.size());
     std::wstring text(static_cast<size_t>(n), L'\0');
     text.resize(
         static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), n, text.data(), n)));
-    // In pieces a console takes whole, never parting a surrogate pair.
+    return WriteCharacters(FromW(text.data(), text.size()));
+}
+
+bool Win32Console::TakesText() const {
+    DWORD mode = 0;
+    return Usable(out_) && GetConsoleMode(out_, &mode);
+}
+
+bool Win32Console::OutputText(TextView text) {
+    Text joined;
+    if (!carried_.empty()) {
+        joined = carried_ + Text(text);
+        text = joined;
+        carried_.clear();
+    }
+    if (!text.empty() && IsHighSurrogate(text.back())) {
+        carried_ = text.substr(text.size() - 1);
+        text.remove_suffix(1);
+    }
+    return WriteCharacters(text);
+}
+
+// In pieces a console takes whole, never parting a surrogate pair.
+bool Win32Console::WriteCharacters(TextView text) {
     for (size_t at = 0; at < text.size();) {
         size_t piece = std::min<size_t>(text.size() - at, 8192);
-        if (piece > 1 && IS_HIGH_SURROGATE(text[at + piece - 1])) --piece;
+        if (piece > 1 && IsHighSurrogate(text[at + piece - 1])) --piece;
         DWORD written = 0;
-        if (!WriteConsoleW(out_, text.data() + at, static_cast<DWORD>(piece), &written, nullptr) ||
+        if (!WriteConsoleW(out_, reinterpret_cast<const wchar_t*>(text.data() + at),
+                           static_cast<DWORD>(piece), &written, nullptr) ||
             written == 0)
             return false;
         at += written;

@@ -14,13 +14,17 @@ class Win32Console : public CommandConsole {
     Win32Console();
     bool Output(std::string_view bytes) override { return WriteBytes(out_, bytes); }
     bool OutputUtf8(std::string_view bytes) override;
+    bool TakesText() const override;
+    bool OutputText(TextView text) override;
     void OutputLine(TextView line) override { WriteLine(out_, line); }
     void ErrorLine(TextView line) override { WriteLine(err_, line); }
 
   private:
     static bool WriteBytes(HANDLE h, std::string_view bytes);
+    bool WriteCharacters(TextView text);
     static void WriteLine(HANDLE h, TextView line);
     HANDLE out_, err_;
+    Text carried_;  // the first half of a pair whose second half the next piece holds
 };
 
 // The program's command line as it was started, its name included, not yet split.

@@ -51,6 +51,12 @@ class ProgramTest : public ::testing::Test {
     Finished StartLine(std::wstring line) {
         const HANDLE stdOut = Inheritable(streams.FsPath(u"out")),
                      stdErr = Inheritable(streams.FsPath(u"err"));
+        const DWORD code = Run(std::move(line), stdOut, stdErr);
+        CloseHandle(stdOut);
+        CloseHandle(stdErr);
+        return {code, ReadFile(streams.FsPath(u"out")), ReadFile(streams.FsPath(u"err"))};
+    }
+    static DWORD Run(std::wstring line, HANDLE stdOut, HANDLE stdErr) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
@@ -59,16 +65,14 @@ class ProgramTest : public ::testing::Test {
         PROCESS_INFORMATION pi{};
         const bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
                                             nullptr, nullptr, &si, &pi);
-        CloseHandle(stdOut);
-        CloseHandle(stdErr);
         EXPECT_TRUE(started);
-        if (!started) return {};
+        if (!started) return ~DWORD{0};
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
         CloseHandle(pi.hThread);
         CloseHandle(pi.hProcess);
-        return {code, ReadFile(streams.FsPath(u"out")), ReadFile(streams.FsPath(u"err"))};
+        return code;
     }
     // Tarnwick.exe with DISPLAY unset, as on a build server: what it writes to its output,
     // then "exit=CODE". A child of ours would get the Wine loader's Unix environment, with
@@ -232,6 +236,71 @@ TEST_F(ProgramTest, TheConsoleProgramRunsCommandsAndOpensTheWindowForTheRest) {
     PostMessageW(window, WM_CLOSE, 0, 0);
     WaitForSingleObject(running, INFINITE);
     CloseHandle(running);
+}
+
+// The rows of a console's screen, each without the blanks that fill it out.
+std::vector<std::wstring> ScreenRows(HANDLE screen) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    GetConsoleScreenBufferInfo(screen, &info);
+    const auto width = static_cast<size_t>(info.dwSize.X);
+    std::wstring cells(width * static_cast<size_t>(info.dwCursorPosition.Y), L' ');
+    DWORD read = 0;
+    ReadConsoleOutputCharacterW(screen, cells.data(), static_cast<DWORD>(cells.size()), {0, 0},
+                                &read);
+    std::vector<std::wstring> rows;
+    for (size_t at = 0; at < cells.size(); at += width) {
+        std::wstring row = cells.substr(at, width);
+        rows.push_back(row.erase(row.find_last_not_of(L' ') + 1));
+    }
+    return rows;
+}
+
+std::vector<std::wstring> Lines(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (size_t at = 0, end; (end = text.find(L'\n', at)) != std::wstring::npos; at = end + 1)
+        lines.push_back(text.substr(at, end - (text[end - 1] == L'\r') - at));
+    return lines;
+}
+
+std::wstring Decoded(std::string bytes, UINT codePage) {
+    if (bytes.starts_with("\xEF\xBB\xBF")) bytes.erase(0, 3);
+    std::wstring text(bytes.size(), L'\0');
+    text.resize(static_cast<size_t>(MultiByteToWideChar(codePage, 0, bytes.data(),
+                                                        static_cast<int>(bytes.size()), text.data(),
+                                                        static_cast<int>(text.size()))));
+    return text;
+}
+
+// A console is given the characters themselves, in every format, whatever its code page:
+// the bytes a file gets would show as others in code page 437.
+TEST_F(ProgramTest, AConsoleShowsTheListingsCharactersWhateverItsCodePage) {
+    tree.File(u"数据 2024/报告.txt");
+    tree.File(u"数据 2024/a,b.txt");
+    FreeConsole();
+    ASSERT_TRUE(AllocConsole());
+    SetConsoleOutputCP(437);
+    SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+    const HANDLE screen =
+        CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherited, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(SetConsoleScreenBufferSize(screen, {400, 100}));
+    const std::wstring com = L"\"" + ProgramPath(L"Tarnwick.com") + L"\"";
+    for (const auto& [format, codePage] :
+         {std::pair{u"text", UINT{936}}, {u"csv", CP_UTF8}, {u"json", CP_UTF8}}) {
+        SCOPED_TRACE(std::wstring(format, format + std::char_traits<char16_t>::length(format)));
+        const std::vector<Text> args{u"/list",  tree.Root(), u"/depth", u"2",
+                                     u"/files", u"/format",  format};
+        RecordedConsole here;
+        ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
+        DWORD cleared = 0;
+        FillConsoleOutputCharacterW(screen, L' ', 400 * 100, {0, 0}, &cleared);
+        SetConsoleCursorPosition(screen, {0, 0});
+        EXPECT_EQ(Run(com + Quoted(args), screen, screen), 0u);
+        EXPECT_EQ(ScreenRows(screen), Lines(Decoded(here.out, codePage)));
+    }
+    CloseHandle(screen);
+    FreeConsole();
 }
 
 // Explorer's command: /register writes it for the current user; run as Explorer runs it
