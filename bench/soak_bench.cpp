@@ -199,7 +199,9 @@ class Soak {
             Run(root, 1 + static_cast<long>(rng() % static_cast<unsigned>(pumps)));
             Run(root, 0);
             samples.push_back(Take());
-            if (cycle % 50 == 0) std::printf("  cycle %d, %.0f s\n", cycle, Seconds(start));
+            if (cycle % 50 == 0)
+                std::printf("  cycle %d, %.0f s: working set %.0f KB, heap in use %.0f KB\n", cycle,
+                            Seconds(start), samples.back().workingSetKb, samples.back().heapKb);
             std::fflush(stdout);
         }
         const auto print = [&](const char* when, const Sample& s) {
