@@ -27,8 +27,10 @@ constexpr size_t kWindowBytes = size_t{16} << 20;
 // to this many.
 constexpr size_t kMostThreads = helpers::kMostReaders;
 constexpr auto kLongWait = std::chrono::milliseconds(1);
-// A folder read in less time comes from the cache, not from a disk that seeks.
-constexpr auto kSlowRead = std::chrono::milliseconds(1);
+// A folder read in less time costs too little for another thread to gain by reading it: a
+// hand-over costs a few microseconds, and a warm local folder takes 20 to 120 here (on a
+// busy machine too), where a disk that seeks, a share, or Wine's server take 230 and more.
+constexpr auto kSlowRead = std::chrono::microseconds(150);
 // A worker idle this long ends, while others remain.
 constexpr auto kIdleEnd = std::chrono::milliseconds(500);
 
@@ -358,10 +360,10 @@ bool ReadAhead::Engine::ProcessorIdle() {
 }
 
 // With the lock held, as the walk enters a folder: on a local drive, reading ahead ends
-// when the walk has hardly waited for it since the last weighing (for fewer than one
-// folder in ten) while a folder took well under a disk's seek to read: the folders come
-// faster than the walk lists them, and reading them on another thread only costs the
-// hand-over. Folders slow to read (a disk seeking) keep the workers.
+// when the walk has hardly waited long for it since the last weighing (for fewer than one
+// folder in ten) while a folder took little to read: reading them on another thread then
+// only costs the hand-over. Folders slow to read keep the workers, also when each wait is
+// short: the walk then spends its time waiting for them, a little at a time.
 void ReadAhead::Engine::Weigh() {
     if (!remote_ || *remote_ || cancelled_ || policy_.weighEvery.count() == 0) return;
     const auto now = std::chrono::steady_clock::now();

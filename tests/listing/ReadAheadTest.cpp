@@ -343,5 +343,24 @@ TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
     }
 }
 
+// Folders that each take a little under the long wait to read (as Wine's server takes a
+// few tenths of a millisecond) keep the walk waiting on them a little at a time: reading
+// ahead goes on to the end of the walk on a local drive.
+TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadOnALocalDrive) {
+    for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+    LatencyFileSystem slow(*real, {.open = std::chrono::microseconds(400),
+                                   .batch = std::chrono::microseconds(0),
+                                   .remote = false});
+    MemoryForm w(slow, pump);
+    w.form.DirsOnly = False;
+    w.form.DirAttr = 16;
+    w.form.Levels = 2;
+    helpers::ResetReaderStatistics();
+    w.form.ListFile(P(u"top"), 1);
+    helpers::WaitUntilAllEnded();
+    EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 400u);
+    EXPECT_GT(helpers::ReadersSinceReset().mean, 0.5);
+}
+
 }  // namespace
 }  // namespace tarnwick::testing
