@@ -36,6 +36,14 @@ constexpr auto kIdleEnd = std::chrono::milliseconds(500);
 
 std::atomic<size_t> peakHeldBytes = 0;
 
+// Whether half a processor or more was idle between two readings of the machine's times.
+bool HalfAProcessorIdle(const helpers::ProcessorTimes& before, const helpers::ProcessorTimes& after,
+                        unsigned processors) {
+    const double idle = static_cast<double>(after.idle - before.idle) /
+                        static_cast<double>(after.total - before.total);
+    return idle * processors >= 0.5;
+}
+
 }  // namespace
 
 enum class State : uint8_t {
@@ -120,6 +128,7 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     void LearnDrive(const Folder& top);
     void Grow();
     bool ProcessorIdle();
+    bool IdleSinceWeighed();
     void Weigh();
     void CancelLocked();
 
@@ -144,6 +153,7 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     std::chrono::steady_clock::time_point weighed_ =
         std::chrono::steady_clock::now() - policy_.weighEvery * 9 / 10;
     std::optional<helpers::ProcessorTimes> times_;
+    std::optional<helpers::ProcessorTimes> weighedTimes_;
     std::chrono::steady_clock::time_point lastLook_;
     bool idleProcessor_ = true;
 
@@ -332,7 +342,7 @@ void ReadAhead::Engine::LearnDrive(const Folder& top) {
     const size_t processors = std::max(1u, policy_.processors);
     initialThreads_ = *remote_ ? std::clamp<size_t>(processors, 2, kMostThreads) : 1;
     mostThreads_ = *remote_ ? kMostThreads : std::min(processors, kMostThreads);
-    if (!*remote_) times_ = policy_.processorTimes();  // from here on, the idle time counts
+    if (!*remote_) times_ = weighedTimes_ = policy_.processorTimes();  // idle time counts now
 }
 
 // With the lock held: the walk waited for a worker while none was idle.
@@ -350,11 +360,8 @@ bool ReadAhead::Engine::ProcessorIdle() {
     lastLook_ = now;
     const auto times = policy_.processorTimes();
     if (!times) return idleProcessor_ = true;  // as without the rule
-    if (times_ && times->total > times_->total) {
-        const double idle = static_cast<double>(times->idle - times_->idle) /
-                            static_cast<double>(times->total - times_->total);
-        idleProcessor_ = idle * policy_.processors >= 0.5;
-    }
+    if (times_ && times->total > times_->total)
+        idleProcessor_ = HalfAProcessorIdle(*times_, *times, policy_.processors);
     times_ = times;
     return idleProcessor_;
 }
@@ -363,7 +370,9 @@ bool ReadAhead::Engine::ProcessorIdle() {
 // when the walk has hardly waited long for it since the last weighing (for fewer than one
 // folder in ten) while a folder took little to read: reading them on another thread then
 // only costs the hand-over. Folders slow to read keep the workers, also when each wait is
-// short: the walk then spends its time waiting for them, a little at a time.
+// short (the walk then spends its time waiting for them, a little at a time), while a
+// processor is idle to read them: on a busy machine a worker only takes the processor
+// from the walk.
 void ReadAhead::Engine::Weigh() {
     if (!remote_ || *remote_ || cancelled_ || policy_.weighEvery.count() == 0) return;
     const auto now = std::chrono::steady_clock::now();
@@ -373,7 +382,16 @@ void ReadAhead::Engine::Weigh() {
     const uint64_t waited = walkWaits_ - std::exchange(walkWaitsWeighed_, walkWaits_);
     const uint64_t read = read_ - std::exchange(readWeighed_, read_);
     const auto readTime = readTime_ - std::exchange(readTimeWeighed_, readTime_);
-    if (waited * 10 < taken && readTime < read * kSlowRead) CancelLocked();
+    const bool slowFolders = readTime >= read * kSlowRead && IdleSinceWeighed();
+    if (waited * 10 < taken && !slowFolders) CancelLocked();
+}
+
+// Whether half a processor or more was idle since the last weighing.
+bool ReadAhead::Engine::IdleSinceWeighed() {
+    const auto times = policy_.processorTimes();
+    const auto before = std::exchange(weighedTimes_, times);
+    if (!times || !before || times->total <= before->total) return true;  // as without the rule
+    return HalfAProcessorIdle(*before, *times, policy_.processors);
 }
 
 // The walk is over: idle workers end now, busy ones when their call returns. The first

@@ -345,8 +345,8 @@ TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
 
 // Folders that each take a little under the long wait to read (as Wine's server takes a
 // few tenths of a millisecond) keep the walk waiting on them a little at a time: reading
-// ahead goes on to the end of the walk on a local drive.
-TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadOnALocalDrive) {
+// ahead goes on to the end of the walk on a local drive while a processor is idle.
+TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle) {
     for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     LatencyFileSystem slow(*real, {.open = std::chrono::microseconds(400),
                                    .batch = std::chrono::microseconds(0),
@@ -355,6 +355,11 @@ TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadOnALocalDrive) {
     w.form.DirsOnly = False;
     w.form.DirAttr = 16;
     w.form.Levels = 2;
+    uint64_t ticks = 0;
+    w.form.readAhead.processorTimes = [&] {
+        ticks += 100;
+        return helpers::ProcessorTimes{ticks, ticks};
+    };
     helpers::ResetReaderStatistics();
     w.form.ListFile(P(u"top"), 1);
     helpers::WaitUntilAllEnded();
