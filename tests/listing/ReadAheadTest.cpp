@@ -348,9 +348,17 @@ TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
 // ahead goes on to the end of the walk on a local drive while a processor is idle.
 TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle) {
     for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
-    LatencyFileSystem slow(*real, {.open = std::chrono::microseconds(400),
-                                   .batch = std::chrono::microseconds(0),
-                                   .remote = false});
+    // Kept busy rather than asleep: Windows sleeps a whole millisecond at least.
+    const auto busy = [](std::chrono::microseconds d) {
+        const auto end = std::chrono::steady_clock::now() + d;
+        while (std::chrono::steady_clock::now() < end) {
+        }
+    };
+    LatencyFileSystem slow(*real,
+                           {.open = std::chrono::microseconds(400),
+                            .batch = std::chrono::microseconds(0),
+                            .remote = false},
+                           busy);
     MemoryForm w(slow, pump);
     w.form.DirsOnly = False;
     w.form.DirAttr = 16;
