@@ -382,7 +382,8 @@ void ReadAhead::Engine::Weigh() {
     const uint64_t waited = walkWaits_ - std::exchange(walkWaitsWeighed_, walkWaits_);
     const uint64_t read = read_ - std::exchange(readWeighed_, read_);
     const auto readTime = readTime_ - std::exchange(readTimeWeighed_, readTime_);
-    const bool slowFolders = readTime >= read * kSlowRead && IdleSinceWeighed();
+    const bool idle = IdleSinceWeighed();
+    const bool slowFolders = readTime >= read * kSlowRead && idle;
     if (waited * 10 < taken && !slowFolders) CancelLocked();
 }
 
