@@ -65,7 +65,7 @@ class ProgramTest : public ::testing::Test {
         PROCESS_INFORMATION pi{};
         const bool started = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0,
                                             nullptr, nullptr, &si, &pi);
-        EXPECT_TRUE(started);
+        EXPECT_TRUE(started) << GetLastError();
         if (!started) return ~DWORD{0};
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
