@@ -13,6 +13,27 @@ bool Usable(HANDLE h) {
     return h != nullptr && h != INVALID_HANDLE_VALUE;
 }
 
+// A console shows characters, whatever its code page; anything else takes bytes.
+bool IsConsole(HANDLE h) {
+    DWORD mode = 0;
+    return Usable(h) && GetConsoleMode(h, &mode);
+}
+
+// In pieces a console takes whole, never parting a surrogate pair.
+bool WriteCharacters(HANDLE h, TextView text) {
+    for (size_t at = 0; at < text.size();) {
+        size_t piece = std::min<size_t>(text.size() - at, 8192);
+        if (piece > 1 && IsHighSurrogate(text[at + piece - 1])) --piece;
+        DWORD written = 0;
+        if (!WriteConsoleW(h, reinterpret_cast<const wchar_t*>(text.data() + at),
+                           static_cast<DWORD>(piece), &written, nullptr) ||
+            written == 0)
+            return false;
+        at += written;
+    }
+    return true;
+}
+
 // A handle the parent passed (a redirection), else the parent's console, else nowhere.
 HANDLE Stream(DWORD which, bool attached) {
     const HANDLE given = GetStdHandle(which);
@@ -50,12 +71,11 @@ bool Win32Console::OutputUtf8(std::string_view bytes) {
     std::wstring text(static_cast<size_t>(n), L'\0');
     text.resize(
         static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, bytes.data(), n, text.data(), n)));
-    return WriteCharacters(FromW(text.data(), text.size()));
+    return WriteCharacters(out_, FromW(text.data(), text.size()));
 }
 
 bool Win32Console::TakesText() const {
-    DWORD mode = 0;
-    return Usable(out_) && GetConsoleMode(out_, &mode);
+    return IsConsole(out_);
 }
 
 bool Win32Console::OutputText(TextView text) {
@@ -69,22 +89,7 @@ bool Win32Console::OutputText(TextView text) {
         carried_ = text.substr(text.size() - 1);
         text.remove_suffix(1);
     }
-    return WriteCharacters(text);
-}
-
-// In pieces a console takes whole, never parting a surrogate pair.
-bool Win32Console::WriteCharacters(TextView text) {
-    for (size_t at = 0; at < text.size();) {
-        size_t piece = std::min<size_t>(text.size() - at, 8192);
-        if (piece > 1 && IsHighSurrogate(text[at + piece - 1])) --piece;
-        DWORD written = 0;
-        if (!WriteConsoleW(out_, reinterpret_cast<const wchar_t*>(text.data() + at),
-                           static_cast<DWORD>(piece), &written, nullptr) ||
-            written == 0)
-            return false;
-        at += written;
-    }
-    return true;
+    return WriteCharacters(out_, text);
 }
 
 // A console shows the characters themselves; a file gets them in the ANSI code page, or
@@ -92,9 +97,8 @@ bool Win32Console::WriteCharacters(TextView text) {
 void Win32Console::WriteLine(HANDLE h, TextView line) {
     if (!Usable(h)) return;
     const Text text = Text(line) + u"\r\n";
-    DWORD mode = 0, written = 0;
-    if (GetConsoleMode(h, &mode)) {
-        WriteConsoleW(h, W(text), static_cast<DWORD>(text.size()), &written, nullptr);
+    if (IsConsole(h)) {
+        WriteCharacters(h, text);
         return;
     }
     const auto ansi = ToCodePageExactly(text, AnsiCodePage());

@@ -21,7 +21,6 @@ class Win32Console : public CommandConsole {
 
   private:
     static bool WriteBytes(HANDLE h, std::string_view bytes);
-    bool WriteCharacters(TextView text);
     static void WriteLine(HANDLE h, TextView line);
     HANDLE out_, err_;
     Text carried_;  // the first half of a pair whose second half the next piece holds
