@@ -36,12 +36,12 @@ constexpr auto kIdleEnd = std::chrono::milliseconds(500);
 
 std::atomic<size_t> peakHeldBytes = 0;
 
-// Whether half a processor or more was idle between two readings of the machine's times.
-bool HalfAProcessorIdle(const helpers::ProcessorTimes& before, const helpers::ProcessorTimes& after,
-                        unsigned processors) {
+// How many processors were idle between two readings of the machine's times.
+double IdleProcessors(const helpers::ProcessorTimes& before, const helpers::ProcessorTimes& after,
+                      unsigned processors) {
     const double idle = static_cast<double>(after.idle - before.idle) /
                         static_cast<double>(after.total - before.total);
-    return idle * processors >= 0.5;
+    return idle * processors;
 }
 
 }  // namespace
@@ -128,7 +128,11 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     void LearnDrive(const Folder& top);
     void Grow();
     bool ProcessorIdle();
-    bool IdleSinceWeighed();
+    struct Look {
+        helpers::ProcessorTimes times;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::optional<double> IdleSince(std::optional<Look>& since);
     void Weigh();
     void CancelLocked();
 
@@ -152,9 +156,9 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     std::chrono::steady_clock::duration readTimeWeighed_{};
     std::chrono::steady_clock::time_point weighed_ =
         std::chrono::steady_clock::now() - policy_.weighEvery * 9 / 10;
-    std::optional<helpers::ProcessorTimes> times_;
-    std::optional<helpers::ProcessorTimes> weighedTimes_;
-    std::chrono::steady_clock::time_point lastLook_;
+    // The machine's processor times when idleness was last judged, to add a worker and to
+    // weigh reading ahead; and the last judgement to add one.
+    std::optional<Look> growLook_, weighLook_;
     bool idleProcessor_ = true;
 
     Mutex mutex_;
@@ -342,7 +346,12 @@ void ReadAhead::Engine::LearnDrive(const Folder& top) {
     const size_t processors = std::max(1u, policy_.processors);
     initialThreads_ = *remote_ ? std::clamp<size_t>(processors, 2, kMostThreads) : 1;
     mostThreads_ = *remote_ ? kMostThreads : std::min(processors, kMostThreads);
-    if (!*remote_) times_ = weighedTimes_ = policy_.processorTimes();  // idle time counts now
+    if (*remote_) return;
+    // Idle time counts from now. A worker is added once an idle processor has shown, but as
+    // without the rule where the system doesn't tell.
+    const auto times = policy_.processorTimes();
+    idleProcessor_ = !times;
+    if (times) growLook_ = weighLook_ = Look{*times, std::chrono::steady_clock::now()};
 }
 
 // With the lock held: the walk waited for a worker while none was idle.
@@ -352,27 +361,34 @@ void ReadAhead::Engine::Grow() {
     StartWorkers(threads_ + 1);
 }
 
-// Whether half a processor or more was idle since the last look, looked at no more than
-// every millisecond (a look reads the system's counters).
+// Whether half a processor or more was idle when last judged: a worker added must find one.
 bool ReadAhead::Engine::ProcessorIdle() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now - lastLook_ < std::chrono::milliseconds(1)) return idleProcessor_;
-    lastLook_ = now;
-    const auto times = policy_.processorTimes();
-    if (!times) return idleProcessor_ = true;  // as without the rule
-    if (times_ && times->total > times_->total)
-        idleProcessor_ = HalfAProcessorIdle(*times_, *times, policy_.processors);
-    times_ = times;
+    if (const auto idle = IdleSince(growLook_)) idleProcessor_ = *idle >= 0.5;
     return idleProcessor_;
 }
 
+// How many processors were idle since `since`, which moves on to now. The counters move a
+// clock tick (10 to 16 ms) at a time, and over a few ticks the share of idle time is mostly
+// their rounding: so nothing is told over less than half a weighing, nor where the system
+// doesn't tell.
+std::optional<double> ReadAhead::Engine::IdleSince(std::optional<Look>& since) {
+    const auto now = std::chrono::steady_clock::now();
+    if (since && now - since->at < policy_.weighEvery / 2) return std::nullopt;
+    const auto times = policy_.processorTimes();
+    if (!times) return std::nullopt;
+    const auto before = std::exchange(since, Look{*times, now});
+    if (!before || times->total <= before->times.total) return std::nullopt;
+    return IdleProcessors(before->times, *times, policy_.processors);
+}
+
 // With the lock held, as the walk enters a folder: on a local drive, reading ahead ends
-// when the walk has hardly waited long for it since the last weighing (for fewer than one
-// folder in ten) while a folder took little to read: reading them on another thread then
-// only costs the hand-over. Folders slow to read keep the workers, also when each wait is
-// short (the walk then spends its time waiting for them, a little at a time), while a
-// processor is idle to read them: on a busy machine a worker only takes the processor
-// from the walk.
+// when the processors were busy since the last weighing (less than a quarter of one idle):
+// a worker then only takes the processor from the walk, and the walk's waits for it are
+// the processor's rather than the disk's. It also ends when the walk has hardly waited
+// long for it (for fewer than one folder in ten) while a folder took little to read:
+// reading them on another thread then only costs the hand-over. Folders slow to read keep
+// the workers, also when each wait is short: the walk then spends its time waiting for
+// them, a little at a time.
 void ReadAhead::Engine::Weigh() {
     if (!remote_ || *remote_ || cancelled_ || policy_.weighEvery.count() == 0) return;
     const auto now = std::chrono::steady_clock::now();
@@ -382,17 +398,10 @@ void ReadAhead::Engine::Weigh() {
     const uint64_t waited = walkWaits_ - std::exchange(walkWaitsWeighed_, walkWaits_);
     const uint64_t read = read_ - std::exchange(readWeighed_, read_);
     const auto readTime = readTime_ - std::exchange(readTimeWeighed_, readTime_);
-    const bool idle = IdleSinceWeighed();
-    const bool slowFolders = readTime >= read * kSlowRead && idle;
-    if (waited * 10 < taken && !slowFolders) CancelLocked();
-}
-
-// Whether half a processor or more was idle since the last weighing.
-bool ReadAhead::Engine::IdleSinceWeighed() {
-    const auto times = policy_.processorTimes();
-    const auto before = std::exchange(weighedTimes_, times);
-    if (!times || !before || times->total <= before->total) return true;  // as without the rule
-    return HalfAProcessorIdle(*before, *times, policy_.processors);
+    const std::optional<double> idle = IdleSince(weighLook_);
+    const bool busy = idle && *idle < 0.25;
+    const bool slowFolders = readTime >= read * kSlowRead;
+    if (busy || (waited * 10 < taken && !slowFolders)) CancelLocked();
 }
 
 // The walk is over: idle workers end now, busy ones when their call returns. The first

@@ -345,7 +345,8 @@ TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
 
 // Folders that each take a little under the long wait to read (as Wine's server takes a
 // few tenths of a millisecond) keep the walk waiting on them a little at a time: reading
-// ahead goes on to the end of the walk on a local drive while a processor is idle.
+// ahead goes on to the end of the walk on a local drive while a processor is idle, and
+// ends at the first weighing once every processor is busy.
 TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle) {
     for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     // Kept busy rather than asleep: Windows sleeps a whole millisecond at least.
@@ -359,20 +360,28 @@ TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle
                             .batch = std::chrono::microseconds(0),
                             .remote = false},
                            busy);
-    MemoryForm w(slow, pump);
-    w.form.DirsOnly = False;
-    w.form.DirAttr = 16;
-    w.form.Levels = 2;
-    uint64_t ticks = 0;
-    w.form.readAhead.processorTimes = [&] {
-        ticks += 100;
-        return helpers::ProcessorTimes{ticks, ticks};
-    };
-    helpers::ResetReaderStatistics();
-    w.form.ListFile(P(u"top"), 1);
-    helpers::WaitUntilAllEnded();
-    EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 400u);
-    EXPECT_GT(helpers::ReadersSinceReset().mean, 0.5);
+    for (const bool idle : {true, false}) {
+        MemoryForm w(slow, pump);
+        w.form.DirsOnly = False;
+        w.form.DirAttr = 16;
+        w.form.Levels = 2;
+        w.form.readAhead.weighEvery = std::chrono::milliseconds(20);  // within the 80 ms walk
+        uint64_t ticks = 0;
+        w.form.readAhead.processorTimes = [&] {
+            ticks += 100;
+            return helpers::ProcessorTimes{idle ? ticks : 0, ticks};
+        };
+        helpers::ResetReaderStatistics();
+        w.form.ListFile(P(u"top"), 1);
+        helpers::WaitUntilAllEnded();
+        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 400u);
+        const double mean = helpers::ReadersSinceReset().mean;
+        if (idle) {
+            EXPECT_GT(mean, 0.5);
+        } else {
+            EXPECT_LT(mean, 0.5);
+        }
+    }
 }
 
 }  // namespace
