@@ -240,7 +240,14 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     if (top.next == top.subFolders.size() || top.subFolders[top.next] != entry) return nullptr;
     ++top.next;
     Weigh();
-    if (cancelled_ || top.started.empty()) return nullptr;
+    if (cancelled_) return nullptr;
+    if (top.started.empty()) {
+        // The walk got past every folder started: workers asleep on a window they found
+        // full (of folders further on) look again from here, or the walk would go on
+        // reading every folder itself until it took half of those.
+        if (idle_ > 0) work_.notify_all();
+        return nullptr;
+    }
     std::shared_ptr<Folder> folder = top.PopStarted();
     folder->attached = false;  // with what is read below it, which the walk goes on to
     Count(*folder, 0);
