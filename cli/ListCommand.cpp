@@ -25,6 +25,7 @@ class CommandHost : public WalkHost {
     bool StopAsked() const override { return false; }
     int32_t DepthLimit() const override { return levels_; }
     int64_t NowMs() const override { return SteadyMilliseconds(); }
+    bool AnswersWhileOpening() const override { return false; }
     void FolderUnreadable(TextView folder, TextView reason) override {
         unread.push_back(u"无法读取文件夹：" + Text(folder) + u"（" + Text(reason) + u"）");
     }

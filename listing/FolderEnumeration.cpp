@@ -15,7 +15,8 @@ bool EnumerateFolder(FileSystem& files, Text& folder, const EnumerationSettings&
                      CollectedNames& names, const std::function<bool(PumpPoint)>& at) {
     const size_t length = folder.size();
     bool givenUp = false;
-    const auto waiting = [&] { return givenUp = at(PumpPoint::Waiting); };
+    FileSystem::Waiting waiting;
+    if (!settings.noWaiting) waiting = [&] { return givenUp = at(PumpPoint::Waiting); };
     size_t uncheckedEntries = 0;
     for (TextView name = files.FindFirst(folder, settings.mask, waiting); !name.empty();
          name = files.FindNext()) {

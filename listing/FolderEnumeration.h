@@ -36,6 +36,7 @@ struct EnumerationSettings {
     bool dirsOnly;                                        // names that are not folders are left out
     bool details = false;                                 // each name's EntryDetails kept too
     std::shared_ptr<const EntryFilter> filter = nullptr;  // none: every name is kept
+    bool noWaiting = false;  // no Waiting point: nothing runs while a folder opens
 };
 
 // Reads `folder` (ending in the separator) into `names`. At each pump point `at` runs;

@@ -14,8 +14,8 @@ namespace {
 // the end of the run: within 50 ms in all.
 constexpr int64_t kPumpIntervalMs = 20;
 
-EnumerationSettings EnumerationOf(const WalkSettings& s) {
-    return {s.DirAttr, s.DirsOnly != False, s.details, s.filter};
+EnumerationSettings EnumerationOf(const WalkSettings& s, const WalkHost& host) {
+    return {s.DirAttr, s.DirsOnly != False, s.details, s.filter, !host.AnswersWhileOpening()};
 }
 
 // One activation of ListFile. Its Path is the prefix of the walk's shared path buffer
@@ -40,7 +40,7 @@ class Walk {
           settings_(settings),
           files_(files),
           lastPump_(host.NowMs()),
-          enumeration_(EnumerationOf(settings)),
+          enumeration_(EnumerationOf(settings, host)),
           ahead_(files, enumeration_, host.DepthLimit(), readAhead) {
         files_.KeepReadFoldersOpen(true);
     }

@@ -38,6 +38,9 @@ class WalkHost {
     // A folder (as its line shows it, ending in the separator) that could not be read to its end,
     // and why in the system's words. The walk passes it over all the same; the window says nothing.
     virtual void FolderUnreadable(TextView /*folder*/, TextView /*reason*/) {}
+    // False for a host with nothing to run while a folder is slow to open (no window): the
+    // walk then opens each folder on its own thread, without the hand-over to a helper.
+    virtual bool AnswersWhileOpening() const { return true; }
 };
 
 // The steady clock in milliseconds: what the walk's timed pumps go by.

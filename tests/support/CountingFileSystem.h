@@ -33,6 +33,7 @@ class CountingFileSystem : public FileSystem {
         Released();
         ownFailure_ = false;
         Count(&CountingFileSystem::enumerations);
+        if (waiting) Count(&CountingFileSystem::openedWhileAnswering);
         if (&owner_ != this) Count(&CountingFileSystem::readerEnumerations);
         const TextView name = folder.substr(0, folder.size() - 1);
         unreadable_ = Fails(owner_.unreadableFolders, name);
@@ -131,9 +132,10 @@ class CountingFileSystem : public FileSystem {
     int attributeQueries = 0;
     int identityQueries = 0;
     int hanging = 0;
-    int openInReaders = 0;  // enumerations that readers hold open
-    bool readers = true;    // false: no reader, so the walk reads every folder itself
-    bool remote = false;    // stands for a network drive
+    int openedWhileAnswering = 0;  // enumerations given something to run while they open
+    int openInReaders = 0;         // enumerations that readers hold open
+    bool readers = true;           // false: no reader, so the walk reads every folder itself
+    bool remote = false;           // stands for a network drive
     std::set<Text> unreadableFolders;
     std::set<Text> unreadableEntries;
     std::set<Text> slowFolders;
