@@ -170,6 +170,7 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     int heldFolders_ = 0;   // folders read ahead and not yet taken
     bool walkWaiting_ = false;
     size_t threads_ = 0;  // workers started
+    size_t live_ = 0;     // workers whose reader is not yet closed, cancelled ones included
     int idle_ = 0;
     std::atomic<bool> cancelled_ = false;
     bool ending_ = false;
@@ -244,8 +245,9 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     if (top.started.empty()) {
         // The walk got past every folder started: workers asleep on a window they found
         // full (of folders further on) look again from here, or the walk would go on
-        // reading every folder itself until it took half of those.
-        if (idle_ > 0) work_.notify_all();
+        // reading every folder itself until it took half of those. Not while the names
+        // held fill the window: they would find nothing to read.
+        if (idle_ > 0 && heldBytes_ < kWindowBytes) work_.notify_all();
         return nullptr;
     }
     std::shared_ptr<Folder> folder = top.PopStarted();
@@ -288,7 +290,12 @@ const CollectedNames& ReadAhead::Engine::Enter(int32_t layer, TextView literal,
     folder->names = std::move(names);
     folder->state = State::Read;
     folder->attached = false;
-    if (!cancelled_ && (firstReader_ || threads_ != 0)) folder->Predict();
+    bool predict;
+    {
+        std::lock_guard lock(mutex_);
+        predict = !cancelled_ && (firstReader_ || threads_ != 0);
+    }
+    if (predict) folder->Predict();  // outside the lock: a folder may hold 10^5 names
     return Push(std::move(folder));
 }
 
@@ -334,11 +341,12 @@ void ReadAhead::Engine::Prune(Folder& folder) {
     }
 }
 
+// True while a worker may still hold a folder open, also when reading ahead was ended
+// before: a weighing may have ended it a moment before the walk ran short of descriptors.
 bool ReadAhead::Engine::Cancel() {
     std::lock_guard lock(mutex_);
-    if (cancelled_) return false;
-    CancelLocked();
-    return threads_ != 0;
+    if (!cancelled_) CancelLocked();
+    return live_ != 0;
 }
 
 void ReadAhead::Engine::CancelLocked() {
@@ -473,6 +481,7 @@ void ReadAhead::Engine::StartWorkers(size_t count) {
             return;                  // the walk reads what this one would have
         }
         ++threads_;
+        ++live_;
         ++idle_;  // until it first looks for work
     }
 }
@@ -524,6 +533,10 @@ void ReadAhead::Engine::Work(std::shared_ptr<Engine> engine, std::unique_ptr<Fil
         --engine->threads_;  // the walk reads the rest itself, or starts another
     }
     reader.reset();
+    {
+        std::lock_guard lock(engine->mutex_);
+        --engine->live_;
+    }
     helpers::AddReaderCpuSeconds(helpers::ThreadCpuSeconds());
     helpers::ReaderEnded();
 }

@@ -79,7 +79,7 @@ class ReadAhead {
 
     void SetLevels(int32_t levels);
     // Drops everything read ahead; from then on the walk reads every folder itself. True
-    // when workers were reading ahead until now.
+    // while a worker may still hold a folder open.
     bool Cancel();
 
     // The most bytes of names held ahead of the walk at once, being read included, since

@@ -202,6 +202,29 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
 
 // Start and stop again and again beside a folder that never opens: the readers left in it
 // stay within their bound, and all go once it opens.
+// Ending reading ahead tells whether a worker may still hold a folder open, also once it
+// had ended: a weighing may end it just before the walk runs short of descriptors, and
+// the walk reads that folder again only while a worker may hold them.
+TEST_F(ReadAheadTest, EndingReadingAheadTellsWhileAWorkerHoldsAFolder) {
+    tree.Folder(u"top/stuck/inside");
+    files.stuckFolders = {u"stuck"};
+    files.readers = true;
+    const EnumerationSettings settings{16 | 2, false};
+    Text literal = files.LiteralFolder(P(u"top") + Text{kSeparator});
+    CollectedNames names;
+    ASSERT_TRUE(EnumerateFolder(files, literal, settings, names, [](PumpPoint) { return false; }));
+    files.EndFind();
+    ReadAhead ahead(files, settings, 32767, {});
+    ahead.Enter(1, literal, std::move(names));
+    files.WaitUntilHanging();
+    EXPECT_TRUE(ahead.Cancel());
+    EXPECT_TRUE(ahead.Cancel());
+    files.Release();
+    helpers::WaitUntilAllEnded();
+    EXPECT_FALSE(ahead.Cancel());
+    files.HoldStuck();
+}
+
 TEST_F(ReadAheadTest, ReadersLeftInAStuckFolderAreBounded) {
     tree.File(u"top/a/f.txt");
     tree.Folder(u"top/stuck/inside");
