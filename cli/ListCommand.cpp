@@ -140,6 +140,19 @@ bool ToConsole(const ResultBox& box, CommandConsole& console) {
     return console.Output(listing.bytes_);
 }
 
+// Runs `write`, which writes the file `out`: its failure is told and given its exit code.
+template <class WriteFile>
+int ToFile(const Text& out, CommandConsole& console, WriteFile write) {
+    try {
+        write();
+    } catch (const RunTimeError& e) {
+        console.ErrorLine(u"无法写入文件：" + out + u"（" + e.description + u"）");
+        // The system out of memory is no fault of the output's.
+        return e.number == error::OutOfMemory ? exitcode::ListingFailed : exitcode::CannotWrite;
+    }
+    return exitcode::Ok;
+}
+
 int Write(const ListSettings& s, const MadeListing& listing, FileSystem& files,
           CommandConsole& console) {
     if (!s.out) {
@@ -147,19 +160,31 @@ int Write(const ListSettings& s, const MadeListing& listing, FileSystem& files,
         console.ErrorLine(u"无法写出清单：输出已关闭或已满");
         return exitcode::CannotWrite;
     }
-    try {
-        files.WriteReplacing(*s.out, listing.toFile);
-    } catch (const RunTimeError& e) {
-        console.ErrorLine(u"无法写入文件：" + *s.out + u"（" + e.description + u"）");
-        // The system out of memory is no fault of the output's.
-        return e.number == error::OutOfMemory ? exitcode::ListingFailed : exitcode::CannotWrite;
-    }
-    return exitcode::Ok;
+    return ToFile(*s.out, console, [&] { files.WriteReplacing(*s.out, listing.toFile); });
 }
 
 void Walk(const ListSettings& s, FileSystem& files, CommandHost& host, std::vector<Text>& unread) {
     FolderWalk(files, SettingsOf(s), ReadAheadPolicy{}, host).ListFile(s.folder, 1);
     unread = std::move(host.unread);
+}
+
+// Into a file that no walk finds while it is made, the lines go out as the walk adds them,
+// where the box can give them so: nothing where the file can't be made so.
+std::optional<int> ListLinesUnseen(const ListSettings& s, FileSystem& files, ResultBox& box,
+                                   LinesHost& host, CommandConsole& console,
+                                   std::vector<Text>& unread) {
+    bool unseen = false;
+    const int code = ToFile(*s.out, console, [&] {
+        unseen = files.WriteReplacingUnseen(*s.out, [&](FileWriter& file) {
+            const auto walk = [&] { Walk(s, files, host, unread); };
+            const auto write = [&](std::string_view bytes) { file.Write(bytes); };
+            if (box.GiveWhileAdding(AnsiCodePage(), walk, write)) return;
+            file.Restart();  // the text left the code page
+            WriteListing(box, AnsiCodePage(), file);
+        });
+    });
+    if (unseen || code != exitcode::Ok) return code;
+    return std::nullopt;
 }
 
 // Each format walks with its own host and writes what it made; the folders it could not
@@ -168,6 +193,9 @@ int ListLines(const ListSettings& s, int32_t depth, FileSystem& files, CommandCo
               std::vector<Text>& unread) {
     const std::unique_ptr<ResultBox> box = MakeListingBox();
     LinesHost host(*box, depth);
+    if (s.out) {
+        if (const auto code = ListLinesUnseen(s, files, *box, host, console, unread)) return *code;
+    }
     Walk(s, files, host, unread);
     return Write(s,
                  {[&](CommandConsole& c) { return ToConsole(*box, c); },

@@ -89,6 +89,15 @@ class ResultBox : public Control {
                                 const std::function<bool(std::string_view)>& /*take*/) const {
         return false;
     }
+    // Runs `adding`, which adds lines at the end, and gives `take` the whole text in
+    // `codePage` meanwhile or once it has run, where the box holds it so: false where it
+    // doesn't, having given only part of it or nothing (the text is then to be written
+    // afresh).
+    virtual bool GiveWhileAdding(uint32_t /*codePage*/, const std::function<void()>& adding,
+                                 const std::function<void(std::string_view)>& /*take*/) {
+        adding();
+        return false;
+    }
 };
 
 class Label : public Control {};

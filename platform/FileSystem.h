@@ -135,6 +135,13 @@ class FileSystem {
     // place, as a console is, where the system has them; anything else that is not a file is
     // refused. Throws RunTimeError.
     virtual void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) = 0;
+    // The same, where the new file can be made so that no walk finds it while it is written
+    // (a listing may then be written as its walk goes); false, having done nothing, where it
+    // can't, or where `path` is not a file to replace.
+    virtual bool WriteReplacingUnseen(TextView /*path*/,
+                                      const std::function<void(FileWriter&)>& /*content*/) {
+        return false;
+    }
 };
 
 inline bool IsDotOrDotDot(TextView name) {

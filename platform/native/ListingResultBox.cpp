@@ -1,6 +1,11 @@
 #include "platform/native/ListingResultBox.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/native/NativeAnsi.h"
 
@@ -47,7 +52,55 @@ size_t Find(TextView text, char16_t c, size_t from) {
 
 }  // namespace
 
+// The lines in pieces of the bytes a save writes, each line made after the one before in
+// the same buffer, which keeps the last line given for the next to start from.
+class ListingResultBox::Expander {
+  public:
+    explicit Expander(size_t longest) { piece_.reserve(kPieceBytes + 2 * longest); }
+    // The lines of `used` bytes of a block, after those fed before; false when `take` stopped.
+    bool Feed(const char* bytes, size_t used, const std::function<bool(std::string_view)>& take) {
+        for (size_t at = 0; at < used;) {
+            uint32_t head[2];
+            std::memcpy(head, bytes + at, kHead);
+            if (piece_.size() - given_ >= kPieceBytes) {
+                if (!take(std::string_view(piece_).substr(given_))) return false;
+                piece_.erase(0, last_);  // within its capacity: no allocation
+                last_ = 0;
+                given_ = piece_.size();
+            }
+            const size_t start = piece_.size();
+            piece_.reserve(start + head[0] + head[1]);  // before the line before is copied
+            piece_.append(piece_.data() + last_, head[0]);
+            piece_.append(bytes + at + kHead, head[1]);
+            last_ = start;
+            at += kHead + head[1];
+        }
+        return true;
+    }
+    void Finish(const std::function<bool(std::string_view)>& take) {
+        if (piece_.size() > given_) take(std::string_view(piece_).substr(given_));
+    }
+
+  private:
+    std::string piece_;
+    size_t last_ = 0, given_ = 0;  // where the last line starts; how much was given
+};
+
+// What the adding thread and the giving one share. The giving thread reads a block only
+// once it is filled, and never while the blocks change.
+struct ListingResultBox::Stream {
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t filled = 0;     // blocks that take no more lines
+    size_t given = 0;      // blocks given
+    bool giving = false;   // a block is being given, outside the lock
+    bool ending = false;   // no more lines come: the filled blocks are given, then it ends
+    bool stopped = false;  // the blocks go: it ends now
+    std::exception_ptr failure;
+};
+
 void ListingResultBox::Clear() {
+    StopGiving();
     blocks_.clear();
     last_.text.clear();
     last_.separators.clear();
@@ -64,7 +117,15 @@ void ListingResultBox::SetText(TextView text) {
 char* ListingResultBox::RoomFor(size_t bytes) {
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < bytes) {
         const size_t size = std::max(kBlockBytes, bytes);
-        blocks_.push_back({std::unique_ptr<char[]>(new char[size]), 0, size});
+        Block block{std::unique_ptr<char[]>(new char[size]), 0, size};
+        if (!stream_) {
+            blocks_.push_back(std::move(block));
+        } else {
+            std::lock_guard lock(stream_->mutex);
+            blocks_.push_back(std::move(block));
+            stream_->filled = blocks_.size() - 1;
+            stream_->changed.notify_all();
+        }
     }
     return blocks_.back().bytes.get() + blocks_.back().used;
 }
@@ -112,31 +173,96 @@ bool ListingResultBox::SetSelText(TextView text) {
     return true;
 }
 
-// The held text's bytes, whole lines at a time, each line made after the one before in the
-// same buffer, which keeps the last line given for the next to start from. Its memory is
-// taken before the first piece goes: running out of it never cuts what was given short.
+// The held text's bytes, whole lines at a time. Their memory is taken before the first
+// piece goes: running out of it never cuts what was given short.
 void ListingResultBox::Expand(const std::function<bool(std::string_view)>& take) const {
-    std::string piece;
-    piece.reserve(kPieceBytes + 2 * longest_);
-    size_t last = 0, given = 0;  // where the last line starts; how much was given
+    Expander expander(longest_);
     for (const Block& b : blocks_) {
-        for (size_t at = 0; at < b.used;) {
-            uint32_t head[2];
-            std::memcpy(head, b.bytes.get() + at, kHead);
-            if (piece.size() - given >= kPieceBytes) {
-                if (!take(std::string_view(piece).substr(given))) return;
-                piece.erase(0, last);  // within its capacity: no allocation
-                last = 0;
-                given = piece.size();
-            }
-            const size_t start = piece.size();
-            piece.append(piece.data() + last, head[0]);
-            piece.append(b.bytes.get() + at + kHead, head[1]);
-            last = start;
-            at += kHead + head[1];
-        }
+        if (!expander.Feed(b.bytes.get(), b.used, take)) return;
     }
-    if (piece.size() > given) take(std::string_view(piece).substr(given));
+    expander.Finish(take);
+}
+
+// On the giving thread: each block once filled. What `take` throws ends it, for the adding
+// thread to throw once done.
+void ListingResultBox::Give(Stream& s, Expander& expander,
+                            const std::function<void(std::string_view)>& take) const {
+    const auto give = [&](std::string_view bytes) { return take(bytes), true; };
+    std::unique_lock lock(s.mutex);
+    while (!s.stopped && !s.failure) {
+        if (s.given == s.filled) {
+            if (s.ending) return;
+            s.changed.wait(lock);
+            continue;
+        }
+        const Block& b = blocks_[s.given];
+        const char* const bytes = b.bytes.get();
+        const size_t used = b.used;
+        s.giving = true;
+        lock.unlock();
+        std::exception_ptr failure;
+        try {
+            expander.Feed(bytes, used, give);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        lock.lock();
+        s.giving = false;
+        s.changed.notify_all();
+        if (failure)
+            s.failure = failure;
+        else
+            ++s.given;
+    }
+}
+
+// Before the blocks change otherwise than by a line added: the giving thread ends first.
+void ListingResultBox::StopGiving() {
+    if (!stream_) return;
+    std::unique_lock lock(stream_->mutex);
+    stream_->stopped = true;
+    stream_->changed.notify_all();
+    stream_->changed.wait(lock, [this] { return !stream_->giving; });
+}
+
+bool ListingResultBox::GiveWhileAdding(uint32_t codePage, const std::function<void()>& adding,
+                                       const std::function<void(std::string_view)>& take) {
+    if (!held_ || codePage != kAnsiCodePage || stream_)
+        return ResultBox::GiveWhileAdding(codePage, adding, take);
+    Stream stream;
+    stream.filled = blocks_.empty() ? 0 : blocks_.size() - 1;
+    Expander expander(longest_);
+    std::thread giver;
+    try {
+        giver = std::thread([&] { Give(stream, expander, take); });
+    } catch (const std::system_error&) {
+        return ResultBox::GiveWhileAdding(codePage, adding, take);
+    }
+    stream_ = &stream;
+    // The giving thread ends before this returns, whatever `adding` throws.
+    const auto end = [&](bool now) {
+        {
+            std::lock_guard lock(stream.mutex);
+            (now ? stream.stopped : stream.ending) = true;
+            stream.changed.notify_all();
+        }
+        giver.join();
+        stream_ = nullptr;
+    };
+    try {
+        adding();
+    } catch (...) {
+        end(true);
+        throw;
+    }
+    end(false);
+    if (stream.failure) std::rethrow_exception(stream.failure);
+    if (stream.stopped) return false;  // the text left the code page meanwhile
+    const auto give = [&](std::string_view bytes) { return take(bytes), true; };
+    for (size_t b = stream.given; b < blocks_.size(); ++b)
+        expander.Feed(blocks_[b].bytes.get(), blocks_[b].used, give);
+    expander.Finish(give);
+    return true;
 }
 
 Text ListingResultBox::GetText() const {

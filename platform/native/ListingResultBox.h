@@ -26,6 +26,10 @@ class ListingResultBox : public MemoryControl<ResultBox> {
     void ForEachPiece(const std::function<bool(TextView)>& take) const override;
     bool ForEachPieceIn(uint32_t codePage,
                         const std::function<bool(std::string_view)>& take) const override;
+    // A thread of its own gives the lines while they are added, a block at a time as each
+    // fills, and the rest once `adding` has run.
+    bool GiveWhileAdding(uint32_t codePage, const std::function<void()>& adding,
+                         const std::function<void(std::string_view)>& take) override;
 
   private:
     struct Block {
@@ -37,9 +41,14 @@ class ListingResultBox : public MemoryControl<ResultBox> {
         Text text;
         std::vector<std::pair<uint32_t, uint32_t>> separators;  // unit, byte
     };
+    class Expander;
+    struct Stream;
     bool Hold(TextView text);
     char* RoomFor(size_t bytes);
     void Expand(const std::function<bool(std::string_view)>& take) const;
+    void Give(Stream& stream, Expander& expander,
+              const std::function<void(std::string_view)>& take) const;
+    void StopGiving();
     void ToStore();
     void Clear();
 
@@ -48,6 +57,7 @@ class ListingResultBox : public MemoryControl<ResultBox> {
     Last last_;
     std::vector<std::pair<uint32_t, uint32_t>> added_;  // the separators being added
     size_t longest_ = 0;                                // bytes of the longest text held
+    Stream* stream_ = nullptr;                          // while a thread gives the blocks filled
     TextStore store_;
 };
 

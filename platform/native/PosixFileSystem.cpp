@@ -316,7 +316,10 @@ constexpr off_t kWriteBehindBytes = off_t{8} << 20;
 
 class DescriptorWriter : public SystemFileWriter {
   public:
-    explicit DescriptorWriter(int fd, std::string_view path = {}) : fd_(fd) {
+    // `path` names the new file while it is written: none for a pipe, a device or a file
+    // not yet named. Only a file on the disk is sent to it as it goes.
+    explicit DescriptorWriter(int fd, std::string_view path = {}, bool onDisk = false)
+        : fd_(fd), onDisk_(onDisk || !path.empty()) {
         AppendUtf16(path, path_);
     }
     void Restart() override {
@@ -329,7 +332,7 @@ class DescriptorWriter : public SystemFileWriter {
     size_t WriteSome(std::string_view bytes) override {
         const ssize_t n = native::WriteSome(fd_, bytes);
         if (n < 0 && errno != EINTR) throw WriteError(errno);
-        if (n > 0 && !path_.empty()) WriteBehind(n);
+        if (n > 0 && onDisk_) WriteBehind(n);
         return n > 0 ? static_cast<size_t>(n) : 0;
     }
     // Only a hint: any failure of the data shows in the flush.
@@ -342,7 +345,8 @@ class DescriptorWriter : public SystemFileWriter {
         sent_ = written_;
     }
     int fd_;
-    Text path_;  // the new file beside the target; none for a pipe or a device
+    bool onDisk_;
+    Text path_;
     off_t written_ = 0, sent_ = 0;
 };
 
@@ -407,19 +411,56 @@ std::string ThroughLinks(std::string path) {
     return path;
 }
 
-// The new file is made beside the target under a short name of its own, so that it fits
-// wherever the target's name fits; only its owner may read it while it is written.
-int CreateBeside(const std::string& target, std::string& temp) {
+// The new file is named beside the target with a short name of its own, so that it fits
+// wherever the target's name fits.
+std::string NameBeside(const std::string& target) {
     const size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     static unsigned serial = static_cast<unsigned>(getpid()) * 2654435761u;
+    char name[16];
+    std::snprintf(name, sizeof name, ".~tw%08x", ++serial);
+    return folder + name;
+}
+
+// Only its owner may read the new file while it is written.
+int CreateBeside(const std::string& target, std::string& temp) {
     for (int tries = 0;; ++tries) {
-        char name[16];
-        std::snprintf(name, sizeof name, ".~tw%08x", ++serial);
-        temp = folder + name;
-        const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd != -1) return fd;
+        std::string name = NameBeside(target);
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd != -1) {
+            temp = std::move(name);
+            return fd;
+        }
         if (errno != EEXIST || tries == 100) throw WriteError(errno);
+    }
+}
+
+// A new file in the target's folder with no name there yet, so that no walk finds it: -1
+// where the file system makes none, or where it could not be named later (through /proc).
+int CreateUnseen(const std::string& target) {
+#ifdef O_TMPFILE
+    if (access("/proc/self/fd", X_OK) != 0) return -1;
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "."
+                               : slash == 0               ? "/"
+                                                          : target.substr(0, slash);
+    return open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+#else
+    return -1;
+#endif
+}
+
+// Names a file made unseen beside the target; 0, or the error. `temp` is only ever a name
+// made here: it is removed on a failure.
+int NameUnseen(int fd, const std::string& target, std::string& temp) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int tries = 0;; ++tries) {
+        std::string name = NameBeside(target);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            temp = std::move(name);
+            return 0;
+        }
+        if (errno != EEXIST || tries == 100) return errno;
     }
 }
 
@@ -441,6 +482,33 @@ int GiveOwnerAndMode(int fd, const struct stat* old) {
     return fchmod(fd, old->st_mode & 07777) == 0 ? 0 : errno;
 }
 
+// Writes the new file `fd` (named `temp`, or not yet named) and puts it in the target's
+// place; any failure removes it and throws.
+void Replace(int fd, std::string& temp, const std::string& target, const struct stat* old,
+             const std::function<void(FileWriter&)>& content) {
+    int failure = 0;
+    try {
+        {
+            DescriptorWriter writer(fd, temp, true);
+            content(writer);
+        }
+        failure = GiveOwnerAndMode(fd, old);
+        // On the disk before it takes the old file's place: a crash leaves one or the other.
+        if (!failure && fsync(fd) != 0) failure = errno;
+        if (!failure && temp.empty()) failure = NameUnseen(fd, target, temp);
+    } catch (...) {
+        close(fd);
+        if (!temp.empty()) unlink(temp.c_str());
+        throw;
+    }
+    if (close(fd) != 0 && !failure) failure = errno;
+    if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
+    if (failure) {
+        if (!temp.empty()) unlink(temp.c_str());
+        throw WriteError(failure);
+    }
+}
+
 }  // namespace
 
 // Written completely beside the target first, then renamed over it. A target with other
@@ -457,23 +525,23 @@ void PosixFileSystem::WriteReplacing(TextView path,
     const std::string target = ThroughLinks(named);
     std::string temp;
     const int fd = CreateBeside(target, temp);
-    try {
-        DescriptorWriter writer(fd, temp);
-        content(writer);
-    } catch (...) {
-        close(fd);
-        unlink(temp.c_str());
-        throw;
-    }
-    int failure = GiveOwnerAndMode(fd, exists ? &old : nullptr);
-    // On the disk before it takes the old file's place: a crash then leaves one or the other.
-    if (!failure && fsync(fd) != 0) failure = errno;
-    if (close(fd) != 0 && !failure) failure = errno;
-    if (!failure && rename(temp.c_str(), target.c_str()) != 0) failure = errno;
-    if (failure) {
-        unlink(temp.c_str());
-        throw WriteError(failure);
-    }
+    Replace(fd, temp, target, exists ? &old : nullptr, content);
+}
+
+// The same with the new file unnamed until it is complete. Anything but a file to replace
+// is left to WriteReplacing, with its errors.
+bool PosixFileSystem::WriteReplacingUnseen(TextView path,
+                                           const std::function<void(FileWriter&)>& content) {
+    const std::string named = ToBytes(path);
+    struct stat old;
+    const bool exists = stat(named.c_str(), &old) == 0;
+    if (exists && !MayReplace(named, old)) return false;
+    const std::string target = ThroughLinks(named);
+    const int fd = CreateUnseen(target);
+    if (fd == -1) return false;
+    std::string temp;  // named once complete
+    Replace(fd, temp, target, exists ? &old : nullptr, content);
+    return true;
 }
 
 }  // namespace native

@@ -41,6 +41,8 @@ class PosixFileSystem : public FileSystem {
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override;
+    bool WriteReplacingUnseen(TextView path,
+                              const std::function<void(FileWriter&)>& content) override;
 
   private:
     void Close();

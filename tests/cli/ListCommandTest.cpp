@@ -98,6 +98,13 @@ TEST_F(ListCommandTest, WritesWhatTheWindowSavesForEveryOption) {
                 EXPECT_EQ(console.out, expected);
             }
         }
+        // Into the folder listed: the old file is listed, never the new one being made.
+        shape.File(u"in.txt");
+        const std::string inside = WindowListing(shape.Root(), {true, true, false}, u"9");
+        ASSERT_EQ(Run({u"/list", shape.Root(), u"/depth", u"9", u"/files", u"/hidden", u"/out",
+                       shape.Path(u"in.txt")}),
+                  exitcode::Ok);
+        EXPECT_EQ(ReadFile(shape.FsPath(u"in.txt")), inside);
     }
 }
 

@@ -5,7 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <random>
+#include <stdexcept>
 
 #include "platform/Ansi.h"
 #include "platform/memory/MemoryResultBox.h"
@@ -84,6 +88,56 @@ TEST(ListingResultBox, ALongListingKeepsEveryLineAcrossItsBlocks) {
     r = ReadBack(box);
     EXPECT_FALSE(r.held);
     EXPECT_EQ(r.text, text + u"한\r\n");
+}
+
+// The lines go to `take` as the blocks fill, while more are added, and come to the bytes a
+// save writes of the whole text; once the text leaves the code page, false, for it to be
+// written afresh. What `take` or the adding throws comes out once the giving has ended.
+TEST(ListingResultBox, LinesGivenWhileAddedAreTheBytesTheSaveWrites) {
+    enum End { Whole, LeavesCodePage, WriteFails, AddingFails };
+    for (const End end : {Whole, LeavesCodePage, WriteFails, AddingFails}) {
+        SCOPED_TRACE(end);
+        ListingResultBox box;
+        Text text;
+        std::string given;
+        std::mutex mutex;
+        std::condition_variable taken;
+        int pieces = 0;
+        const auto take = [&](std::string_view bytes) {
+            std::lock_guard lock(mutex);
+            if (end == WriteFails && pieces == 1) throw std::runtime_error("disk full");
+            given += bytes;
+            ++pieces;
+            taken.notify_all();
+        };
+        const auto adding = [&] {
+            for (int i = 0; i < 200000; ++i) {
+                if (i == 100000) {  // a block has filled: it goes while lines still come
+                    std::unique_lock lock(mutex);
+                    EXPECT_TRUE(
+                        taken.wait_for(lock, std::chrono::seconds(60), [&] { return pieces > 0; }));
+                }
+                const Text line = u"/资料/" + Text(i % 97, u'x') + u"\r\n";
+                box.SetSelText(line);
+                text += line;
+            }
+            if (end == LeavesCodePage) box.SetSelText(u"한\r\n");
+            if (end == AddingFails) throw std::bad_alloc();
+        };
+        if (end == WriteFails) {
+            EXPECT_THROW(box.GiveWhileAdding(936, adding, take), std::runtime_error);
+        } else if (end == AddingFails) {
+            EXPECT_THROW(box.GiveWhileAdding(936, adding, take), std::bad_alloc);
+        } else {
+            EXPECT_EQ(box.GiveWhileAdding(936, adding, take), end == Whole);
+        }
+        if (end == Whole) {
+            EXPECT_EQ(given, ToCodePageExactly(text, 936));
+        }
+        if (end == LeavesCodePage) {
+            EXPECT_EQ(box.GetText(), text + u"한\r\n");
+        }
+    }
 }
 
 }  // namespace

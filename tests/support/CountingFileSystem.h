@@ -95,6 +95,10 @@ class CountingFileSystem : public FileSystem {
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override {
         real_.WriteReplacing(path, write);
     }
+    bool WriteReplacingUnseen(TextView path,
+                              const std::function<void(FileWriter&)>& write) override {
+        return real_.WriteReplacingUnseen(path, write);
+    }
     std::optional<FolderId> Identity(TextView path) override {
         Count(&CountingFileSystem::identityQueries);
         return real_.Identity(path);

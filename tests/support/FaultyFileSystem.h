@@ -147,14 +147,23 @@ class FaultyFileSystem : public FileSystem {
     // thrown through the real one's writing, which then owns the clean-up.
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override {
         if (Strikes(Call::Create, path, 0)) Throw();
-        real_.WriteReplacing(path, [&](FileWriter& real) {
-            Writer writer(*this, real);
-            content(writer);
-            if (Strikes(Call::Replace, path, 0)) Throw();
-        });
+        real_.WriteReplacing(path, Faulty(path, content));
+    }
+    bool WriteReplacingUnseen(TextView path,
+                              const std::function<void(FileWriter&)>& content) override {
+        if (Strikes(Call::Create, path, 0)) Throw();
+        return real_.WriteReplacingUnseen(path, Faulty(path, content));
     }
 
   private:
+    std::function<void(FileWriter&)> Faulty(TextView path,
+                                            const std::function<void(FileWriter&)>& content) {
+        return [this, path, &content](FileWriter& real) {
+            Writer writer(*this, real);
+            content(writer);
+            if (Strikes(Call::Replace, path, 0)) Throw();
+        };
+    }
     class Writer : public FileWriter {
       public:
         Writer(FaultyFileSystem& files, FileWriter& real) : files_(files), real_(real) {}
