@@ -1,5 +1,7 @@
 // Times the native program's /list of a tree (full paths, files, hidden entries, every level)
-// against `find TREE > file` and against bare_walk, a getdents64 walk that writes nothing,
+// into a file, by /out (written as the walk goes, then flushed and renamed into place) and
+// to its output redirected (made whole first, as a console can't take back what it was
+// given), against `find TREE > file` and against bare_walk, a getdents64 walk that writes nothing,
 // and its /format csv against its text and against `find -printf` of each entry's size and
 // time (a stat of each, as the records make natively); with --wine, Tarnwick.com's /format csv
 // against its text under Wine too: one warm-up round, then ROUNDS rounds with all of them
@@ -65,12 +67,20 @@ size_t Lines(const fs::path& file) {
     return static_cast<size_t>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
 }
 
+bool SameBytes(const fs::path& a, const fs::path& b) {
+    std::ifstream x(a, std::ios::binary), y(b, std::ios::binary);
+    return std::equal(std::istreambuf_iterator<char>(x), {}, std::istreambuf_iterator<char>(y), {});
+}
+
 struct Contender {
     const char* name;
     std::vector<std::string> argv;
-    fs::path out;
+    fs::path out;  // its output, redirected
     std::vector<Times> runs;
-    int linesMore = -1;  // than the text listing (the CSV header row); -1: not compared
+    int linesMore = -1;     // than the text listing (the CSV header row); -1: not compared
+    fs::path written = {};  // where it writes the listing itself, if not to its output
+
+    const fs::path& Listing() const { return written.empty() ? out : written; }
 };
 
 double Median(std::vector<double> v) {
@@ -91,7 +101,7 @@ Summary Summarise(const Contender& c) {
 // The time of contender `of` against that of contender `against`.
 struct Ratio {
     size_t of, against;
-    double target;
+    double target;  // none when 0
 };
 
 void Measure(std::vector<Contender>& contenders, const std::vector<Ratio>& ratios, int rounds,
@@ -106,10 +116,13 @@ void Measure(std::vector<Contender>& contenders, const std::vector<Ratio>& ratio
         std::printf("  %-42s min %.3f s  median %.3f s  (processor %.3f s)\n", c.name, s.back().min,
                     s.back().median, s.back().processor);
     }
-    for (const Ratio& r : ratios)
-        std::printf("  ratio %s / %s: median %.2f  min %.2f  (target <= %.1f)\n",
-                    contenders[r.of].name, contenders[r.against].name,
-                    s[r.of].median / s[r.against].median, s[r.of].min / s[r.against].min, r.target);
+    for (const Ratio& r : ratios) {
+        std::printf("  ratio %s / %s: median %.2f  min %.2f", contenders[r.of].name,
+                    contenders[r.against].name, s[r.of].median / s[r.against].median,
+                    s[r.of].min / s[r.against].min);
+        if (r.target > 0) std::printf("  (target <= %.1f)", r.target);
+        std::printf("\n");
+    }
 }
 
 // Tarnwick.com under Wine, text then CSV, with the tree as Wine's Z: drive shows it.
@@ -168,6 +181,13 @@ int Main(int argc, char** argv) {
           "/files", "/hidden"},
          outs / "list_bench.tarnwick.txt",
          {}},
+        {"tarnwick /list ... /out FILE",
+         {(here.parent_path() / "tarnwick").string(), "/list", tree.string(), "/depth", "32767",
+          "/files", "/hidden", "/out", (outs / "list_bench.tarnwick-out.txt").string()},
+         "/dev/null",
+         {},
+         0,
+         outs / "list_bench.tarnwick-out.txt"},
         {"find TREE > file", {"find", tree.string()}, outs / "list_bench.find.txt", {}},
         {"bare_walk TREE", {(here / "bare_walk").string(), tree.string()}, "/dev/null", {}},
         {"tarnwick ... /format csv",
@@ -183,13 +203,16 @@ int Main(int argc, char** argv) {
          {},
          1},  // the tree itself too
     };
-    std::vector<Ratio> ratios{{0, 1, 1.0}, {0, 2, 2.0}, {3, 0, 1.2}, {3, 4, 1.0}};
+    std::vector<Ratio> ratios{{1, 2, 1.0}, {1, 3, 2.0}, {0, 2, 0},
+                              {0, 3, 0},   {4, 0, 1.2}, {4, 5, 1.0}};
     if (!wine.empty()) AddWine(contenders, ratios, wine, tree, here);
     for (Contender& c : contenders) c.runs.push_back(Run(c.argv, c.out));  // warms the caches
-    const size_t listed = Lines(contenders[0].out), found = Lines(contenders[1].out);
+    const size_t listed = Lines(contenders[0].out), found = Lines(contenders[2].out);
     for (const Contender& c : contenders)
-        if (c.linesMore >= 0 && Lines(c.out) != listed + static_cast<size_t>(c.linesMore))
-            std::printf("MISMATCH: %s gave %zu lines\n", c.name, Lines(c.out));
+        if (c.linesMore >= 0 && Lines(c.Listing()) != listed + static_cast<size_t>(c.linesMore))
+            std::printf("MISMATCH: %s gave %zu lines\n", c.name, Lines(c.Listing()));
+    if (!SameBytes(contenders[0].out, contenders[1].Listing()))
+        std::printf("MISMATCH: the listing by /out and to the output differ\n");
     std::printf("tree %s: %zu lines listed, %zu found (the tree itself is one more)\n",
                 tree.c_str(), listed, found);
     if (listed + 1 != found) std::printf("MISMATCH: the listing and find differ in lines\n");
@@ -200,7 +223,7 @@ int Main(int argc, char** argv) {
         for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
     }
     for (const Contender& c : contenders)
-        if (c.out != "/dev/null") fs::remove(c.out);  // 200 to 300 MB each
+        if (c.Listing() != "/dev/null") fs::remove(c.Listing());  // 200 to 300 MB each
     return listed + 1 == found ? 0 : 1;
 }
 
