@@ -482,9 +482,11 @@ int GiveOwnerAndMode(int fd, const struct stat* old) {
     return fchmod(fd, old->st_mode & 07777) == 0 ? 0 : errno;
 }
 
-// Writes the new file `fd` (named `temp`, or not yet named) and puts it in the target's
-// place; any failure removes it and throws.
-void Replace(int fd, std::string& temp, const std::string& target, const struct stat* old,
+// Writes the new file `fd` (named `temp`, or not yet named) and puts it in the place of
+// `named` (found through links at `target`); any failure removes it and throws. The old
+// file is looked at again once the content is written: a listing takes a while, and the
+// user may have made the file read-only meanwhile.
+void Replace(int fd, std::string& temp, const std::string& named, const std::string& target,
              const std::function<void(FileWriter&)>& content) {
     int failure = 0;
     try {
@@ -492,7 +494,10 @@ void Replace(int fd, std::string& temp, const std::string& target, const struct 
             DescriptorWriter writer(fd, temp, true);
             content(writer);
         }
-        failure = GiveOwnerAndMode(fd, old);
+        struct stat old;
+        const bool exists = stat(named.c_str(), &old) == 0;
+        if (exists && !MayReplace(named, old)) throw MakeError(error::PathFileAccess);
+        failure = GiveOwnerAndMode(fd, exists ? &old : nullptr);
         // On the disk before it takes the old file's place: a crash leaves one or the other.
         if (!failure && fsync(fd) != 0) failure = errno;
         if (!failure && temp.empty()) failure = NameUnseen(fd, target, temp);
@@ -525,7 +530,7 @@ void PosixFileSystem::WriteReplacing(TextView path,
     const std::string target = ThroughLinks(named);
     std::string temp;
     const int fd = CreateBeside(target, temp);
-    Replace(fd, temp, target, exists ? &old : nullptr, content);
+    Replace(fd, temp, named, target, content);
 }
 
 // The same with the new file unnamed until it is complete. Anything but a file to replace
@@ -540,7 +545,7 @@ bool PosixFileSystem::WriteReplacingUnseen(TextView path,
     const int fd = CreateUnseen(target);
     if (fd == -1) return false;
     std::string temp;  // named once complete
-    Replace(fd, temp, target, exists ? &old : nullptr, content);
+    Replace(fd, temp, named, target, content);
     return true;
 }
 

@@ -201,6 +201,26 @@ TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
     EXPECT_EQ(RunCommand(all, *files, console), exitcode::Ok);
 }
 
+// A file made read-only while the walk goes is refused as one read-only from the start:
+// exit 5, the file as it was, nothing beside it.
+TEST_F(ListCommandTest, AFileMadeReadOnlyDuringTheWalkIsKept) {
+    tree.Folder(u"a/b");
+    const auto x = out.FsPath(u"x.txt");
+    std::ofstream(x, std::ios::binary) << "old";
+    CountingFileSystem watching(*files);
+    watching.want = [&](TextView, bool) {
+        std::filesystem::permissions(x, std::filesystem::perms::owner_write,
+                                     std::filesystem::perm_options::remove);
+        return CountingFileSystem::Want::None;
+    };
+    EXPECT_EQ(RunCommand({u"/list", tree.Root(), u"/out", out.Path(u"x.txt")}, watching, console),
+              exitcode::CannotWrite);
+    std::filesystem::permissions(x, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
+    EXPECT_EQ(ReadFile(x), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(out.FsPath(u"")), {}), 1);
+}
+
 TEST_F(ListCommandTest, AnOutputThatCannotTakeTheListingIsAFailure) {
     console.full = true;
     EXPECT_EQ(Run({u"/list", tree.Root()}), exitcode::CannotWrite);
