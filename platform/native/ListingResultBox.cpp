@@ -118,11 +118,10 @@ char* ListingResultBox::RoomFor(size_t bytes) {
     if (blocks_.empty() || blocks_.back().size - blocks_.back().used < bytes) {
         const size_t size = std::max(kBlockBytes, bytes);
         Block block{std::unique_ptr<char[]>(new char[size]), 0, size};
-        if (!stream_) {
-            blocks_.push_back(std::move(block));
-        } else {
-            std::lock_guard lock(stream_->mutex);
-            blocks_.push_back(std::move(block));
+        std::unique_lock<std::mutex> lock;  // the giving thread reads the filled ones
+        if (stream_) lock = std::unique_lock(stream_->mutex);
+        blocks_.push_back(std::move(block));
+        if (stream_) {
             stream_->filled = blocks_.size() - 1;
             stream_->changed.notify_all();
         }
@@ -186,8 +185,7 @@ void ListingResultBox::Expand(const std::function<bool(std::string_view)>& take)
 // On the giving thread: each block once filled. What `take` throws ends it, for the adding
 // thread to throw once done.
 void ListingResultBox::Give(Stream& s, Expander& expander,
-                            const std::function<void(std::string_view)>& take) const {
-    const auto give = [&](std::string_view bytes) { return take(bytes), true; };
+                            const std::function<bool(std::string_view)>& give) const {
     std::unique_lock lock(s.mutex);
     while (!s.stopped && !s.failure) {
         if (s.given == s.filled) {
@@ -232,9 +230,12 @@ bool ListingResultBox::GiveWhileAdding(uint32_t codePage, const std::function<vo
     Stream stream;
     stream.filled = blocks_.empty() ? 0 : blocks_.size() - 1;
     Expander expander(longest_);
+    const std::function<bool(std::string_view)> give = [&](std::string_view bytes) {
+        return take(bytes), true;
+    };
     std::thread giver;
     try {
-        giver = std::thread([&] { Give(stream, expander, take); });
+        giver = std::thread([&] { Give(stream, expander, give); });
     } catch (const std::system_error&) {
         return ResultBox::GiveWhileAdding(codePage, adding, take);
     }
@@ -258,7 +259,6 @@ bool ListingResultBox::GiveWhileAdding(uint32_t codePage, const std::function<vo
     end(false);
     if (stream.failure) std::rethrow_exception(stream.failure);
     if (stream.stopped) return false;  // the text left the code page meanwhile
-    const auto give = [&](std::string_view bytes) { return take(bytes), true; };
     for (size_t b = stream.given; b < blocks_.size(); ++b)
         expander.Feed(blocks_[b].bytes.get(), blocks_[b].used, give);
     expander.Finish(give);

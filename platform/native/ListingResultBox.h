@@ -47,7 +47,7 @@ class ListingResultBox : public MemoryControl<ResultBox> {
     char* RoomFor(size_t bytes);
     void Expand(const std::function<bool(std::string_view)>& take) const;
     void Give(Stream& stream, Expander& expander,
-              const std::function<void(std::string_view)>& take) const;
+              const std::function<bool(std::string_view)>& give) const;
     void StopGiving();
     void ToStore();
     void Clear();
