@@ -331,7 +331,8 @@ TEST_F(ReadAheadTest, FoldersThatCannotBeReadAreNamedAlikeReadAheadOrNot) {
 
 // Folders slow to open on a local disk keep the walk waiting for its worker: another is
 // added while a processor is idle, never while every processor is busy (a worker waiting
-// for a processor is not helped by another), and on a network drive in either case.
+// for a processor is not helped by another), and on a network drive in either case (where
+// they double at each long wait).
 TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
     for (int f = 0; f < 100; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     const struct {
