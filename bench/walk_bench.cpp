@@ -17,11 +17,9 @@
 // folders) for the share's delays.
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -34,6 +32,7 @@
 #include "bench/walk_figures.h"
 #include "listing/ReadAhead.h"
 #include "platform/HelperThreads.h"
+#include "platform/Lock.h"
 #include "tests/support/LatencyFileSystem.h"
 #include "window/memory/MemoryForm.h"
 
@@ -202,8 +201,8 @@ void TimeStops(const Text& root, size_t characters) {
 // the file system's own serial part (under Wine, its server and its lock on every folder
 // read) included. Gives the entries read.
 size_t SpreadReads(FileSystem& files, const Text& root, size_t threads) {
-    std::mutex lock;
-    std::condition_variable changed;
+    Mutex lock;  // the program's own hand-over, for a fair ceiling
+    Condition changed;
     std::vector<Text> queue{root + kSeparator};
     size_t busy = 0, entries = 0;
     const auto read = [&](FileSystem& reader, const Text& folder) {
