@@ -170,11 +170,11 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     Condition progress_;                          // the walk: a pump point, or a folder read
     std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
     int32_t levels_;
-    size_t heldBytes_ = 0;  // names read ahead, or being read, and not yet taken
-    int heldFolders_ = 0;   // folders read ahead and not yet taken
-    bool walkWaiting_ = false;
-    size_t threads_ = 0;  // workers started
-    size_t live_ = 0;     // workers whose reader is not yet closed, cancelled ones included
+    size_t heldBytes_ = 0;             // names read ahead, or being read, and not yet taken
+    int heldFolders_ = 0;              // folders read ahead and not yet taken
+    const Folder* awaited_ = nullptr;  // the folder the walk waits for: only it wakes the walk
+    size_t threads_ = 0;               // workers started
+    size_t live_ = 0;  // workers whose reader is not yet closed, cancelled ones included
     int idle_ = 0;
     std::atomic<bool> cancelled_ = false;
     bool ending_ = false;
@@ -276,14 +276,14 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
             return PumpPoint::GivenBack;
         if (policy_.stall.count() != 0 && std::chrono::steady_clock::now() >= stalled)
             return PumpPoint::Waiting;  // the window answers while a worker is held up
-        walkWaiting_ = true;
+        awaited_ = &folder;
         const size_t points = folder.points.size();
         if (progress_.wait_for(lock, kLongWait) == std::cv_status::timeout && idle_ == 0 &&
             folder.points.size() == points && folder.state == State::Reading) {
             if (!std::exchange(folder.waitedFor, true)) ++walkWaits_;
             Grow();
         }
-        walkWaiting_ = false;
+        awaited_ = nullptr;
     }
 }
 
@@ -561,7 +561,7 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
             ++idle_;
             const bool woken = work_.wait_for(lock, kIdleEnd) == std::cv_status::no_timeout;
             --idle_;
-            if (!woken && threads_ > 1 && !walkWaiting_) {
+            if (!woken && threads_ > 1 && !awaited_) {
                 --threads_;  // more workers than the walk needs
                 return;
             }
@@ -576,7 +576,7 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
         readTime_ += took;
         ++read_;
         Finish(*folder, state);
-        if (walkWaiting_) progress_.notify_all();
+        if (awaited_ == folder.get()) progress_.notify_all();
         WakeWorkers();
     }
 }
@@ -633,7 +633,7 @@ State ReadAhead::Engine::Read(FileSystem& reader, Folder& folder) {
 bool ReadAhead::Engine::AddPoint(Folder& folder, PumpPoint point) {
     std::lock_guard lock(mutex_);
     folder.points.push_back(point);
-    if (walkWaiting_) progress_.notify_all();
+    if (awaited_ == &folder) progress_.notify_all();
     if (!folder.attached) return true;
     Count(folder, folder.names.Bytes());
     return heldBytes_ <= kWindowBytes;
