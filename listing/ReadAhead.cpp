@@ -278,12 +278,13 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
             return PumpPoint::Waiting;  // the window answers while a worker is held up
         awaited_ = &folder;
         const size_t points = folder.points.size();
-        if (progress_.wait_for(lock, kLongWait) == std::cv_status::timeout && idle_ == 0 &&
-            folder.points.size() == points && folder.state == State::Reading) {
+        const bool timedOut = progress_.wait_for(lock, kLongWait) == std::cv_status::timeout;
+        awaited_ = nullptr;  // before Grow, which may throw
+        if (timedOut && idle_ == 0 && folder.points.size() == points &&
+            folder.state == State::Reading) {
             if (!std::exchange(folder.waitedFor, true)) ++walkWaits_;
             Grow();
         }
-        awaited_ = nullptr;
     }
 }
 
@@ -381,7 +382,7 @@ void ReadAhead::Engine::LearnDrive(const Folder& top) {
 // few waits; on a local drive one is added, and only while a processor is idle.
 void ReadAhead::Engine::Grow() {
     if (threads_ >= mostThreads_) return;
-    if (*remote_) return StartWorkers(threads_ * 2);
+    if (*remote_) return StartWorkers(std::max<size_t>(threads_ * 2, 1));
     if (!ProcessorIdle()) return;
     StartWorkers(threads_ + 1);
 }
@@ -478,10 +479,14 @@ void ReadAhead::Engine::Count(Folder& folder, size_t bytes) {
 void ReadAhead::Engine::StartWorkers(size_t count) {
     count = std::min(count, kMostThreads);
     while (threads_ < count) {
-        std::unique_ptr<FileSystem> reader =
-            firstReader_ ? std::move(firstReader_) : files_.NewReader();
-        if (!reader || !helpers::StartReader()) return;
+        if (!helpers::StartReader()) return;  // checked first: a reader made would go unused
         try {
+            std::unique_ptr<FileSystem> reader =
+                firstReader_ ? std::move(firstReader_) : files_.NewReader();
+            if (!reader) {
+                helpers::ReaderEnded();
+                return;
+            }
             std::thread(&Engine::Work, shared_from_this(), std::move(reader)).detach();
         } catch (const std::system_error&) {
             helpers::ReaderEnded();
@@ -489,6 +494,9 @@ void ReadAhead::Engine::StartWorkers(size_t count) {
         } catch (const std::bad_alloc&) {
             helpers::ReaderEnded();  // else counted for good: the process's bound shrinks
             return;                  // the walk reads what this one would have
+        } catch (...) {
+            helpers::ReaderEnded();  // a reader that could not be made
+            throw;
         }
         ++threads_;
         ++live_;
