@@ -30,6 +30,7 @@ class CollectedNames {
             chunks_.back().reserve(std::max(std::min(size, kChunkChars), name.size()));
         }
         Text& chunk = chunks_.back();
+        if (attributes && (*attributes & attr::Folder)) ++folders_;
         ends_.push_back({static_cast<uint32_t>(chunks_.size() - 1),
                          static_cast<uint32_t>(chunk.size()), static_cast<uint32_t>(name.size()),
                          attributes});
@@ -41,6 +42,8 @@ class CollectedNames {
         details_->push_back(details);
     }
     size_t Count() const { return ends_.size(); }
+    size_t Folders() const { return folders_; }  // names the enumeration marked as folders
+    std::optional<uint32_t> Attributes(size_t i) const { return ends_[i].attributes; }
     size_t Bytes() const {
         size_t bytes = ends_.size() * sizeof(Place);
         if (details_) bytes += details_->size() * sizeof(std::optional<EntryDetails>);
@@ -64,6 +67,7 @@ class CollectedNames {
     std::vector<Text> chunks_;
     std::deque<Place> ends_;
     std::optional<std::deque<std::optional<EntryDetails>>> details_;  // made on first use
+    size_t folders_ = 0;
 };
 
 }  // namespace tarnwick

@@ -85,9 +85,12 @@ class ReadAhead::Folder {
         return first;
     }
 
+    // The walk runs this over every folder it reads while reading ahead, so a folder of
+    // files alone costs it nothing.
     void Predict() {
+        if (names.Folders() == 0) return;
         for (size_t i = 0; i < names.Count(); ++i) {
-            const auto a = names[i].attributes;
+            const auto a = names.Attributes(i);
             if (a && (*a & attr::Folder) && !(*a & attr::Link))
                 subFolders.push_back(static_cast<uint32_t>(i));
         }
