@@ -2,6 +2,8 @@
 // folder itself, over generated trees: the same lines and the same pumps, whatever the
 // settings and whatever the user does at the pumps.
 #include <array>
+#include <bit>
+#include <condition_variable>
 #include <mutex>
 #include <random>
 #include <set>
@@ -365,6 +367,48 @@ TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
             EXPECT_LE(most, c.remote ? helpers::kMostReaders : c.most);
         }
     }
+}
+
+// On a network drive each of the walk's long waits is a round trip, so the workers double
+// (2, 4, 8, 16) rather than come one at a time. The folders hold their readers until all
+// sixteen are in one, and the window, given a Waiting point at each wait, counts them.
+TEST_F(ReadAheadTest, OnAShareWorkersDoubleAtEachLongWait) {
+    for (int f = 0; f < 40; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+    std::mutex m;
+    std::condition_variable opened;
+    int held = 0;
+    bool open = false;
+    const auto walker = std::this_thread::get_id();
+    LatencyFileSystem share(
+        *real, {.open = std::chrono::microseconds(1), .batch = std::chrono::microseconds(0)},
+        [&](std::chrono::microseconds) {
+            if (std::this_thread::get_id() == walker) return;
+            std::unique_lock lock(m);
+            if (++held == helpers::kMostReaders) open = true;
+            opened.notify_all();
+            opened.wait(lock, [&] { return open; });
+        });
+    MemoryForm w(share, pump);
+    w.form.DirsOnly = False;
+    w.form.DirAttr = 16;
+    w.form.Levels = 2;
+    w.form.readAhead.processors = 2;
+    w.form.readAhead.stall = std::chrono::milliseconds(1);  // one long wait per Waiting point
+    std::set<int> counts;
+    pump.onPump = [&](int) {
+        std::lock_guard lock(m);
+        if (!open) counts.insert(helpers::Readers());
+    };
+    helpers::WaitUntilAllEnded();
+    w.form.ListFile(P(u"top"), 1);
+    {
+        std::lock_guard lock(m);  // the walk may have read the rest itself
+        open = true;
+    }
+    opened.notify_all();
+    helpers::WaitUntilAllEnded();
+    EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 80u);
+    for (const int n : counts) EXPECT_TRUE(n < 2 || std::has_single_bit(unsigned(n))) << n;
 }
 
 // Folders that each take a little under the long wait to read (as Wine's server takes a
