@@ -483,24 +483,24 @@ void ReadAhead::Engine::StartWorkers(size_t count) {
     count = std::min(count, kMostThreads);
     while (threads_ < count) {
         if (!helpers::StartReader()) return;  // checked first: a reader made would go unused
+        // Counted for good unless given back here: the process's bound would shrink.
+        struct Slot {
+            bool kept = false;
+            ~Slot() {
+                if (!kept) helpers::ReaderEnded();
+            }
+        } slot;
         try {
             std::unique_ptr<FileSystem> reader =
                 firstReader_ ? std::move(firstReader_) : files_.NewReader();
-            if (!reader) {
-                helpers::ReaderEnded();
-                return;
-            }
+            if (!reader) return;
             std::thread(&Engine::Work, shared_from_this(), std::move(reader)).detach();
         } catch (const std::system_error&) {
-            helpers::ReaderEnded();
             return;  // as many workers as the system gives
         } catch (const std::bad_alloc&) {
-            helpers::ReaderEnded();  // else counted for good: the process's bound shrinks
-            return;                  // the walk reads what this one would have
-        } catch (...) {
-            helpers::ReaderEnded();  // a reader that could not be made
-            throw;
+            return;  // the walk reads what this one would have
         }
+        slot.kept = true;
         ++threads_;
         ++live_;
         ++idle_;  // until it first looks for work
