@@ -160,16 +160,25 @@ std::string Printable(const Text& path) {
 }
 #endif
 
-// Through the program's own file system: the tree's deepest paths are longer than the
-// standard library reaches on Windows.
-size_t CountFolders(FileSystem& files, const Text& folder) {
-    std::vector<Text> subFolders;
+// One folder's entries through the program's own file system (the tree's deepest paths are
+// longer than the standard library reaches on Windows): how many, and its sub-folders.
+size_t ReadFolder(FileSystem& files, const Text& folder, std::vector<Text>& subFolders) {
+    size_t entries = 0;
     for (TextView name = files.FindFirst(folder, attr::Folder | attr::Hidden); !name.empty();
          name = files.FindNext()) {
+        if (IsDotOrDotDot(name)) continue;
+        ++entries;
         const auto attributes = files.EnumeratedAttributes();
-        if (!IsDotOrDotDot(name) && attributes && (*attributes & attr::Folder))
+        if (attributes && (*attributes & attr::Folder))
             subFolders.push_back(folder + Text(name) + kSeparator);
     }
+    files.EndFind();
+    return entries;
+}
+
+size_t CountFolders(FileSystem& files, const Text& folder) {
+    std::vector<Text> subFolders;
+    ReadFolder(files, folder, subFolders);
     size_t n = subFolders.size();
     for (const Text& sub : subFolders) n += CountFolders(files, sub);
     return n;
@@ -207,16 +216,7 @@ size_t SpreadReads(FileSystem& files, const Text& root, size_t threads) {
     size_t busy = 0, entries = 0;
     const auto read = [&](FileSystem& reader, const Text& folder) {
         std::vector<Text> found;
-        size_t n = 0;
-        for (TextView name = reader.FindFirst(folder, attr::Folder | attr::Hidden); !name.empty();
-             name = reader.FindNext()) {
-            if (IsDotOrDotDot(name)) continue;
-            ++n;
-            const auto attributes = reader.EnumeratedAttributes();
-            if (attributes && (*attributes & attr::Folder))
-                found.push_back(folder + Text(name) + kSeparator);
-        }
-        reader.EndFind();
+        const size_t n = ReadFolder(reader, folder, found);
         std::lock_guard held(lock);
         entries += n;
         for (Text& f : found) queue.push_back(std::move(f));
