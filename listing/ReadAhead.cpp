@@ -132,6 +132,7 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     void StartWorkers(size_t count);
     void WakeWorkers();
     void LearnDrive(const Folder& top);
+    size_t WorkersWanted();
     void Grow();
     bool ProcessorIdle();
     struct Look {
@@ -249,6 +250,7 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     ++top.next;
     Weigh();
     if (cancelled_) return nullptr;
+    if (threads_ == 0) StartWorkers(WorkersWanted());  // the first, once a processor is idle
     if (top.started.empty()) {
         // The walk got past every folder started: workers asleep on a window they found
         // full (of folders further on) look again from here, or the walk would go on
@@ -313,7 +315,7 @@ const CollectedNames& ReadAhead::Engine::Push(std::shared_ptr<Folder> folder) {
     const Folder& top = *stack_.back();
     if (!remote_) LearnDrive(top);
     if (!cancelled_ && !top.subFolders.empty() && top.layer < levels_)
-        StartWorkers(std::max(threads_, initialThreads_));
+        StartWorkers(WorkersWanted());
     WakeWorkers();
     return top.names;
 }
@@ -378,6 +380,16 @@ void ReadAhead::Engine::LearnDrive(const Folder& top) {
     const auto times = policy_.processorTimes();
     idleProcessor_ = !times;
     if (times) growLook_ = weighLook_ = Look{*times, std::chrono::steady_clock::now()};
+}
+
+// With the lock held, as the walk enters a folder with sub-folders or takes one. On a
+// local drive the first worker waits for a processor seen idle: on a busy machine it only
+// takes the processor from the walk (under Wine beside busy loops, walks that started one
+// ran at half speed about twice as often). Not where reading ahead is never weighed: there
+// it reads from the start.
+size_t ReadAhead::Engine::WorkersWanted() {
+    if (*remote_ || threads_ != 0) return std::max(threads_, initialThreads_);
+    return policy_.weighEvery.count() == 0 || ProcessorIdle() ? 1 : 0;
 }
 
 // With the lock held: the walk waited for a worker while none was idle. On a share the

@@ -33,18 +33,19 @@
 namespace tarnwick {
 
 // How many workers read ahead. On a network drive reading waits on round trips, and up to
-// 16 workers are added while the walk waits for them. On a local drive one worker reads,
-// another is added (up to one per processor) only while the walk waits for it and a
-// processor is left idle (a worker waiting for a processor is not helped by another), and
-// reading ahead ends once the walk hardly ever waits for it while folders come from the
-// cache (the hand-over is then all it adds), or once every processor is busy.
+// 16 workers are added while the walk waits for them. On a local drive one worker reads
+// once a processor has been seen idle, another is added (up to one per processor) only
+// while the walk waits for it and a processor is left idle (a worker waiting for a
+// processor is not helped by another), and reading ahead ends once the walk hardly ever
+// waits for it while folders come from the cache (the hand-over is then all it adds), or
+// once every processor is busy.
 struct ReadAheadPolicy {
     // While a worker reads the folder the walk waits for, the walk is given a Waiting point
     // every `stall` (never when zero, for tests that compare pumps).
     std::chrono::milliseconds stall{20};
     // How often a local drive's reading ahead is weighed, after a first look at a tenth of
-    // that (never when zero, for tests that follow every folder read ahead). Idle
-    // processors are judged over half of it at least.
+    // that (never when zero, for tests that follow every folder read ahead: a worker then
+    // reads from the start). Idle processors are judged over half of it at least.
     std::chrono::milliseconds weighEvery{100};
     unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     // The machine's processor times, the system's but in tests.
