@@ -389,7 +389,11 @@ void ReadAhead::Engine::LearnDrive(const Folder& top) {
 // it reads from the start.
 size_t ReadAhead::Engine::WorkersWanted() {
     if (*remote_ || threads_ != 0) return std::max(threads_, initialThreads_);
-    return policy_.weighEvery.count() == 0 || ProcessorIdle() ? 1 : 0;
+    if (policy_.weighEvery.count() == 0) return 1;
+    if (!ProcessorIdle()) return 0;
+    // Weighed a moment after it starts, as it would be from the walk's start.
+    weighed_ = std::chrono::steady_clock::now() - policy_.weighEvery * 9 / 10;
+    return 1;
 }
 
 // With the lock held: the walk waited for a worker while none was idle. On a share the
