@@ -161,6 +161,11 @@ double Series::Median() const {
     return s.size() % 2 ? s[m] : (s[m - 1] + s[m]) / 2;
 }
 
+bool Series::AnyReaders() const {
+    return std::any_of(runs_.begin(), runs_.end(),
+                       [](const RunFigures& r) { return r.readersMost > 0; });
+}
+
 void Series::Print() const {
     int i = 0;
     for (const RunFigures& r : runs_) {

@@ -56,6 +56,7 @@ class Series {
     void Add(const RunFigures& run) { runs_.push_back(run); }
     double Min() const;
     double Median() const;
+    bool AnyReaders() const;  // a run had a reader of its own
     // One line per run, then the least and the median.
     void Print() const;
     const std::string& Name() const { return name_; }
