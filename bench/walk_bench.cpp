@@ -365,8 +365,8 @@ bool MeasureTree(const Tree& tree, int rounds) {
     PrintRatio(ahead, plain, "<= 1.05", 1.05);
     if (!ahead.AnyReaders())
         std::printf(
-            "  (no walk with read-ahead started a reader: both ran the same code, and their "
-            "ratio is how much one walk's time varies here)\n");
+            "  (no walk with read-ahead started a reader: both ran nearly the same code, and "
+            "their ratio is mostly how much one walk's time varies here)\n");
     PrintRatio(ahead, reference);
     const double text = static_cast<double>(warm.characters) * 2 / 1048576.0;
     std::printf(

@@ -164,7 +164,7 @@ int Write(const ListSettings& s, const MadeListing& listing, FileSystem& files,
 }
 
 void Walk(const ListSettings& s, FileSystem& files, CommandHost& host, std::vector<Text>& unread) {
-    FolderWalk(files, SettingsOf(s), ReadAheadPolicy{}, host).ListFile(s.folder, 1);
+    FolderWalk(files, SettingsOf(s), s.readAhead, host).ListFile(s.folder, 1);
     unread = std::move(host.unread);
 }
 
@@ -255,7 +255,8 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
 
 }  // namespace
 
-int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console) {
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
+               const ReadAheadPolicy& readAhead) {
     if (IsRegistration(args)) return RunRegistration(args, console);
     try {
         const ParsedCommand command = ParseCommand(args);
@@ -267,7 +268,9 @@ int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole&
             console.OutputLine(kUsage);
             return exitcode::Ok;
         }
-        return List(std::get<ListSettings>(command), files, console);
+        ListSettings settings = std::get<ListSettings>(command);
+        settings.readAhead = readAhead;
+        return List(settings, files, console);
     } catch (const std::bad_alloc&) {
         // Before anything went out: a file is replaced only once written whole.
         console.ErrorLine(u"列举失败：" + MakeError(error::OutOfMemory).description);

@@ -9,6 +9,7 @@
 #include <variant>
 #include <vector>
 
+#include "listing/ReadAhead.h"
 #include "platform/Controls.h"
 #include "platform/FileSystem.h"
 #include "platform/RunTimeError.h"
@@ -36,6 +37,7 @@ struct ListSettings {
     std::optional<Text> out;                             // the console's output when there is none
     ListFormat format = ListFormat::Lines;
     std::vector<Text> include, exclude;  // wildcard patterns on names
+    ReadAheadPolicy readAhead;           // not from the command line: the system's, but in tests
 };
 
 struct ShowUsage {};
@@ -91,6 +93,7 @@ class CommandConsole {
 std::unique_ptr<ResultBox> MakeListingBox();
 
 // Runs the command the arguments ask for; gives the exit code.
-int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console);
+int RunCommand(const std::vector<Text>& args, FileSystem& files, CommandConsole& console,
+               const ReadAheadPolicy& readAhead = {});
 
 }  // namespace tarnwick

@@ -250,7 +250,7 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     ++top.next;
     Weigh();
     if (cancelled_) return nullptr;
-    if (threads_ == 0) StartWorkers(WorkersWanted());  // the first, once a processor is idle
+    if (threads_ == 0 && !*remote_) StartWorkers(WorkersWanted());  // once a processor is idle
     if (top.started.empty()) {
         // The walk got past every folder started: workers asleep on a window they found
         // full (of folders further on) look again from here, or the walk would go on
@@ -391,8 +391,10 @@ size_t ReadAhead::Engine::WorkersWanted() {
     if (*remote_ || threads_ != 0) return std::max(threads_, initialThreads_);
     if (policy_.weighEvery.count() == 0) return 1;
     if (!ProcessorIdle()) return 0;
-    // Weighed a moment after it starts, as it would be from the walk's start.
+    // Weighed a moment after it starts, as it would be from the walk's start; another is
+    // added only once a processor shows idle beside it.
     weighed_ = std::chrono::steady_clock::now() - policy_.weighEvery * 9 / 10;
+    idleProcessor_ = false;
     return 1;
 }
 

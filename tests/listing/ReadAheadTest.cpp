@@ -416,7 +416,7 @@ TEST_F(ReadAheadTest, OnAShareWorkersDoubleAtEachLongWait) {
 // ahead goes on to the end of the walk on a local drive while a processor is idle, and
 // never starts while every processor is busy.
 TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle) {
-    for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+    for (int f = 0; f < 400; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     // Kept busy rather than asleep: Windows sleeps a whole millisecond at least.
     const auto busy = [](std::chrono::microseconds d) {
         const auto end = std::chrono::steady_clock::now() + d;
@@ -433,7 +433,7 @@ TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle
         w.form.DirsOnly = False;
         w.form.DirAttr = 16;
         w.form.Levels = 2;
-        w.form.readAhead.weighEvery = std::chrono::milliseconds(20);  // within the 80 ms walk
+        w.form.readAhead.weighEvery = std::chrono::milliseconds(20);  // within the 160 ms walk
         uint64_t ticks = 0;
         w.form.readAhead.processorTimes = [&] {
             ticks += 100;
@@ -442,7 +442,7 @@ TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle
         helpers::ResetReaderStatistics();
         w.form.ListFile(P(u"top"), 1);
         helpers::WaitUntilAllEnded();
-        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 400u);
+        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 800u);
         const helpers::ReaderStatistics readers = helpers::ReadersSinceReset();
         if (idle) {
             EXPECT_GT(readers.mean, 0.5);

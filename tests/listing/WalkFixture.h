@@ -13,6 +13,8 @@ namespace tarnwick::testing {
 
 class WalkTest : public ::testing::Test {
   protected:
+    // A worker reads ahead from the first folder, as on an idle machine.
+    WalkTest() { form.readAhead.weighEvery = {}; }
     // Workers are left to end by themselves; their readers count into `files`.
     ~WalkTest() override { helpers::WaitUntilAllEnded(); }
 
