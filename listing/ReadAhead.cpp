@@ -392,9 +392,9 @@ size_t ReadAhead::Engine::WorkersWanted() {
     if (policy_.weighEvery.count() == 0) return 1;
     if (!ProcessorIdle()) return 0;
     // Weighed a moment after it starts, as it would be from the walk's start; another is
-    // added only once a processor shows idle beside it.
+    // added only once a processor shows idle beside it, where the system tells.
     weighed_ = std::chrono::steady_clock::now() - policy_.weighEvery * 9 / 10;
-    idleProcessor_ = false;
+    if (growLook_) idleProcessor_ = false;
     return 1;
 }
 
