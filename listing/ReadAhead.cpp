@@ -147,8 +147,8 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     const EnumerationSettings settings_;
     const ReadAheadPolicy policy_;
     std::unique_ptr<FileSystem> firstReader_;
-    std::optional<bool> remote_;  // the drive's kind, learnt from the first folder
-    size_t initialThreads_ = 1;
+    std::optional<bool> remote_;    // the drive's kind, learnt from the first folder
+    size_t shareFirstThreads_ = 0;  // a network drive's workers from its first folder on
     size_t mostThreads_ = 1;
     int windowFolders_ = kWindowFolders;
     // The folders taken from workers and those the walk waited for, in all and when last
@@ -369,9 +369,9 @@ void ReadAhead::Engine::CancelLocked() {
 void ReadAhead::Engine::LearnDrive(const Folder& top) {
     remote_ = files_.IsRemote(top.literal);
     const size_t processors = std::max(1u, policy_.processors);
-    initialThreads_ = *remote_ ? std::clamp<size_t>(processors, 2, kMostThreads) : 1;
     mostThreads_ = *remote_ ? kMostThreads : std::min(processors, kMostThreads);
     if (*remote_) {
+        shareFirstThreads_ = std::clamp<size_t>(processors, 2, kMostThreads);
         windowFolders_ = kShareWindowFolders;
         return;
     }
@@ -388,7 +388,8 @@ void ReadAhead::Engine::LearnDrive(const Folder& top) {
 // ran at half speed about twice as often). Not where reading ahead is never weighed: there
 // it reads from the start.
 size_t ReadAhead::Engine::WorkersWanted() {
-    if (*remote_ || threads_ != 0) return std::max(threads_, initialThreads_);
+    if (*remote_) return std::max(threads_, shareFirstThreads_);
+    if (threads_ != 0) return threads_;
     if (policy_.weighEvery.count() == 0) return 1;
     if (!ProcessorIdle()) return 0;
     // Weighed a moment after it starts, as it would be from the walk's start; another is
