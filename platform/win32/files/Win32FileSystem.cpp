@@ -110,11 +110,27 @@ bool Win32FileSystem::IsLastEntry(TextView path) const {
            path.ends_with(name);
 }
 
+namespace {
+
+// A reparse point's tag, as its folder's entry for it holds it: asking the entry itself would
+// open it, and opening a cloud file's placeholder may download it. The path's usual
+// resolution first, as the attribute query made it, and without a final separator, which
+// no entry's name holds. 0 where it can't be told.
+DWORD ReparseTagOf(EntryCalls& calls, TextView path) {
+    Text entry = LiteralPath(path);
+    while (entry.size() > 1 && (entry.back() == u'\\' || entry.back() == u'/')) entry.pop_back();
+    WIN32_FIND_DATAW data;
+    return calls.FindEntry(entry, data) ? ReparseTag(data) : 0;
+}
+
+}  // namespace
+
 std::optional<uint32_t> Win32FileSystem::GetAttributes(TextView path) {
     if (IsLastEntry(path)) return reader_->Attributes();
-    const DWORD a = GetFileAttributesW(W(LongPath(path)));
+    const DWORD a = reading_.calls->Attributes(LongPath(path));
     if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-    return a;
+    if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return a;
+    return LinkAttributes(a, ReparseTagOf(*reading_.calls, path));
 }
 
 std::optional<FolderId> Win32FileSystem::Identity(TextView path) {
