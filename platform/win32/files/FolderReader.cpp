@@ -85,14 +85,6 @@ DWORD EntryCalls::Attributes(const Text& path) {
     return GetFileAttributesW(W(path));
 }
 
-bool EntryCalls::FindEntry(const Text& path, WIN32_FIND_DATAW& data) {
-    const HANDLE h =
-        FindFirstFileExW(W(path), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr, 0);
-    if (h == INVALID_HANDLE_VALUE) return false;
-    FindClose(h);
-    return true;
-}
-
 void FolderReader::Aim(Text pattern, Text folder) {
     pattern_ = std::move(pattern);
     folder_ = std::move(folder);

@@ -28,8 +28,6 @@ class EntryCalls {
     virtual HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data);  // FindFirstFileExW
     virtual bool FindNext(HANDLE find, WIN32_FIND_DATAW& data);             // FindNextFileW
     virtual DWORD Attributes(const Text& path);                             // GetFileAttributesW
-    // The directory entry `path` names, read from its folder without opening it.
-    virtual bool FindEntry(const Text& path, WIN32_FIND_DATAW& data);
 };
 std::shared_ptr<EntryCalls> SystemCalls();
 

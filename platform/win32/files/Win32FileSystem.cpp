@@ -113,14 +113,17 @@ bool Win32FileSystem::IsLastEntry(TextView path) const {
 namespace {
 
 // A reparse point's tag, as its folder's entry for it holds it: asking the entry itself would
-// open it, and opening a cloud file's placeholder may download it. The path's usual
-// resolution first, as the attribute query made it, and without a final separator, which
-// no entry's name holds. 0 where it can't be told.
+// open it, and opening a cloud file's placeholder may download it. The path as the usual
+// rules resolve it, as the attribute query read it, without a final separator, which no
+// entry's name holds. 0 where it can't be told.
 DWORD ReparseTagOf(EntryCalls& calls, TextView path) {
     Text entry = LiteralPath(path);
     while (entry.size() > 1 && (entry.back() == u'\\' || entry.back() == u'/')) entry.pop_back();
     WIN32_FIND_DATAW data;
-    return calls.FindEntry(entry, data) ? ReparseTag(data) : 0;
+    const HANDLE h = calls.FindFirst(entry, data);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    FindClose(h);
+    return ReparseTag(data);
 }
 
 }  // namespace
