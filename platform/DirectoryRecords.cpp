@@ -6,8 +6,8 @@ namespace tarnwick {
 namespace {
 
 // Where FILE_FULL_DIR_INFORMATION holds what the listing needs: NextEntryOffset,
-// FileAttributes, FileNameLength (bytes); the name follows EaSize.
-constexpr size_t kNextAt = 0, kAttributesAt = 56, kNameBytesAt = 60;
+// FileAttributes, FileNameLength (bytes), EaSize (a reparse point's tag); the name follows.
+constexpr size_t kNextAt = 0, kAttributesAt = 56, kNameBytesAt = 60, kTagAt = 64;
 constexpr size_t kLastWriteAt = 24, kEndOfFileAt = 40;
 
 uint32_t Field(const std::byte* record, size_t offset) {
@@ -38,7 +38,9 @@ std::optional<DirectoryRecord> ReadDirectoryRecord(const std::byte* batch, size_
     const std::byte* record = batch + at;
     const uint32_t nameBytes = Field(record, kNameBytesAt);
     if (nameBytes > filled - at - kDirectoryNameAt) return std::nullopt;
-    return DirectoryRecord{Field(record, kNextAt), Field(record, kAttributesAt),
+    const uint32_t attributes = Field(record, kAttributesAt);
+    const uint32_t tag = attributes & attr::Link ? Field(record, kTagAt) : 0;
+    return DirectoryRecord{Field(record, kNextAt), LinkAttributes(attributes, tag),
                            nameBytes / sizeof(char16_t)};
 }
 

@@ -6,16 +6,28 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/FileSystem.h"
 #include "platform/Text.h"
 
 namespace tarnwick {
 
 struct DirectoryRecord {
-    size_t next;  // bytes from this record to the next; 0 for the batch's last
-    uint32_t attributes;
-    size_t nameLength;  // in code units, from kDirectoryNameAt on
+    size_t next;          // bytes from this record to the next; 0 for the batch's last
+    uint32_t attributes;  // as LinkAttributes leaves them
+    size_t nameLength;    // in code units, from kDirectoryNameAt on
 };
 inline constexpr size_t kDirectoryNameAt = 68;
+
+// Windows marks as reparse points many entries that are no links: cloud files' placeholders
+// (a whole synced tree), compressed (WOF) and deduplicated files, app execution aliases.
+// Only a name surrogate (symbolic link, junction, mount point) leads elsewhere, so only it
+// keeps the link bit. A reparse point whose tag the file system doesn't tell (0, never a
+// real tag: Wine's links to the host's folders) stays a link.
+inline uint32_t LinkAttributes(uint32_t attributes, uint32_t reparseTag) {
+    constexpr uint32_t kNameSurrogate = 0x20000000;
+    if (reparseTag == 0 || (reparseTag & kNameSurrogate)) return attributes;
+    return attributes & ~attr::Link;
+}
 
 // The record at `at` of a batch of `filled` bytes (aligned as new aligns it), when the
 // batch holds all of it and the record starts at an even offset.

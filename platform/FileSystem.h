@@ -15,7 +15,9 @@ inline constexpr uint32_t ReadOnly = 0x1;
 inline constexpr uint32_t Hidden = 0x2;
 inline constexpr uint32_t System = 0x4;
 inline constexpr uint32_t Folder = 0x10;
-inline constexpr uint32_t Link = 0x400;  // symbolic link, junction or other reparse point
+// A symbolic link, junction or mount point: Windows' reparse-point bit, kept only where
+// the entry leads elsewhere (not for a cloud file's placeholder, say).
+inline constexpr uint32_t Link = 0x400;
 }  // namespace attr
 
 // What a folder's reading tells of one entry beside its name.

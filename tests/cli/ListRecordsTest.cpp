@@ -1,22 +1,30 @@
 // /list's records: for random trees (Chinese names, a comma, hidden entries, links, a folder
 // that can't be read) the CSV and the JSON Lines parse back to the text listing's entries,
-// in order, with what the file system itself reports of each; the filters against a model.
+// in order, with what the file system itself reports of each; the filters against a model;
+// reparse points that are no links (cloud files, compressed files) as Windows marks them.
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <random>
 #include <regex>
+#include <set>
 
 #include "cli/ListCommand.h"
 #include "cli/NameFilter.h"
 #include "platform/Ansi.h"
+#include "platform/HelperThreads.h"
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/win32/Wide.h"
+#include "platform/win32/files/Win32FileSystem.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -335,6 +343,135 @@ TEST_F(ListRecordsTest, FiltersListWhatTheModelKeepsOfTheWholeListing) {
         EXPECT_EQ(listed, expected);
     }
 }
+
+#ifdef _WIN32
+// Entries as Windows marks them: each a reparse point with its tag. Only a name surrogate
+// (tag bit 29) leads elsewhere; cloud files' placeholders, compressed (WOF) and deduplicated
+// files, app execution aliases and tags of no known kind are plain files and folders.
+struct Tagged {
+    const char16_t* name;
+    uint32_t tag;
+    const char16_t* target = nullptr;  // a link's, in the tree; else a folder (a file: "x.y")
+    bool Folder() const { return Text(name).find(u'.') == Text::npos; }
+    bool Entered() const { return Folder() && (!target || Text(target) != u"listed"); }
+};
+const Tagged kTagged[] = {
+    {u"symlink", 0xA000000C, u"listed"},  // back to the folder listed: a loop
+    {u"junction", 0xA0000003, u"listed"},
+    {u"mount", 0xA0000003, u"elsewhere"},  // a volume's mount point: a junction's tag
+    {u"surrogate", 0xA0000099, u"listed"},
+    {u"host link", 0, u"listed"},  // as Wine marks a link to a host's folder: no tag
+    {u"cloud", 0x9000001A},
+    {u"cloud F", 0x9000F01A},
+    {u"wof", 0x80000017},
+    {u"dedup", 0x80000013},
+    {u"unknown", 0x80000099},
+    {u"cloud.docx", 0x9000001A},
+    {u"alias.exe", 0x8000001B},
+};
+
+// The system's calls over real folders, kTagged's entries marked as Windows marks them (Wine
+// marks only its links to a host's folders, without a tag): in the batch (8-byte aligned
+// records: attributes at 56, name length at 60, tag at 64, name at 68), the find data and
+// the attribute query.
+class WindowsMarks : public win32::EntryCalls {
+    static const Tagged* Find(TextView name) {
+        for (const Tagged& t : kTagged)
+            if (t.tag != 0 && name == t.name) return &t;
+        return nullptr;
+    }
+    static bool Mark(WIN32_FIND_DATAW& d) {
+        if (const Tagged* t = Find(win32::FromW(d.cFileName)))
+            d.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT, d.dwReserved0 = t->tag;
+        return true;
+    }
+    long ReadBatch(HANDLE folder, void* batch, ULONG bytes, size_t& filled) override {
+        const long status = EntryCalls::ReadBatch(folder, batch, bytes, filled);
+        for (auto* r = static_cast<uint32_t*>(batch); status >= 0 && filled; r += r[0] / 4) {
+            if (const Tagged* t = Find({reinterpret_cast<const char16_t*>(r + 17), r[15] / 2}))
+                r[14] |= FILE_ATTRIBUTE_REPARSE_POINT, r[16] = t->tag;
+            if (r[0] == 0) break;
+        }
+        return status;
+    }
+    HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& d) override {
+        const HANDLE h = EntryCalls::FindFirst(pattern, d);
+        if (h != INVALID_HANDLE_VALUE) Mark(d);
+        return h;
+    }
+    bool FindNext(HANDLE h, WIN32_FIND_DATAW& d) override {
+        return EntryCalls::FindNext(h, d) && Mark(d);
+    }
+    DWORD Attributes(const Text& path) override {
+        const DWORD a = EntryCalls::Attributes(path);
+        const bool marked =
+            a != INVALID_FILE_ATTRIBUTES && Find(path.substr(path.rfind(u'\\') + 1));
+        return marked ? a | FILE_ATTRIBUTE_REPARSE_POINT : a;
+    }
+};
+
+// Through batches and FindFirstFileExW, the walk, its readers, the records and a query by
+// path: a link is a name surrogate, not entered when it leads back and never read ahead;
+// any other reparse point is listed, entered and read ahead as the folder or file it is.
+TEST(ReparsePoints, OnlyNameSurrogatesAreLinksToTheWalkAndTheRecords) {
+    TempTree tree;
+    tree.File(u"elsewhere/inside.txt");
+    tree.Folder(u"listed");
+    for (const Tagged& t : kTagged) {
+        const Text path = u"listed/" + Text(t.name);
+        if (!t.target) tree.File(t.Folder() ? path + u"/inside.txt" : path);
+        if (t.target && !tree.FolderLink(path, tree.Path(t.target))) GTEST_SKIP() << "no links";
+    }
+    const Text listed = tree.Path(u"listed");
+    for (const bool batches : {true, false}) {
+        SCOPED_TRACE(batches ? "batches" : "FindFirstFileExW");
+        win32::Win32FileSystem marked(
+            {.batches = batches, .calls = std::make_shared<WindowsMarks>()});
+        CountingFileSystem files(marked);
+        // The walk, reading a folder itself, waits until every marked folder is read, so that
+        // what the readers read doesn't hang on how threads are scheduled.
+        std::mutex mutex;
+        std::condition_variable read;
+        std::map<Text, bool> byReader;  // each folder read, and whether a reader read it
+        const auto allRead = [&] {
+            return std::all_of(std::begin(kTagged), std::end(kTagged), [&](const Tagged& t) {
+                return t.target || !t.Folder() || byReader.contains(t.name);
+            });
+        };
+        bool gaveUp = false;
+        files.want = [&](TextView folder, bool reader) {
+            std::unique_lock lock(mutex);
+            byReader.emplace(folder.substr(folder.rfind(u'\\') + 1), reader);
+            read.notify_all();
+            if (!reader && byReader.size() > 1 && !gaveUp)  // past the folder listed
+                gaveUp = !read.wait_for(lock, std::chrono::seconds(30), allRead);
+            return CountingFileSystem::Want::None;
+        };
+        RecordedConsole console;
+        ASSERT_EQ(RunCommand({u"/list", listed, u"/depth", u"3", u"/files", u"/format", u"json"},
+                             files, console, {.weighEvery = {}}),
+                  exitcode::Ok);
+        helpers::WaitUntilAllEnded();
+        std::map<std::string, Record> records;
+        for (Record& r : ParseJsonLines(console.out)) records[r.at("path")] = std::move(r);
+        int readByWalk = 0;
+        for (const Tagged& t : kTagged) {
+            SCOPED_TRACE(Narrow(t.name));
+            const Text path = listed + u"\\" + t.name;
+            EXPECT_EQ(records[ToUtf8(path)]["link"], t.target ? "true" : "false");
+            EXPECT_EQ(records[ToUtf8(path)]["type"], t.Folder() ? "folder" : "file");
+            EXPECT_EQ(*files.GetAttributes(path) & attr::Link, t.target ? attr::Link : 0);
+            const std::string below = ToUtf8(path + u"\\");
+            const auto next = records.lower_bound(below);
+            EXPECT_EQ(next != records.end() && next->first.starts_with(below), t.Entered());
+            EXPECT_FALSE(t.target && byReader[t.name]) << "a link read ahead";
+            readByWalk += t.Entered() && !t.target && !byReader[t.name];
+        }
+        EXPECT_FALSE(gaveUp);
+        EXPECT_LE(readByWalk, 1) << "marked folders the readers left to the walk";
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace tarnwick::testing

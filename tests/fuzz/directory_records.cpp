@@ -26,8 +26,14 @@ uint64_t Little64(const std::byte* p) {
 }
 
 // FILE_FULL_DIR_INFORMATION: NextEntryOffset at 0, LastWriteTime at 24, EndOfFile at 40,
-// FileAttributes at 56, FileNameLength at 60, the name at 68; a record the batch does not
-// hold whole, or at an odd offset, ends it.
+// FileAttributes at 56, FileNameLength at 60, EaSize at 64 (a reparse point's tag), the name
+// at 68; a record the batch does not hold whole, or at an odd offset, ends it. A reparse
+// point (0x400) is a link when its tag is a name surrogate (bit 29) or not told (0).
+uint32_t Attributes(const std::byte* r) {
+    const uint32_t a = Little(r + 56), tag = Little(r + 64);
+    return a & 0x400 && tag != 0 && !(tag & 0x20000000) ? a & ~0x400u : a;
+}
+
 std::vector<Entry> ModelEntries(const std::vector<std::byte>& batch) {
     std::vector<Entry> entries;
     for (size_t at = 0; at + 68 <= batch.size() && at % 2 == 0;) {
@@ -38,7 +44,7 @@ std::vector<Entry> ModelEntries(const std::vector<std::byte>& batch) {
         for (size_t i = 0; i < units; ++i)
             name += static_cast<char16_t>(std::to_integer<int>(r[68 + 2 * i]) |
                                           std::to_integer<int>(r[69 + 2 * i]) << 8);
-        entries.push_back({Little(r + 56), name, Little64(r + 40), Little64(r + 24)});
+        entries.push_back({Attributes(r), name, Little64(r + 40), Little64(r + 24)});
         if (Little(r) == 0) break;
         at += Little(r);
     }

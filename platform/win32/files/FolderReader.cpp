@@ -60,6 +60,31 @@ bool IsOwnFailure(NTSTATUS status) {
 
 }  // namespace
 
+std::shared_ptr<EntryCalls> SystemCalls() {
+    static const auto calls = std::make_shared<EntryCalls>();
+    return calls;
+}
+
+NTSTATUS EntryCalls::ReadBatch(HANDLE folder, void* batch, ULONG bytes, size_t& filled) {
+    IO_STATUS_BLOCK io{};
+    const NTSTATUS status = Query()(folder, nullptr, nullptr, nullptr, &io, batch, bytes,
+                                    kFullDirectoryInformation, FALSE, nullptr, FALSE);
+    filled = NT_SUCCESS(status) ? io.Information : 0;
+    return status;
+}
+
+HANDLE EntryCalls::FindFirst(const Text& pattern, WIN32_FIND_DATAW& data) {
+    return FolderOpener::FindFirst(pattern, data);
+}
+
+bool EntryCalls::FindNext(HANDLE find, WIN32_FIND_DATAW& data) {
+    return FindNextFileW(find, &data);
+}
+
+DWORD EntryCalls::Attributes(const Text& path) {
+    return GetFileAttributesW(W(path));
+}
+
 void FolderReader::Aim(Text pattern, Text folder) {
     pattern_ = std::move(pattern);
     folder_ = std::move(folder);
@@ -100,7 +125,7 @@ void FolderReader::OpenOrFail() {
     buffer_.resize(std::max(options_.batchBytes, kLongestEntry));
     if (options_.batches && OpenBatches()) return;
     failure_ = 0;  // the batch call's, which FindFirstFileExW may not meet
-    handle_ = FolderOpener::FindFirst(pattern_, data_);
+    handle_ = options_.calls->FindFirst(pattern_, data_);
     finding_ = handle_ != INVALID_HANDLE_VALUE;
     if (!finding_) Failed(GetLastError());
 }
@@ -126,11 +151,10 @@ bool FolderReader::OpenBatches() {
 }
 
 NTSTATUS FolderReader::ReadBatch() {
-    IO_STATUS_BLOCK io{};
-    const NTSTATUS status = Query()(handle_, nullptr, nullptr, nullptr, &io, buffer_.data(),
-                                    static_cast<ULONG>(buffer_.size()), kFullDirectoryInformation,
-                                    FALSE, nullptr, FALSE);
-    filled_ = NT_SUCCESS(status) ? std::min(io.Information, buffer_.size()) : 0;
+    size_t filled = 0;
+    const NTSTATUS status = options_.calls->ReadBatch(handle_, buffer_.data(),
+                                                      static_cast<ULONG>(buffer_.size()), filled);
+    filled_ = std::min(filled, buffer_.size());
     at_ = 0;
     return status;
 }
@@ -147,7 +171,7 @@ bool FolderReader::Next() {
     if (handle_ == INVALID_HANDLE_VALUE) return false;
     NTSTATUS status = 0;
     if (finding_) {
-        if (FindNextFileW(handle_, &data_)) return true;
+        if (options_.calls->FindNext(handle_, data_)) return true;
         Failed(GetLastError());
     } else if (record_.next != 0) {
         at_ += record_.next;
@@ -167,7 +191,8 @@ TextView FolderReader::Name() const {
 }
 
 DWORD FolderReader::Attributes() const {
-    return finding_ ? data_.dwFileAttributes : record_.attributes;
+    return finding_ ? LinkAttributes(data_.dwFileAttributes, ReparseTag(data_))
+                    : record_.attributes;
 }
 
 }  // namespace tarnwick::win32
@@ -178,7 +203,7 @@ EntryDetails FolderReader::Details() const {
     if (finding_) {
         const auto wide = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
         const FILETIME& t = data_.ftLastWriteTime;
-        return {data_.dwFileAttributes, wide(data_.nFileSizeHigh, data_.nFileSizeLow),
+        return {Attributes(), wide(data_.nFileSizeHigh, data_.nFileSizeLow),
                 static_cast<int64_t>(wide(t.dwHighDateTime, t.dwLowDateTime))};
     }
     const DirectoryRecordDetails d = ReadDirectoryRecordDetails(buffer_.data(), at_);

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <memory>
 #include <vector>
 
 #include "platform/DirectoryRecords.h"
@@ -16,6 +17,26 @@
 
 namespace tarnwick::win32 {
 
+// The system's calls that tell a folder's entries and an entry's attributes. The program
+// makes the system's own; a test puts in calls that mark entries as Windows marks them
+// (reparse tags, which Wine never gives).
+class EntryCalls {
+  public:
+    virtual ~EntryCalls() = default;
+    // NtQueryDirectoryFile's next batch of FILE_FULL_DIR_INFORMATION: an NTSTATUS.
+    virtual long ReadBatch(HANDLE folder, void* batch, ULONG bytes, size_t& filled);
+    virtual HANDLE FindFirst(const Text& pattern, WIN32_FIND_DATAW& data);  // FindFirstFileExW
+    virtual bool FindNext(HANDLE find, WIN32_FIND_DATAW& data);             // FindNextFileW
+    virtual DWORD Attributes(const Text& path);                             // GetFileAttributesW
+};
+std::shared_ptr<EntryCalls> SystemCalls();
+
+// A reparse point's tag, which the find data holds where the batch does; 0 for any other
+// entry.
+inline DWORD ReparseTag(const WIN32_FIND_DATAW& data) {
+    return data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT ? data.dwReserved0 : 0;
+}
+
 class FolderReader : public FolderOpener::Job {
   public:
     // The program reads 64 KB batches, a size every SMB server takes; tests force the
@@ -23,9 +44,10 @@ class FolderReader : public FolderOpener::Job {
     struct Options {
         bool batches = true;
         size_t batchBytes = 64 * 1024;
+        std::shared_ptr<EntryCalls> calls = nullptr;  // shared with the readers; null: the system's
     };
 
-    explicit FolderReader(Options options) : options_(options) {}
+    explicit FolderReader(Options options) : options_(WithCalls(std::move(options))) {}
     ~FolderReader() override { Close(); }
 
     // What Open reads: FindFirstFileExW's pattern, and the folder it names in the literal
@@ -41,8 +63,13 @@ class FolderReader : public FolderOpener::Job {
     // The system's error code of a failure of the last open or read; 0 at the end.
     DWORD Failure() const { return failure_; }
     TextView Name() const;
-    DWORD Attributes() const;
+    DWORD Attributes() const;      // the link bit for links alone (LinkAttributes)
     EntryDetails Details() const;  // of the current entry, as its batch or find data holds them
+
+    static Options WithCalls(Options options) {
+        if (!options.calls) options.calls = SystemCalls();
+        return options;
+    }
 
   private:
     bool OpenBatches();

@@ -110,11 +110,30 @@ bool Win32FileSystem::IsLastEntry(TextView path) const {
            path.ends_with(name);
 }
 
+namespace {
+
+// A reparse point's tag, as its folder's entry for it holds it: asking the entry itself would
+// open it, and opening a cloud file's placeholder may download it. The path as the usual
+// rules resolve it, as the attribute query read it, without a final separator, which no
+// entry's name holds. 0 where it can't be told.
+DWORD ReparseTagOf(EntryCalls& calls, TextView path) {
+    Text entry = LiteralPath(path);
+    while (entry.size() > 1 && (entry.back() == u'\\' || entry.back() == u'/')) entry.pop_back();
+    WIN32_FIND_DATAW data;
+    const HANDLE h = calls.FindFirst(entry, data);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    FindClose(h);
+    return ReparseTag(data);
+}
+
+}  // namespace
+
 std::optional<uint32_t> Win32FileSystem::GetAttributes(TextView path) {
     if (IsLastEntry(path)) return reader_->Attributes();
-    const DWORD a = GetFileAttributesW(W(LongPath(path)));
+    const DWORD a = reading_.calls->Attributes(LongPath(path));
     if (a == INVALID_FILE_ATTRIBUTES) return std::nullopt;
-    return a;
+    if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return a;
+    return LinkAttributes(a, ReparseTagOf(*reading_.calls, path));
 }
 
 std::optional<FolderId> Win32FileSystem::Identity(TextView path) {

@@ -12,7 +12,8 @@ namespace tarnwick::win32 {
 
 class Win32FileSystem : public FileSystem {
   public:
-    explicit Win32FileSystem(FolderReader::Options reading = {}) : reading_(reading) {}
+    explicit Win32FileSystem(FolderReader::Options reading = {})
+        : reading_(FolderReader::WithCalls(std::move(reading))) {}
     ~Win32FileSystem() override { Close(); }
 
     using FileSystem::FindFirst;
@@ -24,7 +25,7 @@ class Win32FileSystem : public FileSystem {
     // A reader's thread waits in a slow open itself: it answers no window, and another
     // thread to open for it would only double the threads reading ahead.
     std::unique_ptr<FileSystem> NewReader() override {
-        auto reader = std::make_unique<Win32FileSystem>();
+        auto reader = std::make_unique<Win32FileSystem>(reading_);
         reader->openHere_ = true;
         return reader;
     }
