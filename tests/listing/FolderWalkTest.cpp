@@ -208,6 +208,56 @@ TEST_F(DepthDuringWalk, RaisedLevelsLetLaterDescentsGoDeeper) {
     EXPECT_THAT(List(tree.Root()), ElementsAreArray(Ps({u"a", u"a/b", u"a/b/c", u"a/b/c/d"})));
 }
 
+// A depth lowered below the level of the folder being read ends it at that pump, as a stop
+// does: nothing more of it is read, and the listing is that of a walk begun at the new
+// depth. At its own level its entries are still listed, so that folder is read to its end.
+TEST_F(WalkTest, ADepthLoweredBelowTheFolderBeingReadEndsItsReading) {
+    for (int i = 0; i < 300; ++i) {  // past the 256 entries of a timed pump, in each folder
+        tree.File(u"top/d1/f" + Text(1, static_cast<char16_t>(u'0' + i % 10)) + Text(i / 10, u'x'));
+        tree.File(u"top/d1/d2/g" + Text(1, static_cast<char16_t>(u'0' + i % 10)) +
+                  Text(i / 10, u'x'));
+    }
+    int64_t now = 0;
+    form.clock = [&now] { return now += 100; };  // every timed pump is due
+    form.readAhead.stall = {};                   // the pumps are the walk's own
+    const struct {
+        const char16_t* folder;  // at level 2 (d1) or 3 (d2)
+        int32_t levels;
+        bool ends;
+    } cases[] = {{u"d1", 1, true}, {u"d1", 2, false}, {u"d2", 2, true}, {u"d2", 3, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << Narrow(c.folder) << " at depth " << c.levels);
+        files.readers = false;
+        Set({.levels = c.levels});
+        box.Store().SetText(u"");
+        const std::vector<Text> model = List(P(u"top"));
+        int pumpAtChange = 0, readAtChange = 0;
+        pump.onPump = [&](int n) {
+            if (pumpAtChange == 0 && files.readingFolder == c.folder &&
+                files.entriesInFolder > 200) {
+                form.Levels = c.levels;
+                pumpAtChange = n;
+                readAtChange = files.entriesRead;
+            }
+        };
+        for (const bool readers : {false, true}) {  // and at the same pump while reading ahead
+            files.readers = readers;
+            Set({});
+            pump.pumps = 0;
+            box.Store().SetText(u"");
+            EXPECT_EQ(List(P(u"top")), model);
+            EXPECT_NE(pumpAtChange, 0);
+            if (!readers) {
+                EXPECT_EQ(files.entriesRead == readAtChange, c.ends);
+            }
+            pump.onPump = [&](int n) {
+                if (n == pumpAtChange) form.Levels = c.levels;
+            };
+        }
+        pump.onPump = nullptr;
+    }
+}
+
 // Folder "a" holds three folders, each holding one more.
 class StopAndClose : public WalkTest {
   protected:
