@@ -287,6 +287,12 @@ bool HoldsLineBreak(TextView text) {
 
 }  // namespace
 
+Text OnOneLine(TextView text) {
+    Text line(text);
+    if (HoldsLineBreak(text)) std::transform(line.begin(), line.end(), line.begin(), ShownInLine);
+    return line;
+}
+
 void AppendLine(ResultBox& box, TextView DirStr, Text& line) {
     line.assign(DirStr);
     if (HoldsLineBreak(DirStr)) std::transform(line.begin(), line.end(), line.begin(), ShownInLine);

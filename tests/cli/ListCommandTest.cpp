@@ -165,6 +165,45 @@ TEST_F(ListCommandTest, TheNativeProgramWritesWhatTheWindowSaves) {
 }
 #endif
 
+// An error line that names a path or an argument is one line: a CR or LF in it (a name may
+// hold them natively, and on a share) shows as the listing shows it.
+TEST_F(ListCommandTest, AnErrorLineIsOneLineWhateverItNames) {
+    const Text odd = u"cr\rlf\nname", shown = u"cr\u240Dlf\u240Aname";
+    const Text root = tree.Root(), sep(1, kSeparator), in = root + sep + odd;
+    CountingFileSystem failing(*files);
+    const struct {
+        std::vector<Text> args;
+        int exitCode;
+        Text line;  // how it starts
+    } cases[] = {
+#ifndef _WIN32
+        {{u"/list", root, u"/depth", u"2"},
+         exitcode::SomeUnread,
+         u"无法读取文件夹：" + root + sep + shown + sep + u"（拒绝访问。）"},
+#endif
+        {{u"/list", in + u"x"}, exitcode::NoFolder, u"找不到文件夹：" + root + sep + shown + u"x"},
+        {{u"/list", root, u"/out", in + u"x" + sep + u"y"},
+         exitcode::CannotWrite,
+         u"无法写入文件：" + root + sep + shown + u"x" + sep + u"y（"},
+        {{u"/list", root, odd}, exitcode::BadSwitch, u"多余的参数：" + shown},
+        {{u"/list", root, u"-" + odd}, exitcode::BadSwitch, u"未知的开关：-" + shown},
+        {{u"/list", root, u"/format", odd}, exitcode::BadSwitch, u"未知的格式：" + shown},
+        {{u"/register", odd}, exitcode::BadSwitch, u"多余的参数：" + shown},
+    };
+#ifndef _WIN32
+    tree.Folder(odd + u"/inside");
+    failing.unreadableFolders = {odd};
+#endif
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.line));
+        console = {};
+        EXPECT_EQ(RunCommand(c.args, failing, console), c.exitCode);
+        ASSERT_EQ(console.errorLines.size(), 1u);
+        EXPECT_TRUE(console.errorLines[0].starts_with(c.line)) << Narrow(console.errorLines[0]);
+        EXPECT_EQ(console.errorLines[0].find_first_of(u"\r\n"), Text::npos);
+    }
+}
+
 TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
     tree.Folder(u"sub");
     const Text root = tree.Root(), file = out.Path(u"x.txt");
