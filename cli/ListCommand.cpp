@@ -242,6 +242,15 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
         console.ErrorLine(u"找不到文件夹：" + OnOneLine(s.folder));
         return exitcode::NoFolder;
     }
+    // Loaded before the walk, which may leave it no descriptor: a listing in another encoding
+    // than the one asked for must not pass for complete.
+    if (s.format == ListFormat::Lines) {
+        if (const Text why = LoadAnsiCodePage(); !why.empty()) {
+            console.ErrorLine(u"列举失败：无法载入代码页 " + Digits(AnsiCodePage()) + u" 的转换（" +
+                              why + u"）");
+            return exitcode::ListingFailed;
+        }
+    }
     // The depth is read as the depth box reads it.
     const int32_t depth = std::clamp(ToLong(Val(s.depth)), 1, 32767);
     std::vector<Text> unread;

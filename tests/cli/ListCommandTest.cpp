@@ -11,7 +11,9 @@
 #include "window/memory/MemoryForm.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/native/Utf8.h"
 #endif
@@ -162,6 +164,54 @@ TEST_F(ListCommandTest, TheNativeProgramWritesWhatTheWindowSaves) {
     EXPECT_EQ(missing.exitCode, exitcode::NoFolder);
     EXPECT_EQ(missing.out, "");
     EXPECT_TRUE(missing.err.starts_with("找不到文件夹：")) << missing.err;  // UTF-8, as typed
+}
+
+// Every descriptor the process may still open, held until it goes.
+class DescriptorsHeld {
+  public:
+    DescriptorsHeld() {
+        getrlimit(RLIMIT_NOFILE, &limit_);
+        rlimit low = limit_;
+        low.rlim_cur = std::min<rlim_t>(low.rlim_cur, 1024);
+        setrlimit(RLIMIT_NOFILE, &low);
+        for (int fd; (fd = dup(STDERR_FILENO)) >= 0;) held_.push_back(fd);
+    }
+    ~DescriptorsHeld() {
+        for (const int fd : held_) close(fd);
+        setrlimit(RLIMIT_NOFILE, &limit_);
+    }
+
+  private:
+    rlimit limit_{};
+    std::vector<int> held_;
+};
+
+std::pair<int, std::string> ListInto(RecordedConsole& console, std::vector<Text> args,
+                                     FileSystem& files) {
+    console = {};
+    return {RunCommand(args, files, console), console.out};
+}
+
+// Without a descriptor left, code page 936 can't be loaded (nor ever again in that process:
+// glibc keeps the failure): the listing fails with one line and nothing written, rather
+// than go out in another encoding as if complete.
+bool FailsWithoutDescriptors(const Text& root, FileSystem& files) {
+    RecordedConsole console;
+    // The sanitizer checks a call's dynamic type through a pipe: each is checked first here.
+    ListInto(console, {u"/list", root + u"x"}, files);
+    ListInto(console, {u"/list", root, u"/format", u"json"}, files);
+    DescriptorsHeld all;
+    return ListInto(console, {u"/list", root}, files) ==
+               std::pair(exitcode::ListingFailed, std::string()) &&
+           console.errorLines.size() == 1;
+}
+
+// In a process of its own, where nothing has loaded the code page yet.
+TEST_F(ListCommandTest, ACodePageThatCantBeLoadedFailsTheListingRatherThanChangeItsEncoding) {
+    tree.Folder(u"数据");
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(std::_Exit(FailsWithoutDescriptors(tree.Root(), *files) ? 0 : 1),
+                ::testing::ExitedWithCode(0), "");
 }
 #endif
 
