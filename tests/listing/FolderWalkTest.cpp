@@ -1,4 +1,5 @@
 #include "tests/listing/WalkFixture.h"
+#include "window/NumberText.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -210,50 +211,43 @@ TEST_F(DepthDuringWalk, RaisedLevelsLetLaterDescentsGoDeeper) {
 
 // A depth lowered below the level of the folder being read ends it at that pump, as a stop
 // does: nothing more of it is read, and the listing is that of a walk begun at the new
-// depth. At its own level its entries are still listed, so that folder is read to its end.
+// depth. At the new depth itself its entries are still listed: it is read to its end.
 TEST_F(WalkTest, ADepthLoweredBelowTheFolderBeingReadEndsItsReading) {
-    for (int i = 0; i < 300; ++i) {  // past the 256 entries of a timed pump, in each folder
-        tree.File(u"top/d1/f" + Text(1, static_cast<char16_t>(u'0' + i % 10)) + Text(i / 10, u'x'));
-        tree.File(u"top/d1/d2/g" + Text(1, static_cast<char16_t>(u'0' + i % 10)) +
-                  Text(i / 10, u'x'));
+    for (int i = 0; i < 300; ++i) {  // each folder past the 256 entries of a timed pump
+        tree.File(u"top/d1/f" + Digits(i));
+        tree.File(u"top/d1/d2/f" + Digits(i));
     }
     int64_t now = 0;
     form.clock = [&now] { return now += 100; };  // every timed pump is due
     form.readAhead.stall = {};                   // the pumps are the walk's own
-    const struct {
-        const char16_t* folder;  // at level 2 (d1) or 3 (d2)
+    struct Case {
+        Text folder;  // d1 at level 2, d2 at 3
         int32_t levels;
         bool ends;
-    } cases[] = {{u"d1", 1, true}, {u"d1", 2, false}, {u"d2", 2, true}, {u"d2", 3, false}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << Narrow(c.folder) << " at depth " << c.levels);
+    };
+    for (const Case& c :
+         {Case{u"d1", 1, true}, {u"d1", 2, false}, {u"d2", 2, true}, {u"d2", 3, false}}) {
         files.readers = false;
         Set({.levels = c.levels});
-        box.Store().SetText(u"");
         const std::vector<Text> model = List(P(u"top"));
         int pumpAtChange = 0, readAtChange = 0;
         pump.onPump = [&](int n) {
-            if (pumpAtChange == 0 && files.readingFolder == c.folder &&
-                files.entriesInFolder > 200) {
-                form.Levels = c.levels;
-                pumpAtChange = n;
-                readAtChange = files.entriesRead;
-            }
+            if (pumpAtChange || files.readingFolder != c.folder || files.entriesInFolder < 200)
+                return;
+            form.Levels = c.levels;
+            pumpAtChange = n;
+            readAtChange = files.entriesRead;
         };
-        for (const bool readers : {false, true}) {  // and at the same pump while reading ahead
+        for (const bool readers : {false, true}) {  // then at the same pump, reading ahead
             files.readers = readers;
             Set({});
-            pump.pumps = 0;
             box.Store().SetText(u"");
-            EXPECT_EQ(List(P(u"top")), model);
-            EXPECT_NE(pumpAtChange, 0);
-            if (!readers) {
-                EXPECT_EQ(files.entriesRead == readAtChange, c.ends);
-            }
-            pump.onPump = [&](int n) {
-                if (n == pumpAtChange) form.Levels = c.levels;
-            };
+            pump.pumps = 0;
+            EXPECT_EQ(List(P(u"top")), model) << Narrow(c.folder) << " " << c.levels;
+            EXPECT_TRUE(readers || (files.entriesRead == readAtChange) == c.ends) << c.levels;
+            pump.onPump = [&](int n) { form.Levels = n == pumpAtChange ? c.levels : form.Levels; };
         }
+        box.Store().SetText(u"");
         pump.onPump = nullptr;
     }
 }

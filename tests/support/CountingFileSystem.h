@@ -36,7 +36,10 @@ class CountingFileSystem : public FileSystem {
         if (waiting) Count(&CountingFileSystem::openedWhileAnswering);
         if (&owner_ != this) Count(&CountingFileSystem::readerEnumerations);
         const TextView name = folder.substr(0, folder.size() - 1);
-        if (&owner_ == this) StartedReading(name);
+        if (&owner_ == this) {
+            readingFolder.assign(name.substr(name.find_last_of(kSeparator) + 1));
+            entriesInFolder = 0;
+        }
         unreadable_ = Fails(owner_.unreadableFolders, name);
         if (unreadable_) {
             real_.EndFind();  // abandons the enumeration in progress, as a start does
@@ -175,11 +178,6 @@ class CountingFileSystem : public FileSystem {
         if (!name.empty()) Count(&CountingFileSystem::entriesRead);
         if (!name.empty() && &owner_ == this) ++entriesInFolder;
         return name;
-    }
-    void StartedReading(TextView folder) {
-        const size_t slash = folder.find_last_of(kSeparator);
-        readingFolder.assign(slash == TextView::npos ? folder : folder.substr(slash + 1));
-        entriesInFolder = 0;
     }
     void WaitUntilReleased() {
         std::unique_lock lock(mutex_);
