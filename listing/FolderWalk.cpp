@@ -156,8 +156,8 @@ class Walk {
     }
 
     // The folder being read at `Layer` ends at a pump as a stop ends it, also once the depth
-    // was lowered below its level: none of its entries could be listed any more. At its own
-    // level they are still listed (only not entered), so that folder is read to its end.
+    // was lowered below its level: its entries lie beyond what the listing now covers. At
+    // the new depth itself they are listed (only not entered), so that folder is read whole.
     bool PumpAndCheckEnd(int32_t Layer) { return PumpAndCheckStop() || Layer > host_.DepthLimit(); }
 
     // The listing phase, one entry at a time for the activation on top: its line, then
