@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/ListCommand.h"
+#include "listing/FolderWalk.h"
 
 namespace tarnwick {
 namespace {
@@ -19,7 +20,7 @@ std::optional<ArgumentError> ReadFormat(TextView value, ListSettings& s) {
     const auto* found = std::find_if(std::begin(kFormats), std::end(kFormats),
                                      [&](const FormatName& f) { return f.name == name; });
     if (found == std::end(kFormats))
-        return ArgumentError{exitcode::BadSwitch, u"未知的格式：" + Text(value)};
+        return ArgumentError{exitcode::BadSwitch, u"未知的格式：" + OnOneLine(value)};
     s.format = found->format;
     return std::nullopt;
 }

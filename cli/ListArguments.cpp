@@ -4,6 +4,7 @@
 
 #include "cli/ListCommand.h"
 #include "cli/Registration.h"
+#include "listing/FolderWalk.h"
 
 namespace tarnwick {
 namespace {
@@ -105,7 +106,8 @@ ParsedCommand ParseCommand(const std::vector<Text>& args) {
     for (size_t i = 1; i < args.size(); ++i) {
         const Text& arg = args[i];
         if (!IsSwitch(arg)) {
-            if (haveFolder) return ArgumentError{exitcode::BadSwitch, u"多余的参数：" + arg};
+            if (haveFolder)
+                return ArgumentError{exitcode::BadSwitch, u"多余的参数：" + OnOneLine(arg)};
             s.folder = arg;
             haveFolder = true;
             continue;
@@ -126,7 +128,7 @@ ParsedCommand ParseCommand(const std::vector<Text>& args) {
         } else if (IsFormatSwitch(name)) {
             if (auto error = ReadFormatSwitch(name, args, i, s)) return *error;
         } else {
-            return ArgumentError{exitcode::BadSwitch, u"未知的开关：" + arg};
+            return ArgumentError{exitcode::BadSwitch, u"未知的开关：" + OnOneLine(arg)};
         }
     }
     if (!haveFolder) return ArgumentError{exitcode::MissingValue, u"缺少要列举的文件夹"};

@@ -27,7 +27,7 @@ class CommandHost : public WalkHost {
     int64_t NowMs() const override { return SteadyMilliseconds(); }
     bool AnswersWhileOpening() const override { return false; }
     void FolderUnreadable(TextView folder, TextView reason) override {
-        unread.push_back(u"无法读取文件夹：" + Text(folder) + u"（" + Text(reason) + u"）");
+        unread.push_back(u"无法读取文件夹：" + OnOneLine(folder) + u"（" + Text(reason) + u"）");
     }
     std::vector<Text> unread;  // a line for each folder that could not be read
 
@@ -146,7 +146,7 @@ int ToFile(const Text& out, CommandConsole& console, WriteFile write) {
     try {
         write();
     } catch (const RunTimeError& e) {
-        console.ErrorLine(u"无法写入文件：" + out + u"（" + e.description + u"）");
+        console.ErrorLine(u"无法写入文件：" + OnOneLine(out) + u"（" + e.description + u"）");
         // The system out of memory is no fault of the output's.
         return e.number == error::OutOfMemory ? exitcode::ListingFailed : exitcode::CannotWrite;
     }
@@ -239,8 +239,17 @@ int ListRecords(const ListSettings& s, int32_t depth, FileSystem& files, Command
 
 int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
     if (!NamesFolder(files, s.folder)) {
-        console.ErrorLine(u"找不到文件夹：" + s.folder);
+        console.ErrorLine(u"找不到文件夹：" + OnOneLine(s.folder));
         return exitcode::NoFolder;
+    }
+    // Loaded before the walk, which may leave it no descriptor: a listing in another encoding
+    // than the one asked for must not pass for complete.
+    if (s.format == ListFormat::Lines) {
+        if (const Text why = LoadAnsiCodePage(); !why.empty()) {
+            console.ErrorLine(u"列举失败：无法载入代码页 " + Digits(AnsiCodePage()) + u" 的转换（" +
+                              why + u"）");
+            return exitcode::ListingFailed;
+        }
     }
     // The depth is read as the depth box reads it.
     const int32_t depth = std::clamp(ToLong(Val(s.depth)), 1, 32767);

@@ -111,17 +111,18 @@ bool AppendEscaped(RecordFormat format, TextView s, RecordBuffer& out) {
     return quoted;
 }
 
-// Days since 1601-01-01 to the civil date (the proleptic Gregorian calendar, as Windows
-// counts), by whole 400-year eras from 0000-03-01.
+// Days since 1970-01-01 to the civil date in the proleptic Gregorian calendar (as Windows
+// counts, year 0 being 1 BC), by whole 400-year eras from 0000-03-01: any day a time_t's
+// seconds make, the year's 12 digits included, without overflow.
 struct Civil {
     int64_t year;
     unsigned month, day;
 };
 Civil FromDays(int64_t days) {
-    constexpr int64_t kFrom0000March = 584694;  // 1601-01-01 counted from 0000-03-01
-    const int64_t z = days + kFrom0000March;    // never negative: days are
-    const int64_t era = z / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
+    constexpr int64_t kEraDays = 146097;
+    const int64_t z = days + 719468;  // from 0000-03-01
+    const int64_t era = (z >= 0 ? z : z - (kEraDays - 1)) / kEraDays;
+    const auto doe = static_cast<unsigned>(z - era * kEraDays);
     const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
     const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
     const unsigned mp = (5 * doy + 2) / 153;
@@ -130,27 +131,35 @@ Civil FromDays(int64_t days) {
     return {static_cast<int64_t>(yoe) + era * 400 + (month <= 2), month, day};
 }
 
-// 100-ns units since 1601 as 2024-05-01T08:30:00.1234567Z.
-void AppendTime(int64_t ticks, RecordBuffer& out) {
-    constexpr int64_t kPerDay = 864'000'000'000;
-    if (ticks < 0) ticks = 0;
-    const Civil d = FromDays(ticks / kPerDay);
-    const int64_t rest = ticks % kPerDay;
-    char text[32];
+// As 2024-05-01T08:30:00.1234567Z. A year outside 0000 to 9999 takes ISO 8601's expanded
+// form, a sign and at least five digits: NTFS times reach +30828, a host's any time_t.
+void AppendTime(FileTime t, RecordBuffer& out) {
+    constexpr int64_t kPerDay = 86400;
+    int64_t days = t.seconds / kPerDay, second = t.seconds % kPerDay;
+    if (second < 0) {  // floored; no multiplication, which the extremes would overflow
+        second += kPerDay;
+        --days;
+    }
+    const Civil d = FromDays(days);
+    char text[48];
     char* o = text;
-    const auto put = [&o](int64_t v, int digits, char after) {
+    const auto put = [&o](uint64_t v, int digits, char after) {
         for (int i = digits - 1; i >= 0; --i, v /= 10) o[i] = static_cast<char>('0' + v % 10);
         o += digits;
         *o++ = after;
     };
-    if (d.year > 9999) *o++ = '+';  // ISO 8601's expanded year: NTFS times reach 30828
-    put(d.year, d.year > 9999 ? 5 : 4, '-');
+    const bool expanded = d.year < 0 || d.year > 9999;
+    if (expanded) *o++ = d.year < 0 ? '-' : '+';
+    const uint64_t year = d.year < 0 ? 0 - static_cast<uint64_t>(d.year) : d.year;
+    int digits = 1;
+    for (uint64_t v = year; v >= 10; v /= 10) ++digits;
+    put(year, std::max(digits, expanded ? 5 : 4), '-');
     put(d.month, 2, '-');
     put(d.day, 2, 'T');
-    put(rest / 36'000'000'000, 2, ':');
-    put(rest / 600'000'000 % 60, 2, ':');
-    put(rest / 10'000'000 % 60, 2, '.');
-    put(rest % 10'000'000, 7, 'Z');
+    put(static_cast<uint64_t>(second / 3600), 2, ':');
+    put(static_cast<uint64_t>(second / 60 % 60), 2, ':');
+    put(static_cast<uint64_t>(second % 60), 2, '.');
+    put(t.ticks, 7, 'Z');
     out += std::string_view(text, static_cast<size_t>(o - text));
 }
 
@@ -185,10 +194,10 @@ class Fields {
         Lead();
         AppendNumber(value, out_);
     }
-    void Time(int64_t ticks) {
+    void Time(FileTime t) {
         Lead();
         if (json_) out_ += '"';
-        AppendTime(ticks, out_);
+        AppendTime(t, out_);
         if (json_) out_ += '"';
     }
     void Flag(bool value) {

@@ -1,5 +1,7 @@
 #include "cli/Registration.h"
 
+#include "listing/FolderWalk.h"
+
 namespace tarnwick {
 namespace {
 
@@ -20,7 +22,7 @@ bool IsRegistration(const std::vector<Text>& args) {
 
 int RunRegistration(const std::vector<Text>& args, CommandConsole& console) {
     if (args.size() > 1) {
-        console.ErrorLine(u"多余的参数：" + args[1]);
+        console.ErrorLine(u"多余的参数：" + OnOneLine(args[1]));
         return exitcode::BadSwitch;
     }
     const bool add = SwitchOf(args[0]) == u"register";

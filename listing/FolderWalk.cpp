@@ -79,9 +79,9 @@ class Walk {
         Activation a(path_.size(), Layer);
         CollectedNames names;
         std::optional<bool> played;
-        if (readAhead) played = PlayBack(*readAhead);
+        if (readAhead) played = PlayBack(*readAhead, Layer);
         if (!played) readAhead.reset();  // read here, also when a worker gave it back
-        const bool listing = played ? *played : Collect(names);
+        const bool listing = played ? *played : Collect(names, Layer);
         files_.EndFind();  // a stop can leave the enumeration unfinished
         Cut(a.pathLength);
         if (!listing) return;
@@ -108,38 +108,38 @@ class Walk {
         literal_ += name;
     }
 
-    bool Collect(CollectedNames& names) {
+    bool Collect(CollectedNames& names, int32_t Layer) {
         for (int retries = 0;; ++retries) {
             if (!EnumerateFolder(files_, literal_, enumeration_, names,
-                                 [this](PumpPoint p) { return PumpAt(p); }))
+                                 [this, Layer](PumpPoint p) { return PumpAt(p, Layer); }))
                 return false;
-            if (!files_.OwnFailure() || !WorkersLetGo(retries)) break;
+            if (!files_.OwnFailure() || !WorkersLetGo(retries, Layer)) break;
             names = CollectedNames();
         }
         ReportFailure(files_.FolderFailure());
-        return names.Count() != 0 && !PumpAndCheckStop();
+        return names.Count() != 0 && !PumpAndCheckEnd(Layer);
     }
 
     // The walk could not read a folder for want of descriptors or memory. Where workers
     // reading ahead hold them, reading ahead ends and the folder is read again once they
     // have let go, as a walk without them would have read it; true to read it again.
-    bool WorkersLetGo(int retries) {
+    bool WorkersLetGo(int retries, int32_t Layer) {
         constexpr int kMostRetries = 50;
         if (retries == 0 && !ahead_.Cancel()) return false;
         if (retries == kMostRetries) return false;
         files_.EndFind();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return !PumpAt(PumpPoint::ClockCheck);
+        return !PumpAt(PumpPoint::ClockCheck, Layer);
     }
 
     // Nothing when the worker gave the folder back, for the walk to read itself.
-    std::optional<bool> PlayBack(ReadAhead::Folder& folder) {
+    std::optional<bool> PlayBack(ReadAhead::Folder& folder, int32_t Layer) {
         for (PumpPoint p = ahead_.Next(folder); p != PumpPoint::End; p = ahead_.Next(folder)) {
             if (p == PumpPoint::GivenBack) return std::nullopt;
-            if (PumpAt(p)) return false;
+            if (PumpAt(p, Layer)) return false;
         }
         ReportFailure(ReadAhead::Failure(folder));
-        return ReadAhead::Names(folder).Count() != 0 && !PumpAndCheckStop();
+        return ReadAhead::Names(folder).Count() != 0 && !PumpAndCheckEnd(Layer);
     }
 
     // The folder being entered, as its line shows it, with its final separator.
@@ -150,10 +150,15 @@ class Walk {
     // A folder slow to open (Wine reads a whole folder at once) pumps while it opens. In a
     // folder of very many entries the window still answers: once a pump is due, one more
     // runs every 256 entries, with the same effect as the pump at ".".
-    bool PumpAt(PumpPoint p) {
+    bool PumpAt(PumpPoint p, int32_t Layer) {
         if (p == PumpPoint::ClockCheck && host_.NowMs() - lastPump_ < kPumpIntervalMs) return false;
-        return PumpAndCheckStop();
+        return PumpAndCheckEnd(Layer);
     }
+
+    // The folder being read at `Layer` ends at a pump as a stop ends it, also once the depth
+    // was lowered below its level: its entries lie beyond what the listing now covers. At
+    // the new depth itself they are listed (only not entered), so that folder is read whole.
+    bool PumpAndCheckEnd(int32_t Layer) { return PumpAndCheckStop() || Layer > host_.DepthLimit(); }
 
     // The listing phase, one entry at a time for the activation on top: its line, then
     // the descent.
@@ -281,6 +286,12 @@ bool HoldsLineBreak(TextView text) {
 }
 
 }  // namespace
+
+Text OnOneLine(TextView text) {
+    Text line(text);
+    if (HoldsLineBreak(text)) std::transform(line.begin(), line.end(), line.begin(), ShownInLine);
+    return line;
+}
 
 void AppendLine(ResultBox& box, TextView DirStr, Text& line) {
     line.assign(DirStr);

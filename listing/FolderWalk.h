@@ -79,6 +79,10 @@ class FolderWalk {
 // True when the attributes of the entry at `PathName` can be read.
 bool TestPath(FileSystem& files, TextView PathName);
 
+// `text` with each CR or LF shown as its control picture (U+240D, U+240A), as a line of the
+// listing shows a name that holds one: a message that names such a path stays one line too.
+Text OnOneLine(TextView text);
+
 // Appends the line for `DirStr` to `box` at its caret, as a host's PushDir does: a CR or
 // LF in a name (POSIX allows them) shown as its control picture, so the line stays one,
 // then CR LF; made in `line`, kept to save an allocation per line. Our boxes refuse a

@@ -20,11 +20,33 @@ inline constexpr uint32_t Folder = 0x10;
 inline constexpr uint32_t Link = 0x400;
 }  // namespace attr
 
+// A file's time: whole seconds since 1970-01-01 UTC, as time_t counts them, and the 100-ns
+// units past them (0 to 9,999,999), as Windows counts. Every time a time_t holds fits, and
+// every count of 100-ns units since 1601 (Windows' own, which ends in the year 30828), with
+// nothing to overflow on the way: a host's file may carry any of them.
+struct FileTime {
+    int64_t seconds = 0;
+    uint32_t ticks = 0;
+    friend bool operator==(const FileTime&, const FileTime&) = default;
+};
+
+// Windows' count of 100-ns units since 1601-01-01 UTC.
+constexpr FileTime FromWindowsTicks(int64_t ticks) {
+    constexpr int64_t kPerSecond = 10'000'000;
+    constexpr int64_t k1601To1970 = 11'644'473'600;  // seconds
+    int64_t seconds = ticks / kPerSecond, rest = ticks % kPerSecond;
+    if (rest < 0) {  // floored, so that the units past the second are never negative
+        rest += kPerSecond;
+        --seconds;
+    }
+    return {seconds - k1601To1970, static_cast<uint32_t>(rest)};
+}
+
 // What a folder's reading tells of one entry beside its name.
 struct EntryDetails {
     uint32_t attributes = 0;  // the attr bits, read-only among them
     uint64_t size = 0;        // bytes
-    int64_t lastWrite = 0;    // 100-ns units since 1601-01-01 UTC, as Windows counts time
+    FileTime lastWrite;       // UTC
 };
 
 // Identifies a folder however it is reached (through links too).

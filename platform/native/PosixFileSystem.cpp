@@ -231,9 +231,6 @@ std::optional<uint32_t> PosixFileSystem::EntryAttributes() const {
 
 namespace {
 
-// Seconds from 1601, where Windows counts time from, to 1970.
-constexpr int64_t kWindowsEpochToUnix = 11644473600;
-
 // No write permission for anyone is what Windows shows of a host's file as read-only.
 uint32_t ReadOnlyBit(mode_t mode) {
     return mode & (S_IWUSR | S_IWGRP | S_IWOTH) ? 0 : attr::ReadOnly;
@@ -247,14 +244,10 @@ std::optional<EntryDetails> PosixFileSystem::EnumeratedDetails() {
     const std::optional<uint32_t> attributes = EnumeratedAttributes();
     struct stat st;
     if (!attributes || fstatat(dir_, entry_, &st, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
-    // Times beyond what 100-ns units since 1601 hold (after the year 29000) are held at it.
-    constexpr int64_t kMostSeconds = INT64_MAX / 10'000'000 - 1;
-    const int64_t seconds = st.st_mtim.tv_sec > kMostSeconds - kWindowsEpochToUnix
-                                ? kMostSeconds
-                                : st.st_mtim.tv_sec + kWindowsEpochToUnix;
-    const int64_t ticks = seconds * 10'000'000 + st.st_mtim.tv_nsec / 100;
+    // Any time_t as it is: a host's file may carry one before 1601 or after 30828.
+    const FileTime lastWrite{st.st_mtim.tv_sec, static_cast<uint32_t>(st.st_mtim.tv_nsec / 100)};
     return EntryDetails{*attributes | ReadOnlyBit(st.st_mode), static_cast<uint64_t>(st.st_size),
-                        ticks};
+                        lastWrite};
 }
 
 // Asked for every entry with the entry's full path: compared as bytes, the name first, since

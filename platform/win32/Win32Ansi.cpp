@@ -61,6 +61,11 @@ uint32_t AnsiCodePage() {
     return GetACP();
 }
 
+// The system's own conversion, always there.
+Text LoadAnsiCodePage() {
+    return {};
+}
+
 std::optional<std::string> ToCodePageExactly(TextView text, uint32_t codePage) {
     std::string bytes;
     std::wstring back;

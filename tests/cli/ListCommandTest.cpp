@@ -11,7 +11,9 @@
 #include "window/memory/MemoryForm.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include "platform/native/Utf8.h"
 #endif
@@ -163,7 +165,54 @@ TEST_F(ListCommandTest, TheNativeProgramWritesWhatTheWindowSaves) {
     EXPECT_EQ(missing.out, "");
     EXPECT_TRUE(missing.err.starts_with("找不到文件夹：")) << missing.err;  // UTF-8, as typed
 }
+
+// Without a descriptor left, code page 936 can't be loaded (nor ever again in that process:
+// glibc keeps the failure): the listing fails with one line and nothing written, rather
+// than go out in another encoding as if complete. In a process of its own, where nothing
+// has loaded it yet; each call is made once first, as the sanitizer checks a call's type
+// through a pipe.
+TEST_F(ListCommandTest, ACodePageThatCantBeLoadedFailsTheListingRatherThanChangeItsEncoding) {
+    tree.Folder(u"数据");
+    const auto withoutDescriptors = [this] {
+        Run({u"/list", tree.Root() + u"x"});
+        Run({u"/list", tree.Root(), u"/format", u"json"});
+        console = {};
+        const rlimit few{64, 64};
+        setrlimit(RLIMIT_NOFILE, &few);
+        while (dup(STDERR_FILENO) >= 0) {
+        }
+        const int code = Run({u"/list", tree.Root()});
+        std::_Exit(code == exitcode::ListingFailed && console.out.empty() &&
+                           console.errorLines.size() == 1
+                       ? 0
+                       : 1);
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(withoutDescriptors(), ::testing::ExitedWithCode(0), "");
+}
 #endif
+
+// An error line that names a path or an argument is one line: a CR or LF in it (names may
+// hold them natively, and on a share) shows as the listing shows it.
+TEST_F(ListCommandTest, AnErrorLineIsOneLineWhateverItNames) {
+    const Text odd = u"cr\rlf\nname", root = tree.Root(), in = root + Text(1, kSeparator) + odd;
+    CountingFileSystem failing(*files);
+    std::vector<std::vector<Text>> cases{
+        {u"/list", in + u"x"},        {u"/list", root, u"/out", in + u"x/y"}, {u"/list", root, odd},
+        {u"/list", root, u"-" + odd}, {u"/list", root, u"/format", odd},      {u"/register", odd}};
+#ifndef _WIN32
+    tree.Folder(odd + u"/inside");  // which can't be read
+    failing.unreadableFolders = {odd};
+    cases.push_back({u"/list", root, u"/depth", u"2"});
+#endif
+    for (const auto& args : cases) {
+        console = {};
+        RunCommand(args, failing, console);
+        ASSERT_EQ(console.errorLines.size(), 1u) << Narrow(args.back());
+        EXPECT_NE(console.errorLines[0].find(u"cr\u240Dlf\u240Aname"), Text::npos)
+            << Narrow(console.errorLines[0]);
+    }
+}
 
 TEST_F(ListCommandTest, EachFailureHasItsOwnCodeAndOneLineAndWritesNothing) {
     tree.Folder(u"sub");

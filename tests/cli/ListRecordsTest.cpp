@@ -26,7 +26,9 @@
 #include "platform/win32/Wide.h"
 #include "platform/win32/files/Win32FileSystem.h"
 #else
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 namespace tarnwick::testing {
@@ -469,6 +471,59 @@ TEST(ReparsePoints, OnlyNameSurrogatesAreLinksToTheWalkAndTheRecords) {
         }
         EXPECT_FALSE(gaveUp);
         EXPECT_LE(readByWalk, 1) << "marked folders the readers left to the walk";
+
+#ifndef _WIN32
+// The reference: a civil date's day from 1970-01-01, year 0 being 1 BC.
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
+    y -= m <= 2;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400, yoe = y - era * 400;
+    return era * 146097 + yoe * 365 + yoe / 4 - yoe / 100 + (153 * ((m + 9) % 12) + 2) / 5 + d -
+           719469;
+}
+
+// tmpfs keeps any time a time_t holds. A host's file carrying one, from the least to the
+// most, is listed as the date it is, in ISO 8601 (a year beyond 0000 to 9999 signed, of five
+// digits at least), which the reference counts back to the same day, second and 100 ns.
+TEST_F(ListRecordsTest, AnyTimeAHostsFileCarriesIsListedAsTheDateItIs) {
+    static_assert(FromWindowsTicks(-1) == FileTime{-11644473601, 9999999});
+    const std::filesystem::path dir = "/dev/shm/tarnwick-times-" + std::to_string(getpid());
+    if (!std::filesystem::create_directory(dir)) GTEST_SKIP() << "no tmpfs at /dev/shm";
+    std::vector<timespec> times{{INT64_MIN, 0}, {INT64_MAX, 0}, {-933981677286, 1}};
+    std::mt19937_64 random(5);
+    for (uint64_t b = random(); times.size() < 500; b = random())
+        times.push_back({static_cast<int64_t>(b) >> b % 64, static_cast<long>(b % 1000000000)});
+    std::map<std::string, timespec> kept;  // as the file system keeps them, by path
+    for (const timespec& t : times) {
+        const std::string path = (dir / std::to_string(kept.size())).string();
+        std::ofstream(path).put('x');
+        const timespec both[2] = {{0, UTIME_OMIT}, t};
+        struct stat st {};
+        EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), both, 0) | stat(path.c_str(), &st), 0);
+        kept[path] = st.st_mtim;
+    }
+    ASSERT_EQ(Run({u"/list", FromUtf8(dir.string()), u"/files", u"/format", u"json"}, *files),
+              exitcode::Ok);
+    std::filesystem::remove_all(dir);
+    const std::regex iso(R"(([+-]\d{5,}|\d{4})-(\d\d)-(\d\d)T(\d\d):(\d\d):(\d\d)\.(\d{7})Z)");
+    const std::vector<Record> records = ParseJsonLines(console.out);
+    ASSERT_EQ(records.size(), kept.size());
+    for (const Record& r : records) {
+        const std::string& written = r.at("last_write");
+        const timespec t = kept.at(r.at("path"));
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(written, m, iso)) << written;
+        int64_t f[8], day = t.tv_sec / 86400, second = t.tv_sec % 86400;
+        for (int i = 1; i < 8; ++i) f[i] = std::stoll(m[i]);
+        if (second < 0) second += 86400, --day;
+        const int64_t civil = DaysFromCivil(f[1], f[2], f[3]);
+        EXPECT_EQ(written[0] == '+' || written[0] == '-', f[1] < 0 || f[1] > 9999) << written;
+        EXPECT_TRUE(f[2] >= 1 && f[2] <= 12 && f[3] >= 1 &&
+                    civil < DaysFromCivil(f[1] + f[2] / 12, f[2] % 12 + 1, 1))
+            << written;
+        EXPECT_EQ((std::vector{civil, f[4] * 3600 + f[5] * 60 + f[6], f[7]}),
+                  (std::vector<int64_t>{day, second, t.tv_nsec / 100}))
+            << written;
+        EXPECT_TRUE(t.tv_sec != INT64_MIN || written == "-292277022657-01-27T08:29:52.0000000Z");
     }
 }
 #endif

@@ -77,12 +77,19 @@ std::optional<Text> Switch(const Text& arg) {
     return name;
 }
 
+// An argument named in an error line, its CR and LF shown as control pictures.
+Text Shown(Text arg) {
+    for (char16_t& c : arg) c = c == u'\r' ? u'\u240D' : c == u'\n' ? u'\u240A' : c;
+    return arg;
+}
+
 ParsedCommand ModelParse(const std::vector<Text>& args) {
     ListSettings s;
     std::optional<Text> folder;
     for (size_t i = 1; i < args.size(); ++i) {
         const auto name = Switch(args[i]);
-        if (!name && folder) return ArgumentError{exitcode::BadSwitch, u"多余的参数：" + args[i]};
+        if (!name && folder)
+            return ArgumentError{exitcode::BadSwitch, u"多余的参数：" + Shown(args[i])};
         if (!name) folder = args[i];
         if (!name) continue;
         const std::map<Text, bool*> flags = {
@@ -91,7 +98,7 @@ ParsedCommand ModelParse(const std::vector<Text>& args) {
         if (flags.count(*name)) {
             *flags.at(*name) = true;
         } else if (*name != u"depth" && *name != u"out") {
-            return ArgumentError{exitcode::BadSwitch, u"未知的开关：" + args[i]};
+            return ArgumentError{exitcode::BadSwitch, u"未知的开关：" + Shown(args[i])};
         } else if (i + 1 < args.size()) {
             (*name == u"depth" ? s.depth : s.out.emplace()) = args[++i];
         } else {

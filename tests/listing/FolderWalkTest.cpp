@@ -1,4 +1,5 @@
 #include "tests/listing/WalkFixture.h"
+#include "window/NumberText.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -206,6 +207,49 @@ TEST_F(DepthDuringWalk, RaisedLevelsLetLaterDescentsGoDeeper) {
     Set({.levels = 2});
     OnEnteringA([&] { form.Levels = 4; });
     EXPECT_THAT(List(tree.Root()), ElementsAreArray(Ps({u"a", u"a/b", u"a/b/c", u"a/b/c/d"})));
+}
+
+// A depth lowered below the level of the folder being read ends it at that pump, as a stop
+// does: nothing more of it is read, and the listing is that of a walk begun at the new
+// depth. At the new depth itself its entries are still listed: it is read to its end.
+TEST_F(WalkTest, ADepthLoweredBelowTheFolderBeingReadEndsItsReading) {
+    for (int i = 0; i < 300; ++i) {  // each folder past the 256 entries of a timed pump
+        tree.File(u"top/d1/f" + Digits(i));
+        tree.File(u"top/d1/d2/f" + Digits(i));
+    }
+    int64_t now = 0;
+    form.clock = [&now] { return now += 100; };  // every timed pump is due
+    form.readAhead.stall = {};                   // the pumps are the walk's own
+    struct Case {
+        Text folder;  // d1 at level 2, d2 at 3
+        int32_t levels;
+        bool ends;
+    };
+    for (const Case& c :
+         {Case{u"d1", 1, true}, {u"d1", 2, false}, {u"d2", 2, true}, {u"d2", 3, false}}) {
+        files.readers = false;
+        Set({.levels = c.levels});
+        const std::vector<Text> model = List(P(u"top"));
+        int pumpAtChange = 0, readAtChange = 0;
+        pump.onPump = [&](int n) {
+            if (pumpAtChange || files.readingFolder != c.folder || files.entriesInFolder < 200)
+                return;
+            form.Levels = c.levels;
+            pumpAtChange = n;
+            readAtChange = files.entriesRead;
+        };
+        for (const bool readers : {false, true}) {  // then at the same pump, reading ahead
+            files.readers = readers;
+            Set({});
+            box.Store().SetText(u"");
+            pump.pumps = 0;
+            EXPECT_EQ(List(P(u"top")), model) << Narrow(c.folder) << " " << c.levels;
+            EXPECT_TRUE(readers || (files.entriesRead == readAtChange) == c.ends) << c.levels;
+            pump.onPump = [&](int n) { form.Levels = n == pumpAtChange ? c.levels : form.Levels; };
+        }
+        box.Store().SetText(u"");
+        pump.onPump = nullptr;
+    }
 }
 
 // Folder "a" holds three folders, each holding one more.

@@ -260,7 +260,7 @@ void MakeGenerated(NameMaker& names, const std::wstring& literal, int count) {
 }
 
 // Each entry's name, size and last-write time ("." and ".." aside).
-using Details = std::vector<std::tuple<Text, uint64_t, int64_t>>;
+using Details = std::vector<std::tuple<Text, uint64_t, FileTime>>;
 
 // FindFirstFileExW as the program called it before it read folders in batches, every
 // entry with its attributes.
@@ -274,9 +274,10 @@ Listing Reference(const Text& pattern, Details* details = nullptr) {
         all.push_back({Text(win32::FromW(d.cFileName)), d.dwFileAttributes});
         const auto wide = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
         if (details && !IsDotOrDotDot(all.back().name))
-            details->emplace_back(all.back().name, wide(d.nFileSizeHigh, d.nFileSizeLow),
-                                  static_cast<int64_t>(wide(d.ftLastWriteTime.dwHighDateTime,
-                                                            d.ftLastWriteTime.dwLowDateTime)));
+            details->emplace_back(
+                all.back().name, wide(d.nFileSizeHigh, d.nFileSizeLow),
+                FromWindowsTicks(static_cast<int64_t>(
+                    wide(d.ftLastWriteTime.dwHighDateTime, d.ftLastWriteTime.dwLowDateTime))));
     } while (FindNextFileW(h, &d));
     FindClose(h);
     return all;

@@ -36,6 +36,10 @@ class CountingFileSystem : public FileSystem {
         if (waiting) Count(&CountingFileSystem::openedWhileAnswering);
         if (&owner_ != this) Count(&CountingFileSystem::readerEnumerations);
         const TextView name = folder.substr(0, folder.size() - 1);
+        if (&owner_ == this) {
+            readingFolder.assign(name.substr(name.find_last_of(kSeparator) + 1));
+            entriesInFolder = 0;
+        }
         unreadable_ = Fails(owner_.unreadableFolders, name);
         if (unreadable_) {
             real_.EndFind();  // abandons the enumeration in progress, as a start does
@@ -138,6 +142,9 @@ class CountingFileSystem : public FileSystem {
     int hanging = 0;
     int openedWhileAnswering = 0;  // enumerations given something to run while they open
     int openInReaders = 0;         // enumerations that readers hold open
+    int entriesRead = 0;           // names given, "." and ".." included
+    Text readingFolder;            // the name of the folder the walk itself read last
+    int entriesInFolder = 0;       // names the walk was given of it so far
     bool readers = true;           // false: no reader, so the walk reads every folder itself
     bool remote = false;           // stands for a network drive
     std::set<Text> unreadableFolders;
@@ -168,6 +175,8 @@ class CountingFileSystem : public FileSystem {
     void Released() { Held(false); }
     TextView Ended(TextView name) {
         if (name.empty()) Released();
+        if (!name.empty()) Count(&CountingFileSystem::entriesRead);
+        if (!name.empty() && &owner_ == this) ++entriesInFolder;
         return name;
     }
     void WaitUntilReleased() {

@@ -204,10 +204,10 @@ EntryDetails FolderReader::Details() const {
         const auto wide = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
         const FILETIME& t = data_.ftLastWriteTime;
         return {Attributes(), wide(data_.nFileSizeHigh, data_.nFileSizeLow),
-                static_cast<int64_t>(wide(t.dwHighDateTime, t.dwLowDateTime))};
+                FromWindowsTicks(static_cast<int64_t>(wide(t.dwHighDateTime, t.dwLowDateTime)))};
     }
     const DirectoryRecordDetails d = ReadDirectoryRecordDetails(buffer_.data(), at_);
-    return {record_.attributes, d.size, d.lastWrite};
+    return {record_.attributes, d.size, FromWindowsTicks(d.lastWrite)};
 }
 
 }  // namespace tarnwick::win32
