@@ -471,6 +471,9 @@ TEST(ReparsePoints, OnlyNameSurrogatesAreLinksToTheWalkAndTheRecords) {
         }
         EXPECT_FALSE(gaveUp);
         EXPECT_LE(readByWalk, 1) << "marked folders the readers left to the walk";
+    }
+}
+#endif
 
 #ifndef _WIN32
 // The reference: a civil date's day from 1970-01-01, year 0 being 1 BC.
