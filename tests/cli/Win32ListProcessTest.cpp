@@ -162,6 +162,44 @@ TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     EXPECT_EQ(StartWithoutDisplay(args), here.out + "exit=0\n");
 }
 
+// A virus scanner or an indexer opens the file just written for a moment without delete
+// sharing: /out waits for it to let go rather than fail. Held here until the new listing
+// waits beside it, and half a second more.
+TEST_F(ProgramTest, AListingWaitsForAFileAnotherProgramHoldsForAMoment) {
+    tree.File(u"数据/报告.txt");
+    const std::vector<Text> args{u"/list", tree.Root(), u"/files", u"/out", out.Path(u"清单.txt")};
+    std::ofstream(out.FsPath(u"清单.txt")) << "old";
+    const HANDLE held =
+        CreateFileW(out.FsPath(u"清单.txt").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    std::wstring line = L"\"" + ProgramPath() + L"\"" + Quoted(args);
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                               &si, &pi));
+    const auto waitingBeside = [&] {
+        return std::distance(std::filesystem::directory_iterator(out.FsPath(u"")),
+                             std::filesystem::directory_iterator{}) > 1;
+    };
+    while (WaitForSingleObject(pi.hProcess, 1) == WAIT_TIMEOUT && !waitingBeside()) {
+    }
+    Sleep(500);
+    CloseHandle(held);
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    EXPECT_EQ(code, 0u);
+    RecordedConsole here;
+    ASSERT_EQ(RunCommand({u"/list", tree.Root(), u"/files"}, *MakeFileSystem(), here),
+              exitcode::Ok);
+    EXPECT_EQ(ReadFile(out.FsPath(u"清单.txt")), here.out);
+    EXPECT_FALSE(waitingBeside());  // nothing of ours is left beside it
+}
+
 // The main window of a Tarnwick.exe process (of this one, when given), once one shows;
 // null if none does. Other tests' windows of the same title, in processes of their own,
 // are passed over.
