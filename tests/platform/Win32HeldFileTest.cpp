@@ -1,7 +1,6 @@
-// The save's replace, with the system's calls refused as Windows refuses them while a virus
-// scanner, an indexer or a sync client holds a file for a moment (Wine shows few of these):
-// on the test's clock, which moves by Windows' timer tick, each refusal is waited out for
-// two seconds; the old file stays whole, and nothing of ours is left beside it.
+// The save's replace, its calls refused as Windows refuses them while a scanner or an indexer
+// holds a file for a moment (Wine shows few of these): each is waited out for two seconds on
+// a clock moved by Windows' timer tick, the old file whole whenever the save waits.
 #include <windows.h>
 #include <winternl.h>
 
@@ -12,70 +11,57 @@
 #include <gtest/gtest.h>
 
 #include "platform/RunTimeError.h"
+#include "platform/win32/Wide.h"
 #include "platform/win32/files/WriteReplacing.h"
 #include "tests/support/TempTree.h"
 
 namespace tarnwick::testing {
 namespace {
 
-enum class Call { CreateNew, Replace, Move, Delete };
+using win32::W;
+enum Call { None, Creating, Replacing, Moving, Deleting };
 constexpr int kNever = 1 << 30;
-// ERROR_ACCESS_DENIED as a file being deleted gives it, until its last holder lets go.
-constexpr DWORD kDeletePending = ~DWORD{0};
+constexpr DWORD kDeletePending = 0;  // access denied, as to a file being deleted
 
-struct Refused {
-    Call call;
-    DWORD error;
-    int times;
-};
-
-// Sets the last error as the system does, with the status behind it.
-void Fail(DWORD error) {
-    if (error == kDeletePending)
-        SetLastError(RtlNtStatusToDosError(static_cast<NTSTATUS>(0xC0000056)));
-    else if (error == ERROR_ACCESS_DENIED)
-        SetLastError(RtlNtStatusToDosError(static_cast<NTSTATUS>(0xC0000022)));
-    else
-        SetLastError(error);
-}
-
+// Refuses the `times` first calls of `call` with `error`, with the status behind it.
 class HeldCalls : public win32::ReplaceCalls {
   public:
-    explicit HeldCalls(std::vector<Refused> refused) : refused_(std::move(refused)) {}
+    HeldCalls(Call call, DWORD error, int times) : call_(call), error_(error), times_(times) {}
     HANDLE CreateNew(const Text& path) override {
-        return Refuses(Call::CreateNew) ? INVALID_HANDLE_VALUE : ReplaceCalls::CreateNew(path);
+        return Refuses(Creating) ? INVALID_HANDLE_VALUE : ReplaceCalls::CreateNew(path);
     }
     bool Replace(const Text& target, const Text& replacement, const Text& backup) override {
-        if (!Refuses(Call::Replace)) return ReplaceCalls::Replace(target, replacement, backup);
-        // This one leaves the old file under the backup name.
-        if (error_ == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) MoveFileExW(W(target), W(backup), 0);
-        Fail(error_);
-        return false;
-    }
-    bool Move(const Text& from, const Text& to, DWORD flags) override {
-        return !Refuses(Call::Move) && ReplaceCalls::Move(from, to, flags);
-    }
-    bool Delete(const Text& path) override {
-        const bool there = GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
-        return !(there && Refuses(Call::Delete)) && ReplaceCalls::Delete(path);
-    }
-
-  private:
-    static const wchar_t* W(const Text& t) { return reinterpret_cast<const wchar_t*>(t.c_str()); }
-    bool Refuses(Call call) {
-        for (Refused& r : refused_) {
-            if (r.call != call || r.times == 0) continue;
-            --r.times;
-            Fail(error_ = r.error);
-            return true;
+        if (!Refuses(Replacing)) return ReplaceCalls::Replace(target, replacement, backup);
+        if (error_ == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {  // the old file under the backup name
+            MoveFileExW(W(target), W(backup), 0);
+            SetLastError(error_);
         }
         return false;
     }
-    std::vector<Refused> refused_;
-    DWORD error_ = 0;
-};
+    bool Move(const Text& from, const Text& to, DWORD flags) override {
+        return !Refuses(Moving) && ReplaceCalls::Move(from, to, flags);
+    }
+    bool Delete(const Text& path) override {
+        const bool there = GetFileAttributesW(W(path)) != INVALID_FILE_ATTRIBUTES;
+        return !(there && Refuses(Deleting)) && ReplaceCalls::Delete(path);
+    }
+    Call also = None;  // refused for good, with `alsoError`
+    DWORD alsoError = 0;
 
-enum class Waited { Not, Briefly, TwoSeconds };
+  private:
+    bool Refuses(Call call) {
+        if (call == also) return Fail(alsoError);
+        return call == call_ && times_ > 0 && (--times_, Fail(error_));
+    }
+    static bool Fail(DWORD error) {  // access denied: to a file being deleted, or for good
+        const bool denied = error == kDeletePending || error == ERROR_ACCESS_DENIED;
+        SetLastError(denied ? RtlNtStatusToDosError(error ? 0xC0000022 : 0xC0000056) : error);
+        return true;
+    }
+    Call call_;
+    DWORD error_;
+    int times_;
+};
 
 std::string Read(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -84,70 +70,60 @@ std::string Read(const std::filesystem::path& path) {
 
 TEST(HeldFile, EachRefusalIsWaitedOutAndTheOldFileStaysWhole) {
     const struct {
-        std::vector<Refused> refused;
-        int32_t error;  // 0: saved
-        Waited waited;
+        Call call;
+        DWORD error;
+        int times;
+        int32_t failure;      // 0: saved
+        int64_t least, most;  // the time waited
+        Call also = None;     // refused for good
+        DWORD alsoError = 0;
         bool old = true;
     } cases[] = {
-        {{{Call::CreateNew, ERROR_SHARING_VIOLATION, 3}}, 0, Waited::Briefly},
-        {{{Call::CreateNew, kDeletePending, 3}}, 0, Waited::Briefly},
-        {{{Call::Replace, ERROR_SHARING_VIOLATION, 3}}, 0, Waited::Briefly},
-        {{{Call::Replace, ERROR_LOCK_VIOLATION, 3}}, 0, Waited::Briefly},
-        {{{Call::Replace, ERROR_UNABLE_TO_REMOVE_REPLACED, 3}}, 0, Waited::Briefly},
-        {{{Call::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT, 3}}, 0, Waited::Briefly},
-        {{{Call::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 3}}, 0, Waited::Briefly},
-        {{{Call::Replace, kDeletePending, 3}}, 0, Waited::Briefly},
-        // A network share that can't replace in place: the new file is moved over the old.
-        {{{Call::Replace, ERROR_NOT_SUPPORTED, kNever}, {Call::Move, ERROR_SHARING_VIOLATION, 3}},
-         0,
-         Waited::Briefly},
-        {{{Call::Move, ERROR_SHARING_VIOLATION, 3}}, 0, Waited::Briefly, false},
-        {{{Call::Delete, ERROR_SHARING_VIOLATION, 3}}, 0, Waited::Briefly},  // the old, replaced
-        {{{Call::Replace, ERROR_SHARING_VIOLATION, kNever}},
-         error::PermissionDenied,
-         Waited::TwoSeconds},
-        {{{Call::Replace, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, kNever}},
-         error::PathFileAccess,
-         Waited::TwoSeconds},
-        {{{Call::Replace, ERROR_LOCK_VIOLATION, kNever},
-          {Call::Delete, ERROR_SHARING_VIOLATION, 3}},
-         error::PermissionDenied,
-         Waited::TwoSeconds},
-        // Denied for good (a folder without our rights): not waited for.
-        {{{Call::Replace, ERROR_ACCESS_DENIED, 1}}, error::PathFileAccess, Waited::Not},
+        {Creating, ERROR_SHARING_VIOLATION, 3, 0, 1, 499},
+        {Creating, kDeletePending, 3, 0, 1, 499},
+        {Replacing, ERROR_SHARING_VIOLATION, 3, 0, 1, 499},
+        {Replacing, ERROR_LOCK_VIOLATION, 3, 0, 1, 499},
+        {Replacing, ERROR_UNABLE_TO_REMOVE_REPLACED, 3, 0, 1, 499},
+        {Replacing, ERROR_UNABLE_TO_MOVE_REPLACEMENT, 3, 0, 1, 499},
+        {Replacing, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, 3, 0, 1, 499},
+        {Replacing, kDeletePending, 3, 0, 1, 499},
+        {Moving, ERROR_SHARING_VIOLATION, 3, 0, 1, 499, Replacing, ERROR_NOT_SUPPORTED},  // a share
+        {Moving, ERROR_SHARING_VIOLATION, 3, 0, 1, 499, None, 0, false},  // no old file
+        {Deleting, ERROR_SHARING_VIOLATION, 3, 0, 1, 499},                // the old file, replaced
+        {Replacing, ERROR_SHARING_VIOLATION, kNever, error::PermissionDenied, 2000, 2015},
+        {Replacing, ERROR_UNABLE_TO_MOVE_REPLACEMENT_2, kNever, error::PathFileAccess, 2000, 2015},
+        {Deleting, ERROR_SHARING_VIOLATION, 3, error::PermissionDenied, 2000, 2499, Replacing,
+         ERROR_LOCK_VIOLATION},  // then the new file, left over
+        {Replacing, ERROR_ACCESS_DENIED, 1, error::PathFileAccess, 0, 0},  // denied for good
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << "case " << (&c - cases));
         TempTree tree;
-        if (c.old) std::ofstream(tree.FsPath(u"list.txt"), std::ios::binary) << "old listing";
+        const auto list = tree.FsPath(u"list.txt");
+        if (c.old) std::ofstream(list, std::ios::binary) << "old";
         int64_t now = 0;
         HeldFileWaits waits{[&] { return now; },
                             [&](int64_t ms) {
-                                // Whole at its name whenever the save waits: the old
-                                // file, or the new one in its place.
-                                const std::string at = Read(tree.FsPath(u"list.txt"));
-                                EXPECT_TRUE(!c.old || at == "old listing" || at == "new listing");
+                                const std::string at = Read(list);
+                                EXPECT_TRUE(!c.old || at == "old" || at == "new");
                                 now += (ms + 15) / 16 * 16;  // Windows' timer tick
                             }};
-        HeldCalls calls(c.refused);
-        int32_t error = 0;
+        HeldCalls calls(c.call, c.error, c.times);
+        calls.also = c.also, calls.alsoError = c.alsoError;
+        int32_t failure = 0;
         try {
             win32::WriteReplacingFile(
-                tree.Path(u"list.txt"), [](FileWriter& f) { f.Write("new listing"); }, waits,
-                calls);
+                tree.Path(u"list.txt"), [](FileWriter& f) { f.Write("new"); }, waits, calls);
         } catch (const RunTimeError& e) {
-            error = e.number;
+            failure = e.number;
         }
-        EXPECT_EQ(error, c.error);
-        const char* kept = c.old ? "old listing" : "";
-        EXPECT_EQ(Read(tree.FsPath(u"list.txt")), error ? kept : "new listing");
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(tree.FsPath(u"")))
-            names.push_back(e.path().filename().string());
-        EXPECT_EQ(names, std::vector<std::string>(error && !c.old ? 0 : 1, "list.txt"));
-        const int64_t least[] = {0, 1, 2000}, most[] = {0, 499, 2499};
-        EXPECT_GE(now, least[static_cast<int>(c.waited)]);
-        EXPECT_LE(now, most[static_cast<int>(c.waited)]);
+        EXPECT_EQ(failure, c.failure);
+        EXPECT_EQ(Read(list), failure ? (c.old ? "old" : "") : "new");
+        const auto names = std::distance(std::filesystem::directory_iterator(tree.FsPath(u"")),
+                                         std::filesystem::directory_iterator{});
+        EXPECT_EQ(names, failure && !c.old ? 0 : 1);
+        EXPECT_GE(now, c.least);
+        EXPECT_LE(now, c.most);
     }
 }
 
