@@ -178,13 +178,12 @@ Refusal ReplaceOnce(ReplaceCalls& calls, const Text& temp, const Text& target, c
     return back.code ? Refusal{back.code, false} : r;
 }
 
-// The new file in the old one's place: 0, or why not.
-DWORD PutInPlace(ReplaceCalls& calls, const Text& temp, const Text& target, bool exists,
+// The new file in the old one's place (through `backup` where there is an old one): 0, or why
+// not.
+DWORD PutInPlace(ReplaceCalls& calls, const Text& temp, const Text& target, const Text& backup,
                  const HeldFileWaits& waits) {
-    if (!exists) return UntilNotHeld(waits, [&] { return MoveOver(calls, temp, target); }).code;
-    Text backup;
-    do backup = NameBeside(target);
-    while (Exists(backup));
+    if (backup.empty())
+        return UntilNotHeld(waits, [&] { return MoveOver(calls, temp, target); }).code;
     const DWORD failure =
         UntilNotHeld(waits, [&] { return ReplaceOnce(calls, temp, target, backup, waits); }).code;
     // Once a file is under the target's name again, the backup holds nothing the user needs;
@@ -226,9 +225,13 @@ void WriteReplacingFile(TextView path, const std::function<void(FileWriter&)>& c
     }
     if (exists && (old.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
         throw MakeError(error::PathFileAccess);  // a folder, or a read-only file
-    Text temp;
+    Text temp, backup;
     const HANDLE h = CreateBeside(calls, target, temp, waits);
     try {
+        if (exists) {  // named now: nothing after the writing may run out of memory
+            do backup = NameBeside(target);
+            while (Exists(backup));
+        }
         HandleWriter writer(h, temp);
         content(writer);
     } catch (...) {
@@ -239,7 +242,7 @@ void WriteReplacingFile(TextView path, const std::function<void(FileWriter&)>& c
     // On the disk before it takes the old file's place: a crash then leaves one or the other.
     DWORD failure = FlushFileBuffers(h) ? 0 : GetLastError();
     if (!CloseHandle(h) && !failure) failure = GetLastError();
-    if (!failure) failure = PutInPlace(calls, temp, target, exists, waits);
+    if (!failure) failure = PutInPlace(calls, temp, target, backup, waits);
     if (failure) {
         Remove(calls, temp, waits);
         throw WriteError(failure);
