@@ -95,7 +95,8 @@ std::optional<FolderId> SyntheticTree::Identity(TextView path) {
     return FolderId{1, std::hash<TextView>{}(WithoutSeparator(path))};
 }
 
-void SyntheticTree::WriteReplacing(TextView, const std::function<void(FileWriter&)>&) {
+void SyntheticTree::WriteReplacing(TextView, const std::function<void(FileWriter&)>&,
+                                   const HeldFileWaits&) {
     throw std::logic_error("a synthetic tree holds no files");
 }
 

@@ -41,7 +41,8 @@ class SyntheticTree : public FileSystem {
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
     Text FullPath(TextView path) override { return Text(path); }  // its paths are all full
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write,
+                        const HeldFileWaits& waits) override;
 
   private:
     SyntheticTree(std::shared_ptr<const Shape> shape, std::shared_ptr<std::atomic<int>> stuck)

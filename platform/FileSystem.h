@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 
+#include "platform/HeldFile.h"
 #include "platform/Text.h"
 
 namespace tarnwick {
@@ -157,8 +158,15 @@ class FileSystem {
     // replaced only once the new one is complete: a failure (or anything `content` throws)
     // leaves it as it was and nothing beside it. A pipe or a character device is written in
     // place, as a console is, where the system has them; anything else that is not a file is
-    // refused. Throws RunTimeError.
-    virtual void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) = 0;
+    // refused. Where another program holds the file, or the new one beside it, for a moment,
+    // each step is tried again as HeldFileRetry says, waiting through `waits` (natively
+    // nothing holds a file so). Throws RunTimeError.
+    virtual void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                                const HeldFileWaits& waits) = 0;
+    // The same, waiting on the steady clock without anything to answer.
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) {
+        WriteReplacing(path, content, HeldFileWaits{});
+    }
     // The same, where the new file can be made so that no walk finds it while it is written
     // (a listing may then be written as its walk goes); false, having done nothing, where it
     // can't, or where `path` is not a file to replace.

@@ -55,6 +55,9 @@ void frmMain::cmdDoIt_Click() {
             StopRequested = True;
             return;
         }
+        // A listing started while a save waits for its file would hold the save, with its
+        // new file beside the old one, until the listing ended.
+        if (saving_) return;
         DirsOnly = True;
         DirAttr = 16;
         NoPath = False;

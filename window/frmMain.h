@@ -84,14 +84,20 @@ class frmMain : public ListingFields, public frmMainControls {
     std::function<int64_t()> clock = SteadyMilliseconds;  // for the walk's timed pumps
     ReadAheadPolicy readAhead;               // how many workers read the folders ahead of the walk
     uint32_t ansiCodePage = AnsiCodePage();  // the saved listing's
+    // A save waiting for a file: each wait between two looks at the window's messages.
+    std::function<void(int64_t ms)> pause = HeldFileWaits{}.wait;
 
   private:
     class WalkHostOfForm;
     Notify Untrapped(void (frmMain::*handler)());
     void EndAfterError(const RunTimeError& e, bool started);
     void RestoreDrive(TextView drive);
+    Encoding SaveTo(TextView path);
+    HeldFileWaits SaveWaits(bool& closed);
 
     Text line_;  // PushDir's line, kept to save an allocation per line
+    // While a save writes its file, and waits for one that another program holds.
+    bool saving_ = false;
 };
 
 }  // namespace tarnwick

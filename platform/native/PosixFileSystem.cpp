@@ -512,8 +512,8 @@ void Replace(int fd, std::string& temp, const std::string& named, const std::str
 // Written completely beside the target first, then renamed over it. A target with other
 // hard links gets a file of its own: the other names keep the old listing, since keeping
 // them would mean rewriting the shared file in place, and a failure there loses it.
-void PosixFileSystem::WriteReplacing(TextView path,
-                                     const std::function<void(FileWriter&)>& content) {
+void PosixFileSystem::WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                                     const HeldFileWaits& /*waits*/) {
     const std::string named = ToBytes(path);
     struct stat old;
     const bool exists = stat(named.c_str(), &old) == 0;  // what any links lead to

@@ -40,7 +40,10 @@ class PosixFileSystem : public FileSystem {
     Text FullPath(TextView path) override;  // PosixFullPath.cpp
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override;
+    using FileSystem::WriteReplacing;
+    // Nothing holds a file here as Windows' scanners do: the waits are never needed.
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                        const HeldFileWaits& waits) override;
     bool WriteReplacingUnseen(TextView path,
                               const std::function<void(FileWriter&)>& content) override;
 

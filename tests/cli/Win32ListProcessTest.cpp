@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 
 #include "cli/ListCommand.h"
@@ -56,7 +57,9 @@ class ProgramTest : public ::testing::Test {
         CloseHandle(stdErr);
         return {code, ReadFile(streams.FsPath(u"out")), ReadFile(streams.FsPath(u"err"))};
     }
-    static DWORD Run(std::wstring line, HANDLE stdOut, HANDLE stdErr) {
+    // `meanwhile` runs while the program does.
+    static DWORD Run(std::wstring line, HANDLE stdOut, HANDLE stdErr,
+                     const std::function<void(HANDLE process)>& meanwhile = {}) {
         STARTUPINFOW si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
@@ -67,6 +70,7 @@ class ProgramTest : public ::testing::Test {
                                             nullptr, nullptr, &si, &pi);
         EXPECT_TRUE(started) << GetLastError();
         if (!started) return ~DWORD{0};
+        if (meanwhile) meanwhile(pi.hProcess);
         WaitForSingleObject(pi.hProcess, INFINITE);
         DWORD code = 0;
         GetExitCodeProcess(pi.hProcess, &code);
@@ -160,6 +164,34 @@ TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     RecordedConsole here;
     ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
     EXPECT_EQ(StartWithoutDisplay(args), here.out + "exit=0\n");
+}
+
+// A virus scanner or an indexer opens the file just written for a moment without delete
+// sharing: /out waits for it to let go rather than fail. Held here until the new listing
+// waits beside it, and half a second more.
+TEST_F(ProgramTest, AListingWaitsForAFileAnotherProgramHoldsForAMoment) {
+    tree.File(u"数据/报告.txt");
+    const std::vector<Text> args{u"/list", tree.Root(), u"/files", u"/out", out.Path(u"清单.txt")};
+    std::ofstream(out.FsPath(u"清单.txt")) << "old";
+    const HANDLE held =
+        CreateFileW(out.FsPath(u"清单.txt").c_str(), GENERIC_READ,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    const auto besideIt = [&] {
+        return std::distance(std::filesystem::directory_iterator(out.FsPath(u"")),
+                             std::filesystem::directory_iterator{}) > 1;
+    };
+    const auto holdAWhile = [&](HANDLE program) {
+        while (WaitForSingleObject(program, 1) == WAIT_TIMEOUT && !besideIt()) {
+        }
+        Sleep(500);
+        CloseHandle(held);
+    };
+    EXPECT_EQ(Run(L"\"" + ProgramPath() + L"\"" + Quoted(args), nullptr, nullptr, holdAWhile), 0u);
+    RecordedConsole here;
+    ASSERT_EQ(RunCommand({args.begin(), args.end() - 2}, *MakeFileSystem(), here), exitcode::Ok);
+    EXPECT_EQ(ReadFile(out.FsPath(u"清单.txt")), here.out);
+    EXPECT_FALSE(besideIt());  // nothing of ours is left there
 }
 
 // The main window of a Tarnwick.exe process (of this one, when given), once one shows;

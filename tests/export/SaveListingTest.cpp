@@ -3,6 +3,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/support/CountingFileSystem.h"
 #include "tests/window/WindowFixture.h"
 
 namespace tarnwick::testing {
@@ -199,6 +200,73 @@ TEST_F(SaveTest, LineBreaksInANameAreSavedAsTheirControlPictures) {
               "a\xE2\x90\x8D"
               "b\xE2\x90\x8A"
               "c\xE2\x90\x8D\xE2\x90\x8AZ:\\fake\r\n");
+}
+
+// A file that another program holds for the first half second of the window's clock, which
+// moves only by the window's pauses: the save waits through the window, as the system's does.
+class HeldFileSystem : public CountingFileSystem {
+  public:
+    using CountingFileSystem::CountingFileSystem;
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                        const HeldFileWaits& waits) override {
+        for (HeldFileRetry retry(waits); waits.now() < 500;)
+            if (!retry.WaitForAnotherTry()) throw MakeError(error::PermissionDenied);
+        CountingFileSystem::WriteReplacing(path, content, waits);
+    }
+};
+
+class HeldSaveTest : public ::testing::Test {
+  protected:
+    HeldSaveTest() {
+        form.clock = [this] { return now; };
+        form.pause = [this](int64_t ms) { now += ms; };
+        form.txtResult.SetText(u"a\r\n");
+        w->Desktop().answers = {tree.Path(u"held.txt")};
+    }
+    std::string Held() {
+        std::ifstream in(tree.FsPath(u"held.txt"), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    std::unique_ptr<FileSystem> real = MakeFileSystem();
+    HeldFileSystem files{*real};
+    ScriptedPump pump;
+    std::unique_ptr<TestWindow> w = StartTestWindow(files, pump);
+    frmMain& form = w->Form();
+    int64_t now = 0;
+    TempTree tree;
+};
+
+// The save under way is the one asked for, and a listing would hold it until it ended.
+TEST_F(HeldSaveTest, TheWindowAnswersWhileTheSaveWaitsButStartsNoOtherSaveNorListing) {
+    int64_t last = 0;
+    pump.onPump = [&](int n) {
+        EXPECT_LE(now - last, 10);
+        last = now;
+        if (n != 2) return;
+        w->Desktop().answers = {tree.Path(u"second.txt")};
+        w->Click(form.cmdSave);
+        w->Click(form.cmdDoIt);
+    };
+    w->Click(form.cmdSave);
+    EXPECT_GE(last, 500);
+    EXPECT_EQ(w->Desktop().requests.size(), 1u);
+    EXPECT_EQ(form.txtResult.GetText(), u"a\r\n");
+    EXPECT_EQ(form.Me.GetCaption(), u"保存成功。");
+    EXPECT_EQ(Held(), "a\r\n");
+    EXPECT_FALSE(std::filesystem::exists(tree.FsPath(u"second.txt")));
+}
+
+// Closed while the save waits: the file is still saved, then the program ends, as a walk
+// ends it, without another look at the window.
+TEST_F(HeldSaveTest, AWindowClosedWhileTheSaveWaitsEndsTheProgramOnceTheFileIsSaved) {
+    pump.onPump = [&](int n) { pump.windows = n < 2 ? 1 : 0; };
+    EXPECT_THROW(form.cmdSave_Click(), ProgramEnded);
+    EXPECT_EQ(pump.pumps, 2);
+    EXPECT_EQ(form.Me.GetCaption(), u"正在保存文件");
+    EXPECT_EQ(Held(), "a\r\n");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tree.FsPath(u"")),
+                            std::filesystem::directory_iterator{}),
+              1);
 }
 
 }  // namespace

@@ -96,8 +96,9 @@ class CountingFileSystem : public FileSystem {
         if (Fails(owner_.unreadableEntries, path)) return std::nullopt;
         return real_.GetAttributes(path);
     }
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override {
-        real_.WriteReplacing(path, write);
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write,
+                        const HeldFileWaits& waits) override {
+        real_.WriteReplacing(path, write, waits);
     }
     bool WriteReplacingUnseen(TextView path,
                               const std::function<void(FileWriter&)>& write) override {

@@ -145,9 +145,10 @@ class FaultyFileSystem : public FileSystem {
     }
     // A failed create leaves the real one uncalled; a failed write, restart or replace is
     // thrown through the real one's writing, which then owns the clean-up.
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override {
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                        const HeldFileWaits& waits) override {
         if (Strikes(Call::Create, path, 0)) Throw();
-        real_.WriteReplacing(path, Faulty(path, content));
+        real_.WriteReplacing(path, Faulty(path, content), waits);
     }
     bool WriteReplacingUnseen(TextView path,
                               const std::function<void(FileWriter&)>& content) override {

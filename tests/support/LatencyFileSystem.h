@@ -71,8 +71,9 @@ class LatencyFileSystem : public FileSystem {
         return inner_.GetAttributes(path);
     }
     std::optional<FolderId> Identity(TextView path) override { return inner_.Identity(path); }
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override {
-        inner_.WriteReplacing(path, write);
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write,
+                        const HeldFileWaits& waits) override {
+        inner_.WriteReplacing(path, write, waits);
     }
 
   private:

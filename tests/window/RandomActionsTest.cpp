@@ -32,7 +32,8 @@ class TreeEverywhere : public FileSystem {
         return Of(path.substr(path.find_last_of(kSeparator) + 1));
     }
     std::optional<FolderId> Identity(TextView) override { return std::nullopt; }
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content) override {
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                        const HeldFileWaits&) override {
         struct Bytes : FileWriter {
             void Write(std::string_view b) override { bytes += b; }
             void Restart() override { bytes.clear(); }

@@ -36,7 +36,9 @@ class Win32FileSystem : public FileSystem {
     Text FullPath(TextView path) override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
-    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write) override;
+    using FileSystem::WriteReplacing;
+    void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& content,
+                        const HeldFileWaits& waits) override;
 
   private:
     void Close();
