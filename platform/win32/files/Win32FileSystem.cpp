@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/RunTimeError.h"
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/files/DriveKind.h"
 #include "platform/win32/files/LongPath.h"
 
 namespace tarnwick {
@@ -77,11 +79,9 @@ Text Win32FileSystem::FolderFailure() const {
     return Text(FromW(words, n));
 }
 
-// A UNC path, or a drive letter mapped to a share.
+// A share in any of a path's forms, a drive mapped to one, a subst drive of a folder on one.
 bool Win32FileSystem::IsRemote(TextView folder) {
-    wchar_t root[MAX_PATH];
-    if (!GetVolumePathNameW(W(LongPath(folder)), root, MAX_PATH)) return false;
-    return GetDriveTypeW(root) == DRIVE_REMOTE;
+    return IsOnNetwork(folder);
 }
 
 std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {
@@ -189,16 +189,12 @@ Text FinalPath(const Text& target) {
         CreateFileW(W(target), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return target;
-    std::wstring final(32768, L'\0');
-    DWORD n = 0;
-    for (const DWORD form : {FILE_NAME_NORMALIZED, FILE_NAME_OPENED}) {
-        n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
-                                      form | VOLUME_NAME_DOS);
-        if (n != 0 && n < final.size()) break;
-    }
+    std::wstring final;
+    for (const DWORD form : {FILE_NAME_NORMALIZED, FILE_NAME_OPENED})
+        if (final.empty()) final = FinalPathName(h, form | VOLUME_NAME_DOS);
     CloseHandle(h);
-    if (n == 0 || n >= final.size()) return target;
-    return Text(FromW(final.data(), n));
+    if (final.empty()) return target;
+    return Text(FromW(final.data(), final.size()));
 }
 
 // The new file is made beside the target under a short name of its own, so that it fits
