@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/controls/ShellIcons.h"
 
@@ -18,8 +19,7 @@ char16_t Lower(char16_t c) {
 }
 
 char16_t CurrentDriveLetter() {
-    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
-    GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    const std::wstring folder = CurrentFolder();
     return folder.size() > 1 && folder[1] == L':' ? Lower(static_cast<char16_t>(folder[0])) : 0;
 }
 
