@@ -39,6 +39,11 @@ std::wstring FullPathName(const wchar_t* path) {
         [path](wchar_t* b, DWORD size) { return GetFullPathNameW(path, size, b, nullptr); }));
 }
 
+std::wstring ShortPathName(const wchar_t* path) {
+    return OrEmpty(
+        GrowingPath([path](wchar_t* b, DWORD size) { return GetShortPathNameW(path, b, size); }));
+}
+
 std::wstring FinalPathName(HANDLE file, DWORD flags) {
     return OrEmpty(GrowingPath([file, flags](wchar_t* b, DWORD size) {
         return GetFinalPathNameByHandleW(file, b, size, flags);

@@ -36,6 +36,7 @@ std::wstring ModuleFileName(HMODULE module = nullptr);
 std::wstring CurrentFolder();
 std::wstring SystemFolder();
 std::wstring FullPathName(const wchar_t* path);
+std::wstring ShortPathName(const wchar_t* path);
 std::wstring FinalPathName(HANDLE file, DWORD flags);
 // The mount point `path` lies under; its buffer is as long as the path (and a separator).
 std::wstring VolumePathName(const std::wstring& path);
