@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "cli/ListCommand.h"
+#include "tests/support/ProgramProcess.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
 
@@ -20,13 +21,6 @@ struct Finished {
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Tarnwick.exe and Tarnwick.com are built beside the folder of the tests.
-std::wstring ProgramPath(const wchar_t* name = L"Tarnwick.exe") {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return (std::filesystem::path(self).parent_path().parent_path() / name).wstring();
 }
 
 std::wstring Quoted(const std::vector<Text>& args) {
@@ -160,44 +154,6 @@ TEST_F(ProgramTest, WithoutADisplayItListsTheFolderAsked) {
     RecordedConsole here;
     ASSERT_EQ(RunCommand(args, *MakeFileSystem(), here), exitcode::Ok);
     EXPECT_EQ(StartWithoutDisplay(args), here.out + "exit=0\n");
-}
-
-// The main window of a Tarnwick.exe process (of this one, when given), once one shows;
-// null if none does. Other tests' windows of the same title, in processes of their own,
-// are passed over.
-HWND ProgramWindow(DWORD process = 0) {
-    for (int i = 0; i < 3000; ++i) {  // a bound, not a deadline: the window comes or fails
-        for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, nullptr, L"Tarnwick"));) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            if (process && owner != process) continue;
-            const HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
-            wchar_t image[MAX_PATH];
-            DWORD n = MAX_PATH;
-            const bool program = p && QueryFullProcessImageNameW(p, 0, image, &n) &&
-                                 std::wstring(image, n).ends_with(L"\\Tarnwick.exe");
-            if (p) CloseHandle(p);
-            if (program) return h;
-        }
-        Sleep(10);
-    }
-    return nullptr;
-}
-
-// What the window's controls hold: the path box among them.
-std::vector<std::wstring> ChildTexts(HWND window) {
-    std::vector<std::wstring> all;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM found) {
-            wchar_t text[MAX_PATH] = L"";
-            // GetWindowText reads only captions in another process.
-            SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-            reinterpret_cast<std::vector<std::wstring>*>(found)->emplace_back(text);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    return all;
 }
 
 std::wstring Value(const std::wstring& key) {
