@@ -28,16 +28,20 @@ char16_t CurrentDriveLetter() {
 // costs no wait; the other drives are asked for their label, which an empty drive
 // refuses at once (the program turns off the system's "insert a disk" dialog).
 Text Description(const wchar_t* root, UINT type) {
-    wchar_t name[MAX_PATH + 1] = {};
     if (type == DRIVE_REMOTE) {
         const wchar_t device[] = {root[0], L':', 0};
-        DWORD size = MAX_PATH;
-        if (WNetGetConnectionW(device, name, &size) != NO_ERROR) return {};
-    } else if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN ||
-               !GetVolumeInformationW(root, name, MAX_PATH, nullptr, nullptr, nullptr, nullptr,
-                                      0)) {
-        return {};
+        const auto share = GrowingPath([&device](wchar_t* b, DWORD size) -> size_t {
+            DWORD needed = size;
+            const DWORD status = WNetGetConnectionW(device, b, &needed);
+            if (status == ERROR_MORE_DATA) return std::max(needed, size);
+            return status == NO_ERROR ? wcslen(b) : 0;
+        });
+        return share ? Text(FromW(share->data(), share->size())) : Text();
     }
+    wchar_t name[MAX_PATH + 1] = {};  // a label, of 32 characters at most
+    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN ||
+        !GetVolumeInformationW(root, name, MAX_PATH, nullptr, nullptr, nullptr, nullptr, 0))
+        return {};
     return Text(FromW(name));
 }
 
