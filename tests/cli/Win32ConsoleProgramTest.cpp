@@ -10,7 +10,6 @@
 
 #include "cli/ListCommand.h"
 #include "tests/support/ProgramProcess.h"
-#include "tests/support/RecordedConsole.h"
 #include "tests/support/TempTree.h"
 
 namespace tarnwick::testing {
@@ -127,17 +126,6 @@ Finished Start(const std::wstring& program, bool quoted, const std::wstring& arg
     return f;
 }
 
-// Lines as the programs write them to a file: the system's code page (936 here), CR LF.
-std::string InCodePage936(const std::vector<Text>& lines) {
-    std::wstring text;
-    for (const Text& line : lines) text += std::wstring(line.begin(), line.end()) + L"\r\n";
-    std::string bytes(text.size() * 2, '\0');
-    bytes.resize(static_cast<size_t>(
-        WideCharToMultiByte(936, 0, text.data(), static_cast<int>(text.size()), bytes.data(),
-                            static_cast<int>(bytes.size()), nullptr, nullptr)));
-    return bytes;
-}
-
 std::wstring Quoted(const std::wstring& path) {
     return L"\"" + path + L"\"";
 }
@@ -162,82 +150,72 @@ fs::path LongFolder(const TempTree& tree, bool dot) {
     return fs::path(root) / (tail + std::wstring(300 - root.size() - tail.size(), L'x'));
 }
 
-// The window Tarnwick.exe shows for `arguments`: given them directly, and through
-// Tarnwick.com, both from `install` and started in `here`.
-std::pair<Shown, Shown> BothWays(const fs::path& install, bool quoted,
-                                 const std::wstring& arguments, const fs::path& here) {
-    const auto program = [&](const wchar_t* name) { return (install / name).wstring(); };
-    const Finished direct = Start(program(L"Tarnwick.exe"), quoted, arguments, here, false);
-    const Shown shownDirect = direct.process ? ReadAndClose(direct.process) : Shown{};
-    const Finished relayed = Start(program(L"Tarnwick.com"), quoted, arguments, here, true);
-    EXPECT_EQ(relayed.exitCode, 0u) << relayed.out;
-    return {shownDirect, relayed.exitCode == 0 ? ReadAndClose() : Shown{}};
-}
-
-class ConsoleProgram : public ::testing::Test {
-  protected:
-    TempTree tree;
-    const fs::path built = fs::path(ProgramPath()).parent_path();
+// What a program did for a command line: its exit code and output, for a command; the
+// window it started, for anything else (Tarnwick.com exits at once; Tarnwick.exe's own
+// exit code then comes when the window closes, and counts as 0).
+struct Outcome {
+    DWORD exitCode = STILL_ACTIVE;
+    std::string out;
+    Shown shown;
+    bool operator==(const Outcome&) const = default;
+    friend void PrintTo(const Outcome& o, std::ostream* os) {
+        *os << "exit " << o.exitCode << " " << ::testing::PrintToString(o.out) << " ";
+        PrintTo(o.shown, os);
+    }
 };
 
-// From a folder of its own, any arguments open the window that Tarnwick.exe opens for them:
-// relative folders are read against the folder Tarnwick.com was started in, and quotes,
-// blanks and a final backslash pass as they were written, wherever both are installed.
-TEST_F(ConsoleProgram, StartsTheWindowAsTarnwickExeGivenTheSameArguments) {
-    tree.Folder(u"数据/空 格 中文");
+Outcome RunProgram(const fs::path& program, bool quoted, const std::wstring& arguments,
+                   const fs::path& here) {
+    const bool window =
+        !IsCommand(SplitCommandLine(u"x" + Text(arguments.begin(), arguments.end())));
+    const bool console = program.extension() == L".com";
+    const Finished f = Start(program.wstring(), quoted, arguments, here, !window || console);
+    if (!window || !f.process) return {f.exitCode, f.out, {}};
+    return {console ? f.exitCode : 0, f.out, ReadAndClose(console ? 0 : f.process)};
+}
+
+// Tarnwick.com and Tarnwick.exe, from the build's folder or installed in a folder of 300
+// characters (with a dot in it, or without), answer a command line as Tarnwick.exe from the
+// build's folder answers it, started in the same folder: the same listing or usage, or the
+// same window, with relative folders read against that folder, and quotes, blanks and a
+// final backslash passed on as they were written.
+TEST(ConsoleProgram, AnyInstallAnswersACommandLineAsTarnwickExeDoes) {
+    TempTree tree;
+    tree.File(u"数据/空 格 中文/报告.txt");
     tree.Folder(u"当前/子 目录/深");
-    const fs::path here = tree.FsPath(u"当前/子 目录"), longDot = LongFolder(tree, true),
+    const fs::path here = tree.FsPath(u"当前/子 目录"),
+                   built = fs::path(ProgramPath()).parent_path(), longDot = LongFolder(tree, true),
                    longPlain = LongFolder(tree, false);
     Install(longDot);
     Install(longPlain);
-    const std::wstring data = tree.FsPath(u"数据/空 格 中文").wstring();
     ASSERT_EQ(built.wstring().find(L' '), std::wstring::npos);  // so that it can go unquoted
+    const std::wstring data = tree.FsPath(u"数据/空 格 中文").wstring(),
+                       list = L" /list " + Quoted(data) + L" /depth 2 /files";
+    const fs::path com = L"Tarnwick.com", exe = L"Tarnwick.exe";
     const struct {
-        fs::path install;
+        fs::path program;
         bool quoted;  // the program's own name
         std::wstring arguments;
     } cases[] = {
-        {built, false, L" " + Quoted(data)},
-        {built, true, L" " + Quoted(data + L"\\")},  // as a batch file writes "%~dp0"
-        {built, false, L" .."},
-        {built, true, L"\t."},
-        {built, false, L"  \"..\\..\\数据\\空 格\"\" 中文\""},
-        {longDot, true, L" " + Quoted(data)},
-        {longPlain, true, L" .."},
+        {built / com, false, L" " + Quoted(data)},
+        {built / com, true, L" " + Quoted(data + L"\\")},  // as a batch file writes "%~dp0"
+        {built / com, false, L" .."},
+        {built / com, true, L"\t."},
+        {built / com, false, L"  \"..\\..\\数据\\空 格\"\" 中文\""},
+        {longDot / com, true, L" " + Quoted(data)},
+        {longPlain / com, true, L" .."},
+        {longDot / exe, true, L" /?"},
+        {longPlain / com, true, L" /?"},
+        {longDot / com, true, list},
+        {longPlain / exe, true, list},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.install.wstring().size() << " "
+        SCOPED_TRACE(::testing::Message() << c.program.wstring().size() << ":"
                                           << std::string(c.arguments.begin(), c.arguments.end()));
-        const auto [direct, relayed] = BothWays(c.install, c.quoted, c.arguments, here);
-        EXPECT_THAT(direct.boxes, ::testing::IsEmpty());  // each names a folder
-        EXPECT_FALSE(direct.controls.empty());
-        EXPECT_EQ(relayed, direct);
-    }
-}
-
-// Installed in a folder of 300 characters, with or without a dot in it, both programs run
-// their commands as they do anywhere.
-TEST_F(ConsoleProgram, CommandsRunFromAFolderOfAnyLength) {
-    tree.File(u"清单/子/a.txt");
-    const std::vector<Text> list{u"/list", tree.Path(u"清单"), u"/depth", u"2", u"/files"};
-    RecordedConsole listed, usage;
-    ASSERT_EQ(RunCommand(list, *MakeFileSystem(), listed), exitcode::Ok);
-    ASSERT_EQ(RunCommand({u"/?"}, *MakeFileSystem(), usage), exitcode::Ok);
-    const std::wstring listArguments =
-        L" /list " + Quoted(tree.FsPath(u"清单").wstring()) + L" /depth 2 /files";
-    for (const bool dot : {false, true}) {
-        const fs::path install = LongFolder(tree, dot);
-        Install(install);
-        for (const wchar_t* name : {L"Tarnwick.com", L"Tarnwick.exe"}) {
-            SCOPED_TRACE(::testing::Message() << name << (dot ? " with a dot" : ""));
-            const std::wstring program = (install / name).wstring();
-            const Finished help = Start(program, true, L" /?", tree.FsPath(u""), true);
-            EXPECT_EQ(help.exitCode, 0u);
-            EXPECT_EQ(help.out, InCodePage936(usage.outLines));
-            const Finished listing = Start(program, true, listArguments, tree.FsPath(u""), true);
-            EXPECT_EQ(listing.exitCode, 0u);
-            EXPECT_EQ(listing.out, listed.out);
-        }
+        const Outcome reference = RunProgram(built / exe, true, c.arguments, here);
+        EXPECT_TRUE(reference.shown.boxes.empty());  // each names a folder
+        EXPECT_FALSE(reference.out.empty() && reference.shown.controls.empty());
+        EXPECT_EQ(RunProgram(c.program, c.quoted, c.arguments, here), reference);
     }
 }
 
