@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/Ansi.h"
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
@@ -107,6 +108,15 @@ void Win32Console::WriteLine(HANDLE h, TextView line) {
 
 Text CommandLine() {
     return Text(FromW(GetCommandLineW()));
+}
+
+std::wstring WindowProgram() {
+    std::wstring path = ModuleFileName();
+    const size_t name = path.find_last_of(L"\\/") + 1;  // 0 without a separator
+    const size_t dot = path.rfind(L'.');
+    if (dot != std::wstring::npos && dot >= name && _wcsicmp(path.c_str() + dot, L".com") == 0)
+        path.replace(dot, std::wstring::npos, L".exe");
+    return path;
 }
 
 }  // namespace tarnwick::win32

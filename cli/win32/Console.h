@@ -3,6 +3,7 @@
 // output goes to a redirected file or pipe when there is one, else to the parent's console.
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
 #include "cli/ListCommand.h"
@@ -28,5 +29,9 @@ class Win32Console : public CommandConsole {
 
 // The program's command line as it was started, its name included, not yet split.
 Text CommandLine();
+
+// The window program: this one, or, run as Tarnwick.com, Tarnwick.exe beside it. At any
+// length, so wherever it is installed.
+std::wstring WindowProgram();
 
 }  // namespace tarnwick::win32

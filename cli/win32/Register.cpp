@@ -6,6 +6,7 @@
 #include <string>
 
 #include "cli/Registration.h"
+#include "cli/win32/Console.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick {
@@ -19,23 +20,6 @@ struct Place {
 constexpr Place kPlaces[] = {{L"Software\\Classes\\Directory\\shell\\Tarnwick", L"%1"},
                              {L"Software\\Classes\\Drive\\shell\\Tarnwick", L"%1"},
                              {L"Software\\Classes\\Directory\\Background\\shell\\Tarnwick", L"%V"}};
-
-// This program's path; Tarnwick.com runs this too, and its window program is beside it.
-std::wstring WindowProgram() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n < path.size()) {
-            path.resize(n);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    const size_t dot = path.rfind(L'.');
-    if (dot != std::wstring::npos && _wcsicmp(path.c_str() + dot, L".com") == 0)
-        path.replace(dot, std::wstring::npos, L".exe");
-    return path;
-}
 
 // In the system's words, without the line break it ends with.
 Text Reason(LSTATUS code) {
@@ -83,7 +67,7 @@ LSTATUS Remove(const Place& place, bool& removed) {
 
 // A command half added is taken away again: none is better than one that fails.
 ExplorerChange AddExplorerCommand() {
-    const std::wstring program = WindowProgram();
+    const std::wstring program = win32::WindowProgram();
     for (const Place& place : kPlaces) {
         if (const LSTATUS status = Add(place, program); status != ERROR_SUCCESS) {
             RemoveExplorerCommand();

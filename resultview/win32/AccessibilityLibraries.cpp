@@ -2,15 +2,16 @@
 
 #include <string>
 
+#include "platform/win32/GrowingPath.h"
+
 namespace tarnwick::win32 {
 namespace {
 
 // From the system folder only, never from the program's or the current folder.
 HMODULE LoadSystemLibrary(const wchar_t* name) {
-    wchar_t folder[MAX_PATH];
-    const UINT n = GetSystemDirectoryW(folder, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return nullptr;
-    return LoadLibraryW((std::wstring(folder, n) + L"\\" + name).c_str());
+    const std::wstring folder = SystemFolder();
+    if (folder.empty()) return nullptr;
+    return LoadLibraryW((folder + L"\\" + name).c_str());
 }
 
 template <class F>

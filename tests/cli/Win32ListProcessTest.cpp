@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "cli/ListCommand.h"
+#include "tests/support/ProgramProcess.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
 
@@ -21,13 +22,6 @@ struct Finished {
 std::string ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Tarnwick.exe and Tarnwick.com are built beside the folder of the tests.
-std::wstring ProgramPath(const wchar_t* name = L"Tarnwick.exe") {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    return (std::filesystem::path(self).parent_path().parent_path() / name).wstring();
 }
 
 std::wstring Quoted(const std::vector<Text>& args) {
@@ -192,44 +186,6 @@ TEST_F(ProgramTest, AListingWaitsForAFileAnotherProgramHoldsForAMoment) {
     ASSERT_EQ(RunCommand({args.begin(), args.end() - 2}, *MakeFileSystem(), here), exitcode::Ok);
     EXPECT_EQ(ReadFile(out.FsPath(u"清单.txt")), here.out);
     EXPECT_FALSE(besideIt());  // nothing of ours is left there
-}
-
-// The main window of a Tarnwick.exe process (of this one, when given), once one shows;
-// null if none does. Other tests' windows of the same title, in processes of their own,
-// are passed over.
-HWND ProgramWindow(DWORD process = 0) {
-    for (int i = 0; i < 3000; ++i) {  // a bound, not a deadline: the window comes or fails
-        for (HWND h = nullptr; (h = FindWindowExW(nullptr, h, nullptr, L"Tarnwick"));) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            if (process && owner != process) continue;
-            const HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, owner);
-            wchar_t image[MAX_PATH];
-            DWORD n = MAX_PATH;
-            const bool program = p && QueryFullProcessImageNameW(p, 0, image, &n) &&
-                                 std::wstring(image, n).ends_with(L"\\Tarnwick.exe");
-            if (p) CloseHandle(p);
-            if (program) return h;
-        }
-        Sleep(10);
-    }
-    return nullptr;
-}
-
-// What the window's controls hold: the path box among them.
-std::vector<std::wstring> ChildTexts(HWND window) {
-    std::vector<std::wstring> all;
-    EnumChildWindows(
-        window,
-        [](HWND child, LPARAM found) {
-            wchar_t text[MAX_PATH] = L"";
-            // GetWindowText reads only captions in another process.
-            SendMessageW(child, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-            reinterpret_cast<std::vector<std::wstring>*>(found)->emplace_back(text);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&all));
-    return all;
 }
 
 std::wstring Value(const std::wstring& key) {

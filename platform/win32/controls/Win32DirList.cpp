@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/controls/ShellIcons.h"
 #include "platform/win32/files/LongPath.h"
@@ -11,10 +12,9 @@
 namespace tarnwick::win32 {
 namespace {
 
-Text CurrentFolder() {
-    std::wstring buffer(GetCurrentDirectoryW(0, nullptr), L'\0');
-    const DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()), buffer.data());
-    return n < buffer.size() ? Text(FromW(buffer.data(), n)) : Text();
+Text CurrentFolderText() {
+    const std::wstring folder = CurrentFolder();
+    return Text(FromW(folder.data(), folder.size()));
 }
 
 // A drive list's entry: the letter and colon, maybe followed by " [label]".
@@ -26,10 +26,8 @@ bool IsDriveText(TextView text) {
 // text gives that drive's current folder.
 Text FullPath(TextView path) {
     const Text typed(IsDriveText(path) ? path.substr(0, 2) : path);
-    std::wstring buffer(GetFullPathNameW(W(typed), 0, nullptr, nullptr), L'\0');
-    const DWORD n =
-        GetFullPathNameW(W(typed), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
-    Text full = n < buffer.size() ? Text(FromW(buffer.data(), n)) : typed;
+    const std::wstring resolved = FullPathName(W(typed));
+    Text full = resolved.empty() ? typed : Text(FromW(resolved.data(), resolved.size()));
     if (full.size() > 3 && full.back() == u'\\') full.pop_back();
     return full;
 }
@@ -72,7 +70,7 @@ Win32DirList::Win32DirList(HWND parent, Rect r)
                                    LBS_HASSTRINGS | WS_VSCROLL | WS_TABSTOP,
                                r, 1, WS_EX_CLIENTEDGE),
                    r, 1),
-      path_(FullPath(CurrentFolder())) {
+      path_(FullPath(CurrentFolderText())) {
     FitItemHeight();
     Fill();
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/controls/ShellIcons.h"
 
@@ -18,8 +19,7 @@ char16_t Lower(char16_t c) {
 }
 
 char16_t CurrentDriveLetter() {
-    std::wstring folder(GetCurrentDirectoryW(0, nullptr), L'\0');
-    GetCurrentDirectoryW(static_cast<DWORD>(folder.size()), folder.data());
+    const std::wstring folder = CurrentFolder();
     return folder.size() > 1 && folder[1] == L':' ? Lower(static_cast<char16_t>(folder[0])) : 0;
 }
 
@@ -28,16 +28,20 @@ char16_t CurrentDriveLetter() {
 // costs no wait; the other drives are asked for their label, which an empty drive
 // refuses at once (the program turns off the system's "insert a disk" dialog).
 Text Description(const wchar_t* root, UINT type) {
-    wchar_t name[MAX_PATH + 1] = {};
     if (type == DRIVE_REMOTE) {
         const wchar_t device[] = {root[0], L':', 0};
-        DWORD size = MAX_PATH;
-        if (WNetGetConnectionW(device, name, &size) != NO_ERROR) return {};
-    } else if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN ||
-               !GetVolumeInformationW(root, name, MAX_PATH, nullptr, nullptr, nullptr, nullptr,
-                                      0)) {
-        return {};
+        const auto share = GrowingPath([&device](wchar_t* b, DWORD size) -> size_t {
+            DWORD needed = size;
+            const DWORD status = WNetGetConnectionW(device, b, &needed);
+            if (status == ERROR_MORE_DATA) return std::max(needed, size);
+            return status == NO_ERROR ? wcslen(b) : 0;
+        });
+        return share ? Text(FromW(share->data(), share->size())) : Text();
     }
+    wchar_t name[MAX_PATH + 1] = {};  // a label, of 32 characters at most
+    if (type == DRIVE_NO_ROOT_DIR || type == DRIVE_UNKNOWN ||
+        !GetVolumeInformationW(root, name, MAX_PATH, nullptr, nullptr, nullptr, nullptr, 0))
+        return {};
     return Text(FromW(name));
 }
 

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
@@ -16,13 +17,8 @@ bool IsAbsolute(TextView path) {
 
 // The full form of `path`, resolved by the usual rules; empty when it can't be.
 Text FullPath(TextView path) {
-    const Text typed(path);
-    const DWORD needed = GetFullPathNameW(W(typed), 0, nullptr, nullptr);
-    if (needed == 0) return {};
-    std::wstring full(needed, L'\0');
-    const DWORD length = GetFullPathNameW(W(typed), needed, full.data(), nullptr);
-    if (length == 0 || length >= needed) return {};
-    return Text(FromW(full.data(), length));
+    const std::wstring full = FullPathName(W(Text(path)));
+    return Text(FromW(full.data(), full.size()));
 }
 
 Text Prefixed(TextView full) {

@@ -4,7 +4,9 @@
 #include <string>
 
 #include "platform/RunTimeError.h"
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
+#include "platform/win32/files/DriveKind.h"
 #include "platform/win32/files/LongPath.h"
 #include "platform/win32/files/WriteReplacing.h"
 
@@ -78,11 +80,9 @@ Text Win32FileSystem::FolderFailure() const {
     return Text(FromW(words, n));
 }
 
-// A UNC path, or a drive letter mapped to a share.
+// A share in any of a path's forms, a drive mapped to one, a subst drive of a folder on one.
 bool Win32FileSystem::IsRemote(TextView folder) {
-    wchar_t root[MAX_PATH];
-    if (!GetVolumePathNameW(W(LongPath(folder)), root, MAX_PATH)) return false;
-    return GetDriveTypeW(root) == DRIVE_REMOTE;
+    return IsOnNetwork(folder);
 }
 
 std::optional<uint32_t> Win32FileSystem::EnumeratedAttributes() {

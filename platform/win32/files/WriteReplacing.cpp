@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/RunTimeError.h"
+#include "platform/win32/GrowingPath.h"
 #include "platform/win32/Wide.h"
 #include "platform/win32/files/HeldFile.h"
 #include "platform/win32/files/LongPath.h"
@@ -92,16 +93,12 @@ Text FinalPath(const Text& target) {
         CreateFileW(W(target), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) return target;
-    std::wstring final(32768, L'\0');
-    DWORD n = 0;
-    for (const DWORD form : {FILE_NAME_NORMALIZED, FILE_NAME_OPENED}) {
-        n = GetFinalPathNameByHandleW(h, final.data(), static_cast<DWORD>(final.size()),
-                                      form | VOLUME_NAME_DOS);
-        if (n != 0 && n < final.size()) break;
-    }
+    std::wstring final;
+    for (const DWORD form : {FILE_NAME_NORMALIZED, FILE_NAME_OPENED})
+        if (final.empty()) final = FinalPathName(h, form | VOLUME_NAME_DOS);
     CloseHandle(h);
-    if (n == 0 || n >= final.size()) return target;
-    return Text(FromW(final.data(), n));
+    if (final.empty()) return target;
+    return Text(FromW(final.data(), final.size()));
 }
 
 bool Exists(const Text& path) {
