@@ -10,9 +10,12 @@ constexpr wchar_t kClass[] = L"TarnwickClipboardOffer";
 constexpr UINT kTake = WM_APP;  // also the retry timer's id
 constexpr UINT kRetryMs = 20;
 constexpr int kMostRetries = 250;
-// The offer's thread tells the window's to go on before anything that waits on another
-// program, so this only bounds a thread that finds no processor.
+// The most the window's thread waits for the offer's to take a copy: its own few calls,
+// on a busy machine...
 constexpr DWORD kHandOverMs = 250;
+// ...and for another program that owns the clipboard to let go of it. One that answers
+// does so within milliseconds; one that does not holds the copy up, not the window.
+constexpr DWORD kOtherProgramMs = 50;
 constexpr DWORD kCloseMs = 400;  // the most a close waits on another program
 
 // What the offer's thread is doing that the window's thread should not wait for.
@@ -67,6 +70,7 @@ struct ClipboardOffer::Courier {
 
     // On the courier's thread.
     void Take();
+    bool Open();
     void Promise();
     void Render() {
         HGLOBAL text = promised;
@@ -103,7 +107,7 @@ struct ClipboardOffer::Courier {
 // if it is reading our last copy.
 void ClipboardOffer::Courier::Take() {
     const LONG copy = handed;  // what is taken below is this copy or a newer one
-    const bool opened = waiting && OpenClipboard(window);
+    const bool opened = waiting && Open();
     if (waiting && !opened && ++retries < kMostRetries) {
         SetTimer(window, kTake, kRetryMs, nullptr);
         taken = copy;
@@ -123,9 +127,17 @@ void ClipboardOffer::Courier::Take() {
     if (closing) DestroyWindow(window);
 }
 
+// Emptying the clipboard waits for its last owner's answer, and under Wine opening it may
+// too: when that is another program, the window's thread is told not to wait for it.
+bool ClipboardOffer::Courier::Open() {
+    if (OfAnotherProgram(GetClipboardOwner())) Tell(kOnOtherProgram);
+    if (!OpenClipboard(window)) return false;
+    if (OfAnotherProgram(GetClipboardOwner())) Tell(kOnOtherProgram);  // taken meanwhile
+    return true;
+}
+
 // With the clipboard open.
 void ClipboardOffer::Courier::Promise() {
-    if (OfAnotherProgram(GetClipboardOwner())) Tell(kOnOtherProgram);
     EmptyClipboard();  // the last owner is told, and answers first; ours lets go of its copy
     LetGo();
     promised = waiting.exchange(nullptr);  // the newest, also one handed over meanwhile
@@ -162,9 +174,12 @@ bool ClipboardOffer::Put(HGLOBAL text, HWND window) {
         return true;
     }
     Courier& courier = *courier_;
+    const bool heldUp = courier.busy != kFree;  // by an earlier copy, or a paste
     const LONG copy = courier.Hand(text);
+    if (heldUp) return true;
     AwaitAnswering(&courier.news, 1, [&](ULONGLONG spent) {
-        return courier.taken >= copy || courier.busy != kFree ? 0 : Left(spent, kHandOverMs);
+        if (courier.taken >= copy) return DWORD{0};
+        return Left(spent, courier.busy == kOnOtherProgram ? kOtherProgramMs : kHandOverMs);
     });
     return true;
 }

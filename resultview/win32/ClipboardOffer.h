@@ -8,9 +8,11 @@
 // That thread also takes the clipboard: emptying it sends its last owner
 // WM_DESTROYCLIPBOARD and waits for the answer, and a program that has stopped answering
 // would hold the window with it. The window's thread only hands the snapshot over and
-// waits, briefly, for it to be on the clipboard, never on another program. Whatever is
-// still promised when the offer ends is handed over first, so a copy outlives the program,
-// as a copy from an edit box does.
+// waits for it to be on the clipboard, as an edit box's copy is when it returns; for
+// another program that owns the clipboard, 50 ms at most: one that answers does so by
+// then, one that does not holds up the copy, not the window. Whatever is still promised
+// when the offer ends is handed over first, so a copy outlives the program, as a copy from
+// an edit box does.
 #include <windows.h>
 
 namespace tarnwick::win32 {

@@ -35,10 +35,11 @@ milliseconds Timed(F f) {
     return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
 }
 
-// The clipboard's owner: a second program that takes it, then hangs until ended.
-class HungProgram {
+// The clipboard's owner: a second program that takes it, then answers its messages or
+// hangs, until ended.
+class OtherProgram {
   public:
-    HungProgram() {
+    explicit OtherProgram(bool hangs) {
         wchar_t self[MAX_PATH];
         GetModuleFileNameW(nullptr, self, MAX_PATH);
         const auto program =
@@ -47,7 +48,7 @@ class HungProgram {
         ready_ = CreateEventW(&inherited, TRUE, FALSE, nullptr);
         std::wstring line = L"\"" + program.wstring() + L"\" " +
                             std::to_wstring(reinterpret_cast<uintptr_t>(ready_)) + L" " +
-                            std::to_wstring(kHangMs);
+                            std::to_wstring(hangs ? kHangMs : 0);
         STARTUPINFOW si{};
         si.cb = sizeof si;
         if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
@@ -56,7 +57,7 @@ class HungProgram {
         const HANDLE either[] = {ready_, process_.hProcess};
         owns_ = WaitForMultipleObjects(2, either, FALSE, 60000) == WAIT_OBJECT_0;
     }
-    ~HungProgram() {
+    ~OtherProgram() {
         End();
         CloseHandle(ready_);
     }
@@ -121,7 +122,7 @@ bool OfferWindowsLeft() {
     return false;
 }
 
-TEST(ClipboardOwner, NeitherACopyNorACloseWaitsOnAHungProgram) {
+TEST(ClipboardOwner, ACopyWaitsForALastOwnerThatAnswersButNeverForOneThatHangs) {
     const HWND parent = CreateWindowExW(0, L"STATIC", L"", WS_OVERLAPPEDWINDOW, 0, 0, 400, 300,
                                         nullptr, nullptr, nullptr, nullptr);
     auto view = std::make_unique<Win32ResultBox>(parent, Rect{10, 10, 340, 200}, 1);
@@ -139,7 +140,15 @@ TEST(ClipboardOwner, NeitherACopyNorACloseWaitsOnAHungProgram) {
     PressCtrlC(box);
     EXPECT_EQ(ClipboardText(), L"first");
 
-    HungProgram hung;
+    {  // The last owner another program, which answers: as above.
+        OtherProgram answering(false);
+        ASSERT_TRUE(answering.OwnsTheClipboard());
+        view->Select(0, 13);
+        PressCtrlC(box);
+        EXPECT_EQ(ClipboardText(), L"first\r\nsecond");
+    }
+
+    OtherProgram hung(true);
     ASSERT_TRUE(hung.OwnsTheClipboard());
     view->Select(7, 13);
     EXPECT_LT(Timed([&] { PressCtrlC(box); }), kPrompt) << "the copy waited on the hung program";

@@ -1,7 +1,8 @@
 // A program that takes the clipboard and then stops answering its messages, as a hung
 // program does. Whoever empties the clipboard next sends it WM_DESTROYCLIPBOARD and waits
 // for an answer that does not come while it hangs.
-// Arguments: an inherited event, set once it owns the clipboard; how long to hang, in ms.
+// Arguments: an inherited event, set once it owns the clipboard; how long to hang, in ms
+// (0: it answers its messages, as a program that is not hung, until it is ended).
 #include <windows.h>
 
 #include <cwchar>
@@ -23,6 +24,11 @@ int wmain(int argc, wchar_t** argv) {
     SetClipboardData(CF_UNICODETEXT, text);
     CloseClipboard();
     SetEvent(ready);
-    Sleep(hang);  // its messages wait meanwhile
+    if (hang) {
+        Sleep(hang);  // its messages wait meanwhile
+        return 0;
+    }
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
     return 0;
 }
