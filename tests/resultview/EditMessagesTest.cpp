@@ -11,7 +11,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -340,6 +343,84 @@ TEST_F(EditDifferential, CopiesTheSelectionAsItWasWhenCopied) {
     DestroyWindow(view_->Handle());
     EXPECT_EQ(GetClipboardOwner(), nullptr) << "still a promise of a thread about to die";
     EXPECT_EQ(ClipboardText(), expected);
+}
+
+// A second program that has taken the clipboard, then answers its messages or hangs.
+struct OtherProgram {
+    explicit OtherProgram(bool hangs) {
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        SECURITY_ATTRIBUTES inherited{sizeof inherited, nullptr, TRUE};
+        const HANDLE ready = CreateEventW(&inherited, TRUE, FALSE, nullptr);
+        std::wstring line =
+            L"\"" +
+            (std::filesystem::path(self).parent_path() / L"hung_clipboard_owner.exe").wstring() +
+            L"\" " + std::to_wstring(reinterpret_cast<uintptr_t>(ready)) +
+            (hangs ? L" 30000" : L" 0");
+        STARTUPINFOW si{};
+        si.cb = sizeof si;
+        if (CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                           &process)) {
+            const HANDLE either[] = {ready, process.hProcess};
+            owns = WaitForMultipleObjects(2, either, FALSE, 60000) == WAIT_OBJECT_0;
+        }
+        CloseHandle(ready);
+    }
+    ~OtherProgram() {
+        TerminateProcess(process.hProcess, 0);
+        WaitForSingleObject(process.hProcess, INFINITE);
+        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread);
+    }
+    PROCESS_INFORMATION process{};
+    bool owns = false;
+};
+
+// Emptying the clipboard waits for its last owner's answer: the copy is there on return, as
+// an edit box's, unless that owner has stopped answering, which holds up the copy, not us.
+TEST_F(EditDifferential, ACopyWaitsForALastOwnerThatAnswersButNeverForOneThatHangs) {
+    using std::chrono::milliseconds;
+    constexpr milliseconds kPrompt{100}, kClose{1000};
+    auto timed = [](auto f) {
+        const auto start = std::chrono::steady_clock::now();
+        f();
+        return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start);
+    };
+    auto copied = [&](size_t from, size_t to) {
+        view_->Select(from, to);
+        return timed([&] { SendMessageW(view_->Handle(), WM_COPY, 0, 0); });
+    };
+    view_->SetText(u"first\r\nsecond\r\nthird");
+    // Owners that answer: a window of this thread (as the path box is), another program.
+    SendMessageW(edit_, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"C:\\path"));
+    SendMessageW(edit_, EM_SETSEL, 0, -1);
+    ASSERT_EQ(CopiedFrom(edit_), L"C:\\path");
+    copied(0, 5);
+    EXPECT_EQ(ClipboardText(), L"first");
+    OtherProgram answering(false);
+    ASSERT_TRUE(answering.owns);
+    copied(0, 13);
+    EXPECT_EQ(ClipboardText(), L"first\r\nsecond");
+    {
+        OtherProgram hung(true);  // far longer than any bound here, until ended
+        ASSERT_TRUE(hung.owns);
+        EXPECT_LT(copied(7, 13), kPrompt) << "the copy waited on the hung program";
+        EXPECT_LT(timed([] {  // what came for the window meanwhile is answered at once
+                      MSG msg;
+                      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+                  }),
+                  kPrompt);
+        EXPECT_LT(copied(15, 20), kPrompt) << "a newer copy waited on the last";
+        view_->SetText(u"changed");
+        EXPECT_LT(timed([&] { DestroyWindow(parent_); }), kClose) << "the close waited";
+    }
+    // Once the hung program lets go, the newest copy goes in as it was when copied, though
+    // the window has gone: the offer's window goes once it is handed over.
+    for (int tries = 0;
+         tries < 3000 && FindWindowExW(HWND_MESSAGE, nullptr, L"TarnwickClipboardOffer", nullptr);
+         ++tries)
+        Sleep(10);
+    EXPECT_EQ(ClipboardText(), L"third");
 }
 
 // What the parent learns of the box while the box is being made: the system tells it of
