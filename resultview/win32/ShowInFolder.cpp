@@ -1,0 +1,44 @@
+#include "resultview/win32/ShowInFolder.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <windows.h>
+
+#include <string>
+
+namespace tarnwick::win32 {
+namespace {
+
+// A relative listing (a folder typed so) is read against the current folder, as the walk
+// read it.
+std::wstring FullPathOf(TextView path) {
+    const std::wstring given(path.begin(), path.end());
+    const DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
+    if (size == 0) return given;
+    std::wstring full(size, L'\0');
+    full.resize(GetFullPathNameW(given.c_str(), size, full.data(), nullptr));
+    return full;
+}
+
+// Up to its last separator, kept where it ends a drive's root.
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t cut = path.find_last_of(L"\\/");
+    if (cut == std::wstring::npos) return path;
+    const bool root = cut == 0 || path[cut - 1] == L':';
+    return path.substr(0, root ? cut + 1 : cut);
+}
+
+}  // namespace
+
+void ShowInFolder(TextView path) {
+    const std::wstring full = FullPathOf(path);
+    PIDLIST_ABSOLUTE item = nullptr;
+    if (SUCCEEDED(SHParseDisplayName(full.c_str(), nullptr, &item, 0, nullptr))) {
+        const HRESULT shown = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        CoTaskMemFree(item);
+        if (SUCCEEDED(shown)) return;
+    }
+    ShellExecuteW(nullptr, L"open", FolderOf(full).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+}  // namespace tarnwick::win32
