@@ -31,12 +31,14 @@ void LineEntries::Records::MoveGap(size_t at) noexcept {
     gapStart_ = at;
 }
 
-void LineEntries::Records::Replace(size_t at, size_t count,
-                                   const std::vector<uint32_t>& with) noexcept {
+void LineEntries::Records::Replace(size_t at, size_t count, size_t n, uint32_t front,
+                                   uint32_t back) noexcept {
     MoveGap(at);
     gapEnd_ += count;
-    std::copy(with.begin(), with.end(), data_.begin() + static_cast<ptrdiff_t>(gapStart_));
-    gapStart_ += with.size();
+    std::fill_n(data_.begin() + static_cast<ptrdiff_t>(gapStart_), n, 0u);
+    if (n > 1) data_[gapStart_] = front;
+    data_[gapStart_ + n - 1] = back;
+    gapStart_ += n;
 }
 
 void LineEntries::Records::Reset(size_t n) {
@@ -92,17 +94,19 @@ void LineEntries::ReplaceSelection(TextStore& text, TextView line, int32_t level
 // it; every other line the edit made or changed is none.
 void LineEntries::Replace(TextStore& text, TextView with, uint32_t id) {
     const size_t s = text.SelStart(), e = text.SelEnd();
-    const size_t first = text.LineOf(s), last = text.LineOf(e);
-    const bool startsLine = s == text.LineStart(first), endsAtLine = e == text.LineStart(last);
+    const bool atEnd = s == e && s == text.Length();  // a walk's line, as a rule
+    const size_t first = atEnd ? text.LineCount() - 1 : text.LineOf(s);
+    const size_t last = atEnd ? first : text.LineOf(e);
+    const bool startsLine = atEnd ? s == 0 || text.At(s - 1) == u'\n' : s == text.LineStart(first);
+    const bool endsAtLine = atEnd ? startsLine : e == text.LineStart(last);
     const size_t feeds = static_cast<size_t>(std::count(with.begin(), with.end(), u'\n'));
     const bool lastKept =
         endsAtLine && (feeds > 0 ? with.back() == u'\n' : with.empty() && startsLine);
-    std::vector<uint32_t> made(feeds + 1, 0);
-    if (lastKept) made.back() = records_[last];
-    if (id != 0 && startsLine && feeds > 0) made.front() = id;
-    records_.Reserve(made.size());
+    const uint32_t front = id != 0 && startsLine && feeds > 0 ? id : 0;
+    const uint32_t back = lastKept ? records_[last] : 0;
+    records_.Reserve(feeds + 1);
     text.ReplaceSelection(with);
-    records_.Replace(first, last - first + 1, made);
+    records_.Replace(first, last - first + 1, feeds + 1, front, back);
     ++version_;
 }
 

@@ -51,8 +51,9 @@ class LineEntries {
         size_t Size() const { return data_.size() - (gapEnd_ - gapStart_); }
         uint32_t operator[](size_t i) const { return data_[i < gapStart_ ? i : i + Gap()]; }
         void Reserve(size_t more);  // room to grow by `more`, so the next Replace can't fail
-        // Replaces `count` records at `at` with `with`; room was reserved.
-        void Replace(size_t at, size_t count, const std::vector<uint32_t>& with) noexcept;
+        // Replaces `count` records at `at` with `n`: `front`, none, ..., `back` (only `back`
+        // where n is 1); room was reserved.
+        void Replace(size_t at, size_t count, size_t n, uint32_t front, uint32_t back) noexcept;
         void Reset(size_t n);
 
       private:

@@ -1,8 +1,9 @@
 #include "resultview/win32/ShowInFolder.h"
 
+#include <windows.h>
+
 #include <shellapi.h>
 #include <shlobj.h>
-#include <windows.h>
 
 #include <string>
 
