@@ -5,6 +5,7 @@
 // an entry, and nothing asked of the file system. Lines that go in or out anywhere (a
 // walk's lines go in at the caret) leave the others matched; a line that an edit cut or
 // joined is no entry any more.
+#include <cstdint>
 #include <optional>
 #include <unordered_map>
 #include <vector>

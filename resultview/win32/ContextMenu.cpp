@@ -2,6 +2,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <new>
 #include <optional>
 
 #include "resultview/win32/ResultBoxWindow.h"
@@ -124,12 +125,21 @@ void Win32ResultBox::ShowContextMenu(POINT screen) {
 }
 
 // The paths of the lines the selection covers (or the caret's), one a line, put on the
-// clipboard as a copy is.
+// clipboard as a copy is. Out of memory, nothing is copied and the user hears so.
 void Win32ResultBox::CopyPaths() {
-    const Text paths = entries_.PathsOf(text_, LineEntries::Selected(text_));
+    Text paths;
+    try {
+        paths = entries_.PathsOf(text_, LineEntries::Selected(text_));
+    } catch (const std::bad_alloc&) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
     if (paths.empty()) return;
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (paths.size() + 1) * sizeof(wchar_t));
-    if (!memory) return;
+    if (!memory) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
     auto* p = static_cast<char16_t*>(GlobalLock(memory));
     std::copy(paths.begin(), paths.end(), p);
     p[paths.size()] = u'\0';

@@ -11,9 +11,13 @@ namespace tarnwick::win32 {
 namespace {
 
 // A relative listing (a folder typed so) is read against the current folder, as the walk
-// read it.
+// read it. A full path is left as it is: the system's rules would drop a name's final dot
+// or blank, which the listing keeps.
 std::wstring FullPathOf(TextView path) {
     const std::wstring given(path.begin(), path.end());
+    const bool onDrive =
+        given.size() > 2 && given[1] == L':' && (given[2] == L'\\' || given[2] == L'/');
+    if (onDrive || given.starts_with(L"\\\\")) return given;
     const DWORD size = GetFullPathNameW(given.c_str(), 0, nullptr, nullptr);
     if (size == 0) return given;
     std::wstring full(size, L'\0');
