@@ -93,6 +93,8 @@ void LineEntries::ReplaceSelection(TextStore& text, TextView line, int32_t level
 // in at a line start; the one through its end stays what it was where nothing is added to
 // it; every other line the edit made or changed is none.
 void LineEntries::Replace(TextStore& text, TextView with, uint32_t id) {
+    if (records_.Size() != text.LineCount())
+        records_.Reset(text.LineCount());  // set behind our back
     const size_t s = text.SelStart(), e = text.SelEnd();
     const bool atEnd = s == e && s == text.Length();  // a walk's line, as a rule
     const size_t first = atEnd ? text.LineCount() - 1 : text.LineOf(s);
@@ -160,7 +162,7 @@ class LineEntries::Builder {
             return true;
         }
         const std::optional<size_t> line = entries_.LineOfEntry(id);
-        if (!line) return false;
+        if (!line || *line >= text_.LineCount()) return false;
         const size_t skip = entries_.bareNames_ ? level * 4 : path_.size();
         const size_t length = text_.LineLength(*line);
         if (length <= skip) return false;

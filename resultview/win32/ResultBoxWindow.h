@@ -59,7 +59,7 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     // Find in the listing: its dialog and the search in progress (ContextMenu.cpp).
     ViewFinder& Finder();
     // What the context menu's 打开所在文件夹 calls; tests put their own.
-    std::function<void(TextView path)> showInFolder = ShowInFolder;
+    std::function<void(TextView path)> showInFolder = [](TextView path) { ShowInFolder(path); };
 
   private:
     template <class T>

@@ -35,15 +35,23 @@ std::wstring FolderOf(const std::wstring& path) {
 
 }  // namespace
 
-void ShowInFolder(TextView path) {
+ShellCalls SystemShell() {
+    return {[](const std::wstring& item) {
+                PIDLIST_ABSOLUTE id = nullptr;
+                if (FAILED(SHParseDisplayName(item.c_str(), nullptr, &id, 0, nullptr)))
+                    return false;
+                const HRESULT shown = SHOpenFolderAndSelectItems(id, 0, nullptr, 0);
+                CoTaskMemFree(id);
+                return SUCCEEDED(shown);
+            },
+            [](const std::wstring& folder) {
+                ShellExecuteW(nullptr, L"open", folder.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+            }};
+}
+
+void ShowInFolder(TextView path, const ShellCalls& shell) {
     const std::wstring full = FullPathOf(path);
-    PIDLIST_ABSOLUTE item = nullptr;
-    if (SUCCEEDED(SHParseDisplayName(full.c_str(), nullptr, &item, 0, nullptr))) {
-        const HRESULT shown = SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
-        CoTaskMemFree(item);
-        if (SUCCEEDED(shown)) return;
-    }
-    ShellExecuteW(nullptr, L"open", FolderOf(full).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (!shell.select(full)) shell.open(FolderOf(full));
 }
 
 }  // namespace tarnwick::win32

@@ -14,6 +14,7 @@
 
 #include "platform/win32/controls/Win32MainWindow.h"
 #include "resultview/win32/ResultBoxWindow.h"
+#include "resultview/win32/ShowInFolder.h"
 #include "resultview/win32/ViewFinder.h"
 #include "tests/support/Clipboard.h"
 #include "tests/support/ModalWindow.h"
@@ -230,6 +231,33 @@ TEST_F(MenuAndFind, FindGoesOnWhileLinesAreAddedAtTheCaret) {
         EXPECT_GT(lines, 1u) << "in slices";
         EXPECT_EQ(view_->Store().SelStart(), up ? early : late + lines * added.size());
         EXPECT_EQ(view_->Store().Substr(view_->Store().SelStart(), 6), u"needle");
+    }
+}
+
+// 打开所在文件夹 selects the entry in its folder's window; where the shell can't, the
+// folder alone opens (a drive's root with its separator). A path is given as listed (a
+// final dot kept); a relative one is read against the current folder.
+TEST(ShowInFolder, SelectsTheEntryOrOpensItsFolderWhereSelectingFails) {
+    wchar_t current[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, current);
+    const std::wstring here = std::wstring(current) + (wcslen(current) == 3 ? L"" : L"\\");
+    const struct {
+        TextView path;
+        bool selects;
+        std::wstring opened;  // empty: none
+    } cases[] = {
+        {u"C:\\资料\\  a.txt", true, L""},
+        {u"C:\\资料\\  a.txt", false, L"C:\\资料"},
+        {u"C:\\a.", false, L"C:\\"},
+        {u"sub\\b", false, here + L"sub"},
+    };
+    for (const auto& c : cases) {
+        std::wstring selected, opened;
+        ShowInFolder(c.path, {[&](const std::wstring& item) { return selected = item, c.selects; },
+                              [&](const std::wstring& folder) { opened = folder; }});
+        const std::wstring path(c.path.begin(), c.path.end());
+        EXPECT_EQ(selected, path.starts_with(L"sub") ? here + path : path);
+        EXPECT_EQ(opened, c.opened);
     }
 }
 
