@@ -1,12 +1,12 @@
 // /format tree against a small model of the drawing rules: random trees, listed with random
 // options, drawn from the entries' levels in walk order alone.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <random>
 
-#include <gtest/gtest.h>
 #include "cli/ListCommand.h"
 #include "cli/NameFilter.h"
-
 #include "export/SaveListing.h"
 #include "listing/FolderWalk.h"
 #include "platform/Ansi.h"
