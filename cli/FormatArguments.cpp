@@ -12,8 +12,10 @@ struct FormatName {
     TextView name;
     ListFormat format;
 };
-constexpr FormatName kFormats[] = {
-    {u"text", ListFormat::Lines}, {u"csv", ListFormat::Csv}, {u"json", ListFormat::Json}};
+constexpr FormatName kFormats[] = {{u"text", ListFormat::Lines},
+                                   {u"csv", ListFormat::Csv},
+                                   {u"json", ListFormat::Json},
+                                   {u"tree", ListFormat::Tree}};
 
 std::optional<ArgumentError> ReadFormat(TextView value, ListSettings& s) {
     const Text name = AsciiLowerCase(value);

@@ -78,14 +78,15 @@ Text AsciiLowerCase(TextView text) {
 
 const TextView kUsage =
     u"用法：Tarnwick.exe /list 文件夹 [/depth 层数] [/files] [/hidden] [/nopath] [/out 文件]\r\n"
-    u"       [/format text|csv|json] [/include 模式] [/exclude 模式]\r\n"
+    u"       [/format text|tree|csv|json] [/include 模式] [/exclude 模式]\r\n"
     u"  不显示窗口，写出窗口对这些设置所列的清单，字节与保存的文件相同。\r\n"
     u"  /depth 层数  列举的层数（1 到 32767，默认 1）\r\n"
     u"  /files       也列出文件\r\n"
     u"  /hidden      也列出隐藏的文件夹和文件\r\n"
     u"  /nopath      只写名字，每层缩进四格\r\n"
     u"  /out 文件    写入该文件；省略时写到控制台\r\n"
-    u"  /format 格式 text（默认）、csv 或 json：后两者每项一条记录，含大小、修改时间和属性\r\n"
+    u"  /format 格式 text（默认）、tree（用线条画出的树）、csv 或 json：后两者每项一条记录，\r\n"
+    u"               含大小、修改时间和属性\r\n"
     u"  /include 模式 只列出名字符合模式（* 和 ?）的文件；可重复\r\n"
     u"  /exclude 模式 不列出也不进入名字符合模式的文件夹和文件；可重复\r\n"
     u"Tarnwick.exe 文件夹  打开窗口并选中该文件夹\r\n"

@@ -9,6 +9,7 @@
 
 #include "cli/ListRecords.h"
 #include "cli/NameFilter.h"
+#include "cli/TreeLines.h"
 #include "export/SaveListing.h"
 #include "listing/FolderWalk.h"
 #include "platform/Ansi.h"
@@ -26,6 +27,7 @@ class CommandHost : public WalkHost {
     int32_t DepthLimit() const override { return levels_; }
     int64_t NowMs() const override { return SteadyMilliseconds(); }
     bool AnswersWhileOpening() const override { return false; }
+    virtual void Started(TextView /*folder*/) {}  // before the walk's first line
     void FolderUnreadable(TextView folder, TextView reason) override {
         unread.push_back(u"无法读取文件夹：" + OnOneLine(folder) + u"（" + Text(reason) + u"）");
     }
@@ -35,15 +37,28 @@ class CommandHost : public WalkHost {
     int32_t levels_;
 };
 
-// The text: the lines go straight into the box.
+// The text: the lines go straight into the box. The tree's first line is the folder as
+// given, and each entry's is drawn where it stands.
 class LinesHost : public CommandHost {
   public:
-    LinesHost(ResultBox& box, int32_t levels) : CommandHost(levels), box_(box) {}
+    LinesHost(ResultBox& box, int32_t levels, bool tree)
+        : CommandHost(levels), box_(box), tree_(tree) {}
+    void Started(TextView folder) override {
+        if (tree_) AppendLine(box_, folder, line_);
+    }
     void PushDir(TextView DirStr) override { AppendLine(box_, DirStr, line_); }
+    void PushLine(TextView DirStr, const LinePlace& place) override {
+        if (!tree_) return PushDir(DirStr);
+        drawing_.Make(place, drawn_);
+        AppendLine(box_, drawn_, line_);
+    }
 
   private:
     ResultBox& box_;
     Text line_;
+    bool tree_;
+    TreeLines drawing_;
+    Text drawn_;
 };
 
 // The file the records are written into, while it is made beside the one it replaces: a
@@ -113,7 +128,7 @@ bool NamesFolder(FileSystem& files, TextView path) {
 // nothing left to change there.
 WalkSettings SettingsOf(const ListSettings& s) {
     WalkSettings w{s.noPath ? True : False, s.files ? False : True, s.hidden ? 16 | 2 : 16};
-    w.details = s.format != ListFormat::Lines;
+    w.details = s.format == ListFormat::Csv || s.format == ListFormat::Json;
     if (!s.include.empty() || !s.exclude.empty())
         w.filter = std::make_shared<NameFilter>(s.include, s.exclude);
     return w;
@@ -164,6 +179,7 @@ int Write(const ListSettings& s, const MadeListing& listing, FileSystem& files,
 }
 
 void Walk(const ListSettings& s, FileSystem& files, CommandHost& host, std::vector<Text>& unread) {
+    host.Started(s.folder);
     FolderWalk(files, SettingsOf(s), s.readAhead, host).ListFile(s.folder, 1);
     unread = std::move(host.unread);
 }
@@ -192,7 +208,7 @@ std::optional<int> ListLinesUnseen(const ListSettings& s, FileSystem& files, Res
 int ListLines(const ListSettings& s, int32_t depth, FileSystem& files, CommandConsole& console,
               std::vector<Text>& unread) {
     const std::unique_ptr<ResultBox> box = MakeListingBox();
-    LinesHost host(*box, depth);
+    LinesHost host(*box, depth, s.format == ListFormat::Tree);
     if (s.out) {
         if (const auto code = ListLinesUnseen(s, files, *box, host, console, unread)) return *code;
     }
@@ -254,8 +270,9 @@ int List(const ListSettings& s, FileSystem& files, CommandConsole& console) {
     // The depth is read as the depth box reads it.
     const int32_t depth = std::clamp(ToLong(Val(s.depth)), 1, 32767);
     std::vector<Text> unread;
-    const int code = s.format == ListFormat::Lines ? ListLines(s, depth, files, console, unread)
-                                                   : ListRecords(s, depth, files, console, unread);
+    const bool lines = s.format == ListFormat::Lines || s.format == ListFormat::Tree;
+    const int code = lines ? ListLines(s, depth, files, console, unread)
+                           : ListRecords(s, depth, files, console, unread);
     if (code != exitcode::Ok) return code;
     // The rest is listed in full; what is missing is named after it.
     for (const Text& line : unread) console.ErrorLine(line);

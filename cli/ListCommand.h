@@ -27,8 +27,9 @@ inline constexpr int ListingFailed = 6;
 inline constexpr int SomeUnread = 7;  // listed, but some folders could not be read
 }  // namespace exitcode
 
-// /format's choices: the text the window shows (the default), or records of each entry.
-enum class ListFormat { Lines, Csv, Json };
+// /format's choices: the text the window shows (the default), the tree drawn with lines,
+// or records of each entry.
+enum class ListFormat { Lines, Csv, Json, Tree };
 
 struct ListSettings {
     Text folder;

@@ -169,14 +169,15 @@ class Walk {
         const int32_t Layer = a.Layer;
         Cut(a.pathLength);
         Append(entry.name);
+        const LinePlace place{Layer, a.index == a.names->Count(), entry.name};
         if (entry.details) {
             host_.PushEntry({path_, entry.name, Layer, *entry.details});
         } else if (settings_.NoPath) {
             line_.assign(static_cast<size_t>(std::max(Layer - 1, 0)) * 4, u' ');
             line_ += entry.name;
-            host_.PushDir(line_);
+            host_.PushLine(line_, place);
         } else {
-            host_.PushDir(path_);
+            host_.PushLine(path_, place);
         }
         if (Layer < host_.DepthLimit() && !Stopping() && IsFolderToEnter(entry))
             Enter(Layer + 1, ahead_.Take(number));
@@ -293,11 +294,26 @@ Text OnOneLine(TextView text) {
     return line;
 }
 
-void AppendLine(ResultBox& box, TextView DirStr, Text& line) {
+namespace {
+
+void MakeLine(TextView DirStr, Text& line) {
     line.assign(DirStr);
     if (HoldsLineBreak(DirStr)) std::transform(line.begin(), line.end(), line.begin(), ShownInLine);
     line += u"\r\n";
+}
+
+}  // namespace
+
+void AppendLine(ResultBox& box, TextView DirStr, Text& line) {
+    MakeLine(DirStr, line);
     if (!box.SetSelText(line)) throw std::bad_alloc();
+}
+
+// The box is given the real name where the line shows it otherwise.
+void AppendLine(ResultBox& box, TextView DirStr, const LinePlace& place, Text& line) {
+    MakeLine(DirStr, line);
+    const TextView real = HoldsLineBreak(place.name) ? place.name : TextView();
+    if (!box.SetSelEntry(line, place.level, real)) throw std::bad_alloc();
 }
 
 }  // namespace tarnwick

@@ -22,6 +22,15 @@ struct ListedEntry {
     const std::optional<EntryDetails>& details;
 };
 
+// Where a line's entry stands in the tree, for a host that shows more than the line: its
+// level (1 for the starting folder's own entries), whether it is the last entry listed in
+// its folder, and its bare name as the file system gave it.
+struct LinePlace {
+    int32_t level;
+    bool last;
+    TextView name;
+};
+
 // What the walk asks of whoever runs it, at the moments the walk's steps name.
 class WalkHost {
   public:
@@ -33,6 +42,8 @@ class WalkHost {
     virtual int64_t NowMs() const = 0;       // steady milliseconds, for the timed pumps
     // Appends one line; throws std::bad_alloc rather than lose it.
     virtual void PushDir(TextView DirStr) = 0;
+    // PushDir, told where the line's entry stands.
+    virtual void PushLine(TextView DirStr, const LinePlace& /*place*/) { PushDir(DirStr); }
     // In place of PushDir where the settings ask for details.
     virtual void PushEntry(const ListedEntry& entry) { PushDir(entry.path); }
     // A folder (as its line shows it, ending in the separator) that could not be read to its end,
@@ -88,5 +99,7 @@ Text OnOneLine(TextView text);
 // then CR LF; made in `line`, kept to save an allocation per line. Our boxes refuse a
 // line only for want of memory: that throws std::bad_alloc rather than lose it.
 void AppendLine(ResultBox& box, TextView DirStr, Text& line);
+// The same for the line of an entry, which the box keeps beside the line.
+void AppendLine(ResultBox& box, TextView DirStr, const LinePlace& place, Text& line);
 
 }  // namespace tarnwick

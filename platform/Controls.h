@@ -79,6 +79,14 @@ class ResultBox : public Control {
     // Replaces the selection (or inserts at the caret) and leaves the caret after the new
     // text. False when the box refuses it.
     virtual bool SetSelText(TextView text) = 0;
+    // A walk starts listing `root` (as the walk was given it), its lines bare names or full
+    // paths: the box may keep beside each line which entry it is, to find its path again.
+    virtual void BeginListing(TextView /*root*/, bool /*bareNames*/) {}
+    // SetSelText for the line of an entry at `level` (1 for the root's own entries);
+    // `realName` is the entry's name where the line shows it otherwise, else empty.
+    virtual bool SetSelEntry(TextView text, int32_t /*level*/, TextView /*realName*/) {
+        return SetSelText(text);
+    }
     // The text a piece at a time, for reading a long listing without a copy of the whole;
     // no piece ends between the halves of a surrogate pair. `take` returns false to stop.
     virtual void ForEachPiece(const std::function<bool(TextView)>& take) const = 0;

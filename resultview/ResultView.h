@@ -3,6 +3,7 @@
 // or a word anywhere costs O(log n) (model/), and on Windows its window, which answers the
 // edit box messages, UI Automation and MSAA over that text (win32/). This is all the rest
 // of the program needs of it.
+#include "resultview/model/LineEntries.h"
 #include "resultview/model/TextStore.h"
 
 #ifdef _WIN32

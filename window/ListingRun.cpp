@@ -20,6 +20,10 @@ class frmMain::WalkHostOfForm : public WalkHost {
     int32_t DepthLimit() const override { return form_.Levels; }
     int64_t NowMs() const override { return form_.clock(); }
     void PushDir(TextView DirStr) override { form_.PushDir(DirStr); }
+    // The result box keeps beside each line where its entry stands, for its menu's paths.
+    void PushLine(TextView DirStr, const LinePlace& place) override {
+        AppendLine(form_.txtResult, DirStr, place, form_.line_);
+    }
 
   private:
     frmMain& form_;
@@ -31,6 +35,7 @@ class frmMain::WalkHostOfForm : public WalkHost {
 void frmMain::ListFile(Text Path, int32_t Layer) {
     WalkHostOfForm host(*this);
     try {
+        txtResult.BeginListing(Path, NoPath != False);
         FolderWalk(files, WalkSettings{NoPath, DirsOnly, DirAttr}, readAhead, host)
             .ListFile(std::move(Path), Layer);
     } catch (const std::bad_alloc&) {

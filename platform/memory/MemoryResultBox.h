@@ -13,20 +13,30 @@ class MemoryResultBox : public MemoryControl<ResultBox> {
     void ForEachPiece(const std::function<bool(TextView)>& take) const override {
         text_.ForEachPiece(take);
     }
-    void SetText(TextView text) override { text_.SetText(text); }
+    void SetText(TextView text) override { entries_.SetText(text_, text); }
     bool SetSelText(TextView text) override {
+        return Edited([&] { entries_.ReplaceSelection(text_, text); });
+    }
+    void BeginListing(TextView root, bool bareNames) override { entries_.Begin(root, bareNames); }
+    bool SetSelEntry(TextView text, int32_t level, TextView realName) override {
+        return Edited([&] { entries_.ReplaceSelection(text_, text, level, realName); });
+    }
+    TextStore& Store() { return text_; }
+    const TextStore& Store() const { return text_; }
+    const LineEntries& Entries() const { return entries_; }
+
+  private:
+    template <class Edit>
+    static bool Edited(Edit edit) {
         try {
-            text_.ReplaceSelection(text);
+            edit();
             return true;
         } catch (const std::bad_alloc&) {
             return false;
         }
     }
-    TextStore& Store() { return text_; }
-    const TextStore& Store() const { return text_; }
-
-  private:
     TextStore text_;
+    LineEntries entries_;
 };
 
 }  // namespace tarnwick

@@ -1,6 +1,8 @@
 // The read-only edit box's context menu, with Find below it, and the keys that open them.
 #include <windowsx.h>
 
+#include <algorithm>
+#include <new>
 #include <optional>
 
 #include "resultview/win32/ResultBoxWindow.h"
@@ -9,9 +11,11 @@
 namespace tarnwick::win32 {
 namespace {
 
-// The edit box's own commands are the messages they send; Find is ours.
+// The edit box's own commands are the messages they send; Find and the entry's are ours.
 constexpr UINT kSelectAll = EM_SETSEL;
 constexpr UINT kFind = 0x100;
+constexpr UINT kCopyPath = 0x101;
+constexpr UINT kOpenFolder = 0x102;
 
 struct Item {
     const wchar_t* caption;  // null: a separator
@@ -26,10 +30,17 @@ constexpr Item kItems[] = {{L"撤消(&U)", WM_UNDO},
                            {nullptr, 0},
                            {L"全选(&A)", kSelectAll},
                            {nullptr, 0},
-                           {L"查找(&F)...\tCtrl+F", kFind}};
+                           {L"查找(&F)...\tCtrl+F", kFind},
+                           {nullptr, 0},
+                           {L"复制完整路径(&L)", kCopyPath},
+                           {L"打开所在文件夹(&O)", kOpenFolder}};
 
-bool Enabled(UINT command, const TextStore& text) {
+// The entry's items where the lines they act on hold an entry of the listing shown.
+bool Enabled(UINT command, const TextStore& text, bool onEntry) {
     switch (command) {
+        case kCopyPath:
+        case kOpenFolder:
+            return onEntry;
         case WM_COPY:
             return text.SelEnd() > text.SelStart();
         case kSelectAll:  // as the edit box: not when all of it is selected already
@@ -86,11 +97,12 @@ ViewFinder& Win32ResultBox::Finder() {
 void Win32ResultBox::ShowContextMenu(POINT screen) {
     const HMENU menu = CreatePopupMenu();
     if (!menu) return;
+    const bool onEntry = entries_.FirstPathOf(text_, LineEntries::Selected(text_)).has_value();
     for (const Item& item : kItems) {
         if (!item.caption) {
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         } else {
-            AppendMenuW(menu, MF_STRING | (Enabled(item.command, text_) ? 0 : MF_GRAYED),
+            AppendMenuW(menu, MF_STRING | (Enabled(item.command, text_, onEntry) ? 0 : MF_GRAYED),
                         item.command, item.caption);
         }
     }
@@ -105,7 +117,40 @@ void Win32ResultBox::ShowContextMenu(POINT screen) {
             return Select(0, text_.Length());
         case kFind:
             return Finder().OpenDialog();
+        case kCopyPath:
+            return CopyPaths();
+        case kOpenFolder:
+            return OpenFolderOfEntry();
     }
+}
+
+// The paths of the lines the selection covers (or the caret's), one a line, put on the
+// clipboard as a copy is. Out of memory, nothing is copied and the user hears so.
+void Win32ResultBox::CopyPaths() {
+    Text paths;
+    try {
+        paths = entries_.PathsOf(text_, LineEntries::Selected(text_));
+    } catch (const std::bad_alloc&) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    if (paths.empty()) return;
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (paths.size() + 1) * sizeof(wchar_t));
+    if (!memory) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    auto* p = static_cast<char16_t*>(GlobalLock(memory));
+    std::copy(paths.begin(), paths.end(), p);
+    p[paths.size()] = u'\0';
+    GlobalUnlock(memory);
+    if (!clipboard_.Put(memory, hwnd_)) GlobalFree(memory);
+}
+
+// The first entry among those lines.
+void Win32ResultBox::OpenFolderOfEntry() {
+    if (const auto path = entries_.FirstPathOf(text_, LineEntries::Selected(text_)))
+        showInFolder(*path);
 }
 
 // The menu and Find's messages, their keys, and a right click, which moves the caret as

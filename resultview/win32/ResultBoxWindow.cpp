@@ -123,7 +123,7 @@ Win32ResultBox::~Win32ResultBox() {
 
 void Win32ResultBox::SetText(TextView text) {
     try {
-        text_.SetText(text);
+        entries_.SetText(text_, text);
     } catch (const std::bad_alloc&) {
         throw MakeError(error::OutOfMemory);
     }
@@ -135,9 +135,10 @@ void Win32ResultBox::SetText(TextView text) {
     TextChanged();
 }
 
-bool Win32ResultBox::SetSelText(TextView text) {
+template <class Edit>
+bool Win32ResultBox::Edited(Edit edit) {
     try {
-        text_.ReplaceSelection(text);
+        edit();
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -145,6 +146,14 @@ bool Win32ResultBox::SetSelText(TextView text) {
     caretScrollPending_ = true;
     TextChanged();
     return true;
+}
+
+bool Win32ResultBox::SetSelText(TextView text) {
+    return Edited([&] { entries_.ReplaceSelection(text_, text); });
+}
+
+bool Win32ResultBox::SetSelEntry(TextView text, int32_t level, TextView realName) {
+    return Edited([&] { entries_.ReplaceSelection(text_, text, level, realName); });
 }
 
 // The screen follows the text at most every kRefreshMs, when the window handles its

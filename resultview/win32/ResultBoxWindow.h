@@ -8,12 +8,15 @@
 // edit box with a client edge does, answers the edit box messages (ResultBoxMessages.cpp)
 // and serves UI Automation and MSAA clients (AccessibilityEntry.cpp), so that screen
 // readers and automation tools read it as they read an edit box.
+#include <functional>
 #include <memory>
 
 #include "platform/win32/controls/Win32Control.h"
+#include "resultview/model/LineEntries.h"
 #include "resultview/model/TextStore.h"
 #include "resultview/model/TextSurface.h"
 #include "resultview/win32/ClipboardOffer.h"
+#include "resultview/win32/ShowInFolder.h"
 
 struct IRawElementProviderSimple;
 
@@ -32,6 +35,8 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     }
     void SetText(TextView text) override;
     bool SetSelText(TextView text) override;
+    void BeginListing(TextView root, bool bareNames) override { entries_.Begin(root, bareNames); }
+    bool SetSelEntry(TextView text, int32_t level, TextView realName) override;
     // What the accessibility providers ask of the view (TextSurface).
     const TextStore& Store() const override { return text_; }
     void Select(size_t anchor, size_t caret) override;
@@ -53,6 +58,8 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     IRawElementProviderSimple* AutomationElement();
     // Find in the listing: its dialog and the search in progress (ContextMenu.cpp).
     ViewFinder& Finder();
+    // What the context menu's 打开所在文件夹 calls; tests put their own.
+    std::function<void(TextView path)> showInFolder = [](TextView path) { ShowInFolder(path); };
 
   private:
     template <class T>
@@ -74,9 +81,13 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     // The context menu and Find (ContextMenu.cpp).
     bool OnMenuMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
     void ShowContextMenu(POINT screen);
+    void CopyPaths();
+    void OpenFolderOfEntry();
 
     void OnDpiChanged() override;
     void MeasureFont();
+    template <class Edit>
+    bool Edited(Edit edit);
     void TextChanged();
     void Refresh();
     void CatchUp();  // scroll bars, caret and an invalidated screen, as the text now stands
@@ -100,6 +111,7 @@ class Win32ResultBox : public Win32Control<ResultBox>, public TextSurface {
     int FormatWidth() const;    // of the format rectangle
 
     TextStore text_;
+    LineEntries entries_;  // which entry each line is, for the menu's paths
     long long topLine_ = 0;
     int xOffset_ = 0;
     int lineHeight_ = 16;

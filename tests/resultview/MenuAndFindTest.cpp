@@ -14,51 +14,16 @@
 
 #include "platform/win32/controls/Win32MainWindow.h"
 #include "resultview/win32/ResultBoxWindow.h"
+#include "resultview/win32/ShowInFolder.h"
 #include "resultview/win32/ViewFinder.h"
 #include "tests/support/Clipboard.h"
+#include "tests/support/ModalWindow.h"
 
 namespace tarnwick::win32 {
 namespace {
 
-// A visible window of `thread` of the class and title (read without a message: the thread
-// may be busy); null if none.
-HWND ShownWindowOf(DWORD thread, const wchar_t* windowClass, const wchar_t* title = nullptr) {
-    std::tuple<const wchar_t*, const wchar_t*, HWND> wanted{windowClass, title, nullptr};
-    EnumThreadWindows(
-        thread,
-        [](HWND h, LPARAM p) {
-            auto& [cls, text, found] = *reinterpret_cast<decltype(wanted)*>(p);
-            wchar_t name[64] = L"", caption[64] = L"";
-            GetClassNameW(h, name, 64);
-            InternalGetWindowText(h, caption, 64);
-            found = IsWindowVisible(h) && !wcscmp(name, cls) && (!text || !wcscmp(caption, text))
-                        ? h
-                        : nullptr;
-            return found ? FALSE : TRUE;
-        },
-        reinterpret_cast<LPARAM>(&wanted));
-    return std::get<2>(wanted);
-}
-
-// A thread that waits for such a window of this thread's modal loop (a menu, a message box)
-// and hands it to `act`, which ends it; `seen` ends the wait too.
-class WhenShown {
-  public:
-    WhenShown(const wchar_t* windowClass, const wchar_t* title, std::function<void(HWND)> act)
-        : thread_([=, this, ui = GetCurrentThreadId()] {
-              for (int i = 0; i < 3000 && !seen; ++i) {  // a bound, not a deadline
-                  const HWND h = ShownWindowOf(ui, windowClass, title);
-                  if (h) act(h);
-                  seen = seen || h;
-                  Sleep(10);
-              }
-          }) {}
-    ~WhenShown() { thread_.join(); }
-    std::atomic<bool> seen = false;
-
-  private:
-    std::thread thread_;
-};
+using testing::ShownWindowOf;
+using testing::WhenShown;
 
 std::wstring TextOf(HWND h) {
     wchar_t text[512] = L"";
@@ -140,7 +105,8 @@ TEST_F(MenuAndFind, TheContextMenuShowsTheEditBoxItemsAndFindAndDoesWhatIsChosen
     const Text text = u"第一行 alpha\r\nsecond line\r\n";
     const size_t all = text.size(), two = text.find(u"second");
     const std::wstring captions =
-        L"撤消(&U)||剪切(&T)|复制(&C)|粘贴(&P)|删除(&D)||全选(&A)||查找(&F)...\tCtrl+F|";
+        L"撤消(&U)||剪切(&T)|复制(&C)|粘贴(&P)|删除(&D)||全选(&A)||查找(&F)...\tCtrl+F||"
+        L"复制完整路径(&L)|打开所在文件夹(&O)|";
     enum Opened { ShiftF10, MenuKey, RightClick };
     const struct {
         Text text;
@@ -265,6 +231,33 @@ TEST_F(MenuAndFind, FindGoesOnWhileLinesAreAddedAtTheCaret) {
         EXPECT_GT(lines, 1u) << "in slices";
         EXPECT_EQ(view_->Store().SelStart(), up ? early : late + lines * added.size());
         EXPECT_EQ(view_->Store().Substr(view_->Store().SelStart(), 6), u"needle");
+    }
+}
+
+// 打开所在文件夹 selects the entry in its folder's window; where the shell can't, the
+// folder alone opens (a drive's root with its separator). A path is given as listed (a
+// final dot kept); a relative one is read against the current folder.
+TEST(ShowInFolder, SelectsTheEntryOrOpensItsFolderWhereSelectingFails) {
+    wchar_t current[MAX_PATH] = L"";
+    GetCurrentDirectoryW(MAX_PATH, current);
+    const std::wstring here = std::wstring(current) + (wcslen(current) == 3 ? L"" : L"\\");
+    const struct {
+        TextView path;
+        bool selects;
+        std::wstring opened;  // empty: none
+    } cases[] = {
+        {u"C:\\资料\\  a.txt", true, L""},
+        {u"C:\\资料\\  a.txt", false, L"C:\\资料"},
+        {u"C:\\a.", false, L"C:\\"},
+        {u"sub\\b", false, here + L"sub"},
+    };
+    for (const auto& c : cases) {
+        std::wstring selected, opened;
+        ShowInFolder(c.path, {[&](const std::wstring& item) { return selected = item, c.selects; },
+                              [&](const std::wstring& folder) { opened = folder; }});
+        const std::wstring path(c.path.begin(), c.path.end());
+        EXPECT_EQ(selected, path.starts_with(L"sub") ? here + path : path);
+        EXPECT_EQ(opened, c.opened);
     }
 }
 

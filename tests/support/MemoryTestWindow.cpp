@@ -55,8 +55,24 @@ class MemoryTestWindow : public TestWindow {
         Resize(static_cast<int>(restored_.width), static_cast<int>(restored_.height));
     }
 
+    // The view's two entry items, as the window's view does them with the shell's stand-in.
+    void SelectInResult(size_t anchor, size_t caret) override {
+        window_.txtResult.Store().Select(anchor, caret);
+    }
+    bool ChooseInResultMenu(char key) override {
+        const MemoryResultBox& box = window_.txtResult;
+        const auto lines = LineEntries::Selected(box.Store());
+        const auto first = box.Entries().FirstPathOf(box.Store(), lines);
+        if (!first) return false;
+        if (key == 'l') copied_ = box.Entries().PathsOf(box.Store(), lines);
+        if (key == 'o') shownInFolder.push_back(*first);
+        return true;
+    }
+    Text Copied() override { return copied_; }
+
   private:
     MemoryForm window_;
+    Text copied_;
     Rect restored_;
 };
 

@@ -33,6 +33,14 @@ class TestWindow {
     virtual void Resize(int innerWidth, int innerHeight) = 0;
     virtual void Minimize() = 0;
     virtual void Restore() = 0;
+    // The user selects in the listing, from `anchor` to `caret` (characters), then opens its
+    // context menu from the keyboard and picks the item of access key `key`: false, with
+    // nothing done, where it is greyed. Copied() is what a program pasting then gets (the
+    // real clipboard under Wine); the paths the shell was asked to show go to shownInFolder.
+    virtual void SelectInResult(size_t anchor, size_t caret) = 0;
+    virtual bool ChooseInResultMenu(char key) = 0;
+    virtual Text Copied() = 0;
+    std::vector<Text> shownInFolder;
 };
 
 // Built and started (Form_Load run) as the program starts it.

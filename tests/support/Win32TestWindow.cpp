@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/controls/Dpi.h"
+#include "tests/support/Clipboard.h"
+#include "tests/support/ModalWindow.h"
 #include "tests/support/TestWindow.h"
 #include "window/win32/Win32Form.h"
 
@@ -21,6 +23,9 @@ class Win32TestWindow : public TestWindow {
   public:
     Win32TestWindow(FileSystem& files, EventPump& events) : window_(files, events, &desktop_) {
         window_.Show(SW_HIDE);
+        window_.txtResult.showInFolder = [this](TextView path) {
+            shownInFolder.emplace_back(path);
+        };
     }
     ~Win32TestWindow() override {
         MSG m;  // leave no message of this window for the next test
@@ -88,6 +93,38 @@ class Win32TestWindow : public TestWindow {
     }
     void Minimize() override { ShowWindow(window_.Me.Handle(), SW_SHOWMINNOACTIVE); }
     void Restore() override { ShowWindow(window_.Me.Handle(), SW_SHOWNOACTIVATE); }
+
+    void SelectInResult(size_t anchor, size_t caret) override {
+        SendMessageW(window_.txtResult.Handle(), EM_SETSEL, anchor, static_cast<LPARAM>(caret));
+    }
+    // The real menu, read off the screen: the item found by its caption's access key.
+    bool ChooseInResultMenu(char key) override {
+        const HWND h = window_.txtResult.Handle();
+        const std::wstring accessKey =
+            L"(&" + std::wstring(1, static_cast<wchar_t>(toupper(key))) + L")";
+        bool enabled = false, found = false;
+        {
+            WhenShown menu(L"#32768", nullptr, [&](HWND popup) {
+                const auto m = reinterpret_cast<HMENU>(SendMessageW(popup, MN_GETHMENU, 0, 0));
+                for (int i = 0; i < GetMenuItemCount(m); ++i) {
+                    wchar_t item[64] = L"";
+                    GetMenuStringW(m, static_cast<UINT>(i), item, 64, MF_BYPOSITION);
+                    if (!wcsstr(item, accessKey.c_str())) continue;
+                    found = true;
+                    enabled = !(GetMenuState(m, static_cast<UINT>(i), MF_BYPOSITION) & MF_GRAYED);
+                }
+                PostMessageW(popup, enabled ? WM_CHAR : WM_KEYDOWN, enabled ? key : VK_ESCAPE, 0);
+            });
+            SendMessageW(h, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(h), -1);  // from the keyboard
+            menu.seen = true;
+        }
+        EXPECT_TRUE(found) << "no item " << key;
+        return enabled;
+    }
+    Text Copied() override {
+        const std::wstring text = ClipboardText();
+        return Text(text.begin(), text.end());
+    }
 
   private:
     HWND ShownHandle(const Control& c) const {
