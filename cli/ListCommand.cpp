@@ -11,8 +11,8 @@
 #include "cli/NameFilter.h"
 #include "export/SaveListing.h"
 #include "listing/FolderWalk.h"
+#include "listing/NumberText.h"
 #include "platform/Ansi.h"
-#include "window/NumberText.h"
 
 namespace tarnwick {
 namespace {

@@ -2,7 +2,7 @@
 // window's title tells how it went.
 #include <new>
 
-#include "window/NumberText.h"
+#include "listing/NumberText.h"
 #include "window/frmMain.h"
 
 namespace tarnwick {
