@@ -13,7 +13,8 @@ else()
 endif()
 set(sums "")
 foreach(zip IN LISTS CPACK_PACKAGE_FILES)
-  execute_process(COMMAND ${CPACK_TARNWICK_SOURCE_DIR}/tools/normalize-zip ${zip} ${epoch}
+  execute_process(COMMAND ${CPACK_TARNWICK_PYTHON} ${CPACK_TARNWICK_SOURCE_DIR}/tools/normalize-zip
+                          ${zip} ${epoch}
                   COMMAND_ERROR_IS_FATAL ANY)
   file(SHA256 ${zip} hash)
   get_filename_component(name ${zip} NAME)
