@@ -2,6 +2,7 @@
 // by "/" or "-".
 #include <algorithm>
 
+#include "TarnwickVersion.h"
 #include "cli/ListCommand.h"
 #include "cli/Registration.h"
 #include "listing/FolderWalk.h"
@@ -77,6 +78,7 @@ Text AsciiLowerCase(TextView text) {
 }
 
 const TextView kUsage =
+    u"Tarnwick " TARNWICK_VERSION u" 文件夹清单\r\n"
     u"用法：Tarnwick.exe /list 文件夹 [/depth 层数] [/files] [/hidden] [/nopath] [/out 文件]\r\n"
     u"       [/format text|tree|csv|json] [/include 模式] [/exclude 模式]\r\n"
     u"  不显示窗口，写出窗口对这些设置所列的清单，字节与保存的文件相同。\r\n"

@@ -12,8 +12,8 @@
 #include "cli/TreeLines.h"
 #include "export/SaveListing.h"
 #include "listing/FolderWalk.h"
+#include "listing/NumberText.h"
 #include "platform/Ansi.h"
-#include "window/NumberText.h"
 
 namespace tarnwick {
 namespace {

@@ -9,7 +9,8 @@ sudo=""
 
 packages=(cmake make g++ googletest g++-mingw-w64-x86-64-posix mingw-w64-tools
           wine wine64 xvfb xauth locales fonts-wqy-microhei x11-apps imagemagick xdotool procps
-          clang libclang-rt-dev)  # clang and its libFuzzer, for the fuzz targets
+          clang libclang-rt-dev  # clang and its libFuzzer, for the fuzz targets
+          python3-markdown)  # the user guide's page in the release
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -1,6 +1,6 @@
 // The depth box txtLevel and its spin bar VSLevel keep Levels and each other in step.
 // SkipChange keeps the notification of a handler's own write from doing the work twice.
-#include "window/NumberText.h"
+#include "listing/NumberText.h"
 #include "window/frmMain.h"
 
 namespace tarnwick {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <new>
 
-#include "window/NumberText.h"
+#include "listing/NumberText.h"
 #include "window/frmMain.h"
 
 namespace tarnwick {

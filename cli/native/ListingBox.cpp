@@ -1,7 +1,7 @@
 // Natively /list holds its lines as the bytes the save writes, converted once as each
 // line comes.
 #include "cli/ListCommand.h"
-#include "platform/native/ListingResultBox.h"
+#include "cli/native/ListingResultBox.h"
 
 namespace tarnwick {
 

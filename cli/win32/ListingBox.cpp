@@ -1,6 +1,6 @@
 // On Windows /list holds its lines in the text store the window's result box keeps.
 #include "cli/ListCommand.h"
-#include "platform/memory/MemoryResultBox.h"
+#include "resultview/ResultView.h"
 
 namespace tarnwick {
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <random>
 
+#include "TarnwickVersion.h"
 #include "cli/ListCommand.h"
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/RecordedConsole.h"
@@ -280,7 +281,8 @@ TEST_F(ListCommandTest, AnOutputThatCannotTakeTheListingIsAFailure) {
 TEST_F(ListCommandTest, UsageGoesToTheOutputAndOnlyListOrHelpAreCommands) {
     EXPECT_EQ(Run({u"-?"}), exitcode::Ok);
     ASSERT_EQ(console.outLines.size(), 1u);
-    EXPECT_TRUE(console.outLines[0].starts_with(u"用法：Tarnwick.exe /list 文件夹"));
+    EXPECT_TRUE(console.outLines[0].starts_with(
+        u"Tarnwick " TARNWICK_VERSION u" 文件夹清单\r\n用法：Tarnwick.exe /list 文件夹"));
     EXPECT_TRUE(console.errorLines.empty());
     EXPECT_TRUE(IsCommand({u"-List", u"x"}));
     EXPECT_TRUE(IsCommand({u"/?"}));

@@ -6,6 +6,7 @@
 #include <functional>
 #include <iterator>
 
+#include "TarnwickVersion.h"
 #include "cli/ListCommand.h"
 #include "tests/support/ProgramProcess.h"
 #include "tests/support/RecordedConsole.h"
@@ -366,6 +367,41 @@ TEST_F(ProgramTest, RegisterAddsExplorersCommandAndUnregisterTakesAwayJustThat) 
     EXPECT_EQ(again.exitCode, 0u);
     EXPECT_NE(again.out, removed.out);  // nothing was there to remove
     RegDeleteKeyW(HKEY_CURRENT_USER, other.c_str());
+}
+
+// What Explorer's Details tab shows of a program: a value of its version resource, the
+// fixed file version ("\\") as its four numbers.
+std::wstring VersionValue(const std::wstring& program, const std::wstring& name) {
+    std::vector<char> info(GetFileVersionInfoSizeW(program.c_str(), nullptr));
+    void* value = nullptr;
+    UINT length = 0;
+    if (info.empty() ||
+        !GetFileVersionInfoW(program.c_str(), 0, static_cast<DWORD>(info.size()), info.data()) ||
+        !VerQueryValueW(info.data(), name.c_str(), &value, &length))
+        return L"(none)";
+    if (name != L"\\") return static_cast<const wchar_t*>(value);
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    return std::to_wstring(HIWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(LOWORD(fixed->dwFileVersionMS)) + L"." +
+           std::to_wstring(HIWORD(fixed->dwFileVersionLS)) + L"." +
+           std::to_wstring(LOWORD(fixed->dwFileVersionLS));
+}
+
+// Both programs carry the project's version where Explorer reads it, and /? says it first.
+TEST_F(ProgramTest, BothProgramsCarryTheProjectsVersionAndUsageSaysItFirst) {
+    const std::string narrow = TARNWICK_VERSION;
+    const std::wstring version(narrow.begin(), narrow.end()),
+        strings = L"\\StringFileInfo\\080404b0\\";
+    for (const wchar_t* name : {L"Tarnwick.exe", L"Tarnwick.com"}) {
+        const std::wstring program = ProgramPath(name);
+        EXPECT_EQ(VersionValue(program, L"\\"), version + L".0");
+        EXPECT_EQ(VersionValue(program, strings + L"ProductVersion"), version);
+        EXPECT_EQ(VersionValue(program, strings + L"FileVersion"), version);
+        EXPECT_EQ(VersionValue(program, strings + L"OriginalFilename"), name);
+    }
+    const Finished usage = StartLine(L"\"" + ProgramPath(L"Tarnwick.com") + L"\" /?");
+    EXPECT_EQ(usage.exitCode, 0u);
+    EXPECT_TRUE(usage.out.starts_with("Tarnwick " + narrow + " ")) << usage.out;
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <cmath>
 #include <string>
 
+#include "listing/NumberText.h"
 #include "platform/FileSystem.h"
 #include "tests/fuzz/FuzzText.h"
 #include "tests/support/ScriptedPump.h"
-#include "window/NumberText.h"
 #include "window/memory/MemoryForm.h"
 
 namespace tarnwick::fuzz {

@@ -5,10 +5,10 @@
 
 #include <set>
 
+#include "listing/NumberText.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
 #include "window/memory/MemoryForm.h"
-#include "window/NumberText.h"
 
 namespace tarnwick::testing {
 

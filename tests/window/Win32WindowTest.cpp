@@ -8,12 +8,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "listing/NumberText.h"
 #include "platform/memory/MemoryControls.h"
 #include "platform/win32/Win32EventPump.h"
 #include "platform/win32/controls/Win32Desktop.h"
 #include "tests/support/TempTree.h"
 #include "window/Design.h"
-#include "window/NumberText.h"
 #include "window/win32/Win32Form.h"
 
 namespace tarnwick::testing {

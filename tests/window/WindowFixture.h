@@ -4,10 +4,10 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "listing/NumberText.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/TestWindow.h"
-#include "window/NumberText.h"
 
 namespace tarnwick::testing {
 

@@ -1,6 +1,7 @@
 #pragma once
 // frmMain over in-memory controls, in the design-time state: the native build's window.
 #include "platform/memory/MemoryControls.h"
+#include "resultview/ResultView.h"
 #include "window/Design.h"
 #include "window/frmMain.h"
 

@@ -1,4 +1,4 @@
-#include "platform/native/ListingResultBox.h"
+#include "cli/native/ListingResultBox.h"
 
 #include <condition_variable>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "window/NumberText.h"
+#include "listing/NumberText.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,9 +1,10 @@
 #pragma once
-// The result box held in memory: the native build's control, and the sink of the benchmarks.
+// The result box held in memory, over the view's text store with no window: the native
+// build's control, the box of the Windows /list, and the sink of the benchmarks.
 #include <new>
 
 #include "platform/memory/MemoryControl.h"
-#include "resultview/ResultView.h"
+#include "resultview/model/TextStore.h"
 
 namespace tarnwick {
 

@@ -1,5 +1,5 @@
 #pragma once
-// Numbers typed into the depth box.
+// How a typed depth reads as a number: the depth box's rules, which /depth follows too.
 #include <cstdint>
 
 #include "platform/Text.h"

@@ -1,7 +1,7 @@
 // The /list box against the window's own: the same text whatever goes in, and, for as long
 // as every line went in at the end and the code page holds it, the very bytes converting
 // that text gives.
-#include "platform/native/ListingResultBox.h"
+#include "cli/native/ListingResultBox.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 #include <stdexcept>
 
 #include "platform/Ansi.h"
-#include "platform/memory/MemoryResultBox.h"
+#include "resultview/memory/MemoryResultBox.h"
 
 namespace tarnwick::native {
 namespace {
