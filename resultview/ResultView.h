@@ -4,7 +4,6 @@
 // (memory/), and on Windows its window, which answers the edit box messages, UI Automation
 // and MSAA over that text (win32/). This is all the rest of the program needs of it.
 #include "resultview/memory/MemoryResultBox.h"
-#include "resultview/model/LineEntries.h"
 #include "resultview/model/TextStore.h"
 
 #ifdef _WIN32

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "platform/memory/MemoryControl.h"
+#include "resultview/model/LineEntries.h"
 #include "resultview/model/TextStore.h"
 
 namespace tarnwick {

@@ -11,7 +11,7 @@
 #include "listing/FolderWalk.h"
 #include "platform/Ansi.h"
 #include "platform/HelperThreads.h"
-#include "platform/memory/MemoryResultBox.h"
+#include "resultview/ResultView.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/support/TempTree.h"
 

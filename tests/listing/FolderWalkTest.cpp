@@ -1,5 +1,5 @@
 #include "tests/listing/WalkFixture.h"
-#include "window/NumberText.h"
+#include "listing/NumberText.h"
 
 namespace tarnwick::testing {
 namespace {
