@@ -1,5 +1,5 @@
-#include "tests/listing/WalkFixture.h"
 #include "listing/NumberText.h"
+#include "tests/listing/WalkFixture.h"
 
 namespace tarnwick::testing {
 namespace {
