@@ -31,7 +31,7 @@
 #include "bench/synthetic_tree.h"
 #include "bench/walk_figures.h"
 #include "listing/ReadAhead.h"
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 #include "platform/Lock.h"
 #include "tests/support/LatencyFileSystem.h"
 #include "window/memory/MemoryForm.h"

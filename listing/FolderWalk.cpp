@@ -110,8 +110,7 @@ class Walk {
 
     bool Collect(CollectedNames& names) {
         for (int retries = 0;; ++retries) {
-            if (!EnumerateFolder(files_, literal_, enumeration_, names,
-                                 [this](PumpPoint p) { return PumpAt(p); }))
+            if (!ahead_.Read(files_, literal_, names, [this](PumpPoint p) { return PumpAt(p); }))
                 return false;
             if (!files_.OwnFailure() || !WorkersLetGo(retries)) break;
             names = CollectedNames();
