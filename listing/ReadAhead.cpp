@@ -1,30 +1,14 @@
 #include "listing/ReadAhead.h"
 
 #include <algorithm>
-#include <atomic>
-#include <new>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 #include "listing/HelperThreads.h"
+#include "listing/ReadAheadEngine.h"
 
 namespace tarnwick {
 namespace {
 
-using Clock = ReadAheadPolicy::Clock;
-
-// 64 folders ahead keep a local drive's few workers reading in bursts, close to what the
-// walk lists. On a share sixteen workers each wait a round trip of their own while the walk
-// takes their folders in its order, so the folders read behind the one it waits for fill
-// the window: there it is 256. 16 MB of names bounds the memory when the folders ahead are
-// very large (a folder of 10^5 entries holds about 4 MB of them). Names are counted as they
-// are read, so the most held at once is the window and what each worker reads between two
-// pump points.
-constexpr int kWindowFolders = 64;
-constexpr int kShareWindowFolders = 256;
-constexpr size_t kWindowBytes = size_t{16} << 20;
 // A share's reads wait on round trips, not on the processor: 16 workers from the start.
 constexpr size_t kShareReaders = helpers::kMostReaders;
 // A local disk serves a few reads better together than in turn (a rotating disk orders the
@@ -37,125 +21,7 @@ constexpr size_t kMostLocalReaders = 4;
 constexpr auto kDeviceAccess = std::chrono::microseconds(100);
 constexpr auto kNameFromMemory = std::chrono::microseconds(1);
 
-std::atomic<size_t> peakHeldBytes = 0;
-
 }  // namespace
-
-enum class State : uint8_t {
-    Unread,
-    Reading,
-    Read,
-    GivenUp,    // nobody wants it any more
-    GivenBack,  // the worker could not read it: the walk reads it itself
-};
-
-class ReadAhead::Folder {
-  public:
-    Folder(int32_t inLayer, uint32_t number) : layer(inLayer), entry(number) {}
-
-    const int32_t layer;
-    const uint32_t entry;  // its number among its parent's names
-    State state = State::Unread;
-    Text literal;  // ending in the separator; set when it is started
-    CollectedNames names;
-    Text failure;        // why it could not be read to its end, once read
-    size_t counted = 0;  // bytes of names counted in the window
-    std::vector<PumpPoint> points;
-    size_t played = 0;     // points the walk has played back
-    bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
-    std::atomic<bool> abandoned = false;
-    // The numbers of the names the walk will enter, as far as the names tell (a folder,
-    // not a link); `started` holds the folders made for sub-folders[next...].
-    std::vector<uint32_t> subFolders;
-    size_t next = 0;
-    std::vector<std::shared_ptr<Folder>> started;  // a window's worth at most
-
-    std::shared_ptr<Folder> PopStarted() {
-        std::shared_ptr<Folder> first = std::move(started.front());
-        started.erase(started.begin());
-        return first;
-    }
-
-    // The walk runs this over every folder it reads while reading ahead, so a folder of
-    // files alone costs it nothing.
-    void Predict() {
-        if (names.Folders() == 0) return;
-        for (size_t i = 0; i < names.Count(); ++i) {
-            const auto a = names.Attributes(i);
-            if (a && (*a & attr::Folder) && !(*a & attr::Link))
-                subFolders.push_back(static_cast<uint32_t>(i));
-        }
-    }
-};
-
-// A read's entries: its names kept, or 256 for each clock check it passed if more.
-size_t EntriesSeen(size_t kept, size_t clockChecks) {
-    return std::max(kept, clockChecks * kEntriesPerClockCheck);
-}
-
-// What the walk and its workers share; the last of them to go takes it along.
-class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
-  public:
-    Engine(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
-           const ReadAheadPolicy& policy)
-        : files_(files),
-          settings_(settings),
-          policy_(policy),
-          firstReader_(files.NewReader()),
-          levels_(levels) {}
-
-    bool WalkRead(FileSystem& files, Text& folder, CollectedNames& names,
-                  const std::function<bool(PumpPoint)>& at);
-    std::shared_ptr<Folder> Take(size_t entry);
-    PumpPoint Next(Folder& folder);
-    const CollectedNames& Enter(int32_t layer, TextView literal, CollectedNames names);
-    const CollectedNames& Push(std::shared_ptr<Folder> folder);
-    void Leave();
-    void SetLevels(int32_t levels);
-    bool Cancel();
-    void End();
-
-  private:
-    bool Waited(Clock::duration took, size_t entries) const;
-    void LearnDrive(TextView literal);
-    void WalkWaited(TextView literal);
-    std::shared_ptr<Folder> FindWork();
-    std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
-    static void Work(std::shared_ptr<Engine> engine, std::unique_ptr<FileSystem> reader);
-    void ReadFolders(FileSystem& reader);
-    State Read(FileSystem& reader, Folder& folder);
-    bool AddPoint(Folder& folder, PumpPoint point);
-    void Count(Folder& folder, size_t bytes);
-    void Finish(Folder& folder, State state);
-    void Prune(Folder& folder);
-    void Drop(Folder& folder);
-    void DropAll();
-    void StartWorkers(size_t count);
-    void WakeWorkers();
-    void CancelLocked();
-
-    FileSystem& files_;
-    const EnumerationSettings settings_;
-    const ReadAheadPolicy policy_;
-    std::unique_ptr<FileSystem> firstReader_;
-    std::optional<bool> remote_;  // the drive's kind, learnt from the first folder
-    size_t wanted_ = 0;           // workers the reads so far call for
-    int windowFolders_ = kWindowFolders;
-
-    Mutex mutex_;
-    Condition work_;                              // workers: something to read, or the end
-    Condition progress_;                          // the walk: a pump point, or a folder read
-    std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
-    int32_t levels_;
-    size_t heldBytes_ = 0;             // names read ahead, or being read, and not yet taken
-    int heldFolders_ = 0;              // folders read ahead and not yet taken
-    const Folder* awaited_ = nullptr;  // the folder the walk waits for: only it wakes the walk
-    size_t threads_ = 0;               // workers started
-    size_t live_ = 0;  // workers whose reader is not yet closed, cancelled ones included
-    int idle_ = 0;
-    std::atomic<bool> cancelled_ = false;
-    bool ending_ = false;
-};
 
 ReadAhead::ReadAhead(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
                      const ReadAheadPolicy& policy)
@@ -207,14 +73,6 @@ bool ReadAhead::Cancel() {
     return engine_->Cancel();
 }
 
-size_t ReadAhead::PeakHeldBytes() {
-    return peakHeldBytes;
-}
-
-void ReadAhead::ResetPeakHeldBytes() {
-    peakHeldBytes = 0;
-}
-
 bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries) const {
     return policy_.fromStart || took > kDeviceAccess + kNameFromMemory * entries;
 }
@@ -259,6 +117,19 @@ void ReadAhead::Engine::LearnDrive(TextView literal) {
     } else if (policy_.fromStart) {
         wanted_ = 1;
     }
+}
+
+// With the lock held, after a worker's read: on a local drive a worker whose last window's
+// worth of folders all came from memory ends, since the walk reads such folders as fast
+// itself, without the hand-over. True when it ends.
+bool ReadAhead::Engine::Ends(int& fromMemory, Clock::duration took, const Folder& folder) {
+    const auto checks =
+        std::count(folder.points.begin(), folder.points.end(), PumpPoint::ClockCheck);
+    const size_t entries = EntriesSeen(folder.names.Count(), static_cast<size_t>(checks));
+    fromMemory = Waited(took, entries) ? 0 : fromMemory + 1;
+    if (*remote_ || fromMemory < windowFolders_) return false;
+    wanted_ = --threads_;
+    return true;
 }
 
 std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
@@ -360,18 +231,6 @@ void ReadAhead::Engine::SetLevels(int32_t levels) {
     work_.notify_all();
 }
 
-// Below the depth, nothing will be entered: what was read there is dropped.
-void ReadAhead::Engine::Prune(Folder& folder) {
-    if (folder.layer >= levels_) {
-        for (auto& f : folder.started) Drop(*f);
-        folder.started.clear();
-        return;
-    }
-    for (auto& f : folder.started) {
-        if (f->state == State::Read) Prune(*f);
-    }
-}
-
 // True while a worker may still hold a folder open, also when reading ahead was ended
 // before.
 bool ReadAhead::Engine::Cancel() {
@@ -398,213 +257,6 @@ void ReadAhead::Engine::End() {
     }
     work_.notify_all();
     firstReader_.reset();
-}
-
-void ReadAhead::Engine::DropAll() {
-    for (auto& f : stack_) {
-        for (auto& s : f->started) Drop(*s);
-        f->started.clear();
-        f->subFolders.clear();
-        f->next = 0;
-    }
-}
-
-// A folder the walk will not enter leaves the tree with everything read below it; a
-// worker still reading one gives it up.
-void ReadAhead::Engine::Drop(Folder& folder) {
-    folder.abandoned = true;
-    if (!folder.attached) return;
-    folder.attached = false;
-    Count(folder, 0);
-    if (folder.state == State::Read) --heldFolders_;
-    for (auto& f : folder.started) Drop(*f);
-    folder.started.clear();
-}
-
-// With the lock held: `bytes` of the folder's names are now held ahead of the walk.
-void ReadAhead::Engine::Count(Folder& folder, size_t bytes) {
-    heldBytes_ = heldBytes_ - folder.counted + bytes;
-    folder.counted = bytes;
-    size_t peak = peakHeldBytes;
-    while (heldBytes_ > peak && !peakHeldBytes.compare_exchange_weak(peak, heldBytes_)) {
-    }
-}
-
-// Workers are bounded for the whole process, the workers of earlier walks still in a call
-// included.
-void ReadAhead::Engine::StartWorkers(size_t count) {
-    count = std::min(count, static_cast<size_t>(helpers::kMostReaders));
-    while (threads_ < count) {
-        if (!helpers::StartReader()) return;  // checked first: a reader made would go unused
-        // Counted for good unless given back here: the process's bound would shrink.
-        struct Slot {
-            bool kept = false;
-            ~Slot() {
-                if (!kept) helpers::ReaderEnded();
-            }
-        } slot;
-        try {
-            std::unique_ptr<FileSystem> reader =
-                firstReader_ ? std::move(firstReader_) : files_.NewReader();
-            if (!reader) return;
-            std::thread(&Engine::Work, shared_from_this(), std::move(reader)).detach();
-        } catch (const std::system_error&) {
-            return;  // as many workers as the system gives
-        } catch (const std::bad_alloc&) {
-            return;  // the walk reads what this one would have
-        }
-        slot.kept = true;
-        ++threads_;
-        ++live_;
-        ++idle_;  // until it first looks for work
-    }
-}
-
-// The first folder not yet read among the next folders the walk will enter: after the
-// innermost folder's next sub-folders (each followed by its own sub-folders as far as
-// they are known), its parent's, and so on.
-std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::FindWork() {
-    if (cancelled_) return nullptr;
-    int budget = windowFolders_;
-    for (auto it = stack_.rbegin(); it != stack_.rend() && budget > 0; ++it, --budget) {
-        if (auto found = Visit(**it, budget)) return found;
-    }
-    return nullptr;
-}
-
-std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Visit(Folder& parent, int& budget) {
-    if (parent.layer >= levels_) return nullptr;  // its sub-folders won't be entered
-    for (size_t k = 0; parent.next + k < parent.subFolders.size(); ++k) {
-        if (--budget < 0) return nullptr;
-        if (k == parent.started.size())
-            parent.started.push_back(
-                std::make_shared<Folder>(parent.layer + 1, parent.subFolders[parent.next + k]));
-        const std::shared_ptr<Folder>& child = parent.started[k];
-        if (child->state == State::Unread) {
-            if (heldBytes_ >= kWindowBytes) {
-                budget = 0;
-                return nullptr;
-            }
-            child->literal = parent.literal;
-            child->literal += parent.names[child->entry].name;
-            child->literal += kSeparator;
-            return child;
-        }
-        if (child->state == State::Read) {
-            if (auto found = Visit(*child, budget)) return found;
-        }
-    }
-    return nullptr;
-}
-
-// A worker's thread. Its reader is closed before the worker counts as ended, so that
-// once every worker has ended no folder is held open.
-void ReadAhead::Engine::Work(std::shared_ptr<Engine> engine, std::unique_ptr<FileSystem> reader) {
-    try {
-        engine->ReadFolders(*reader);
-    } catch (const std::bad_alloc&) {
-        std::lock_guard lock(engine->mutex_);
-        --engine->threads_;  // the walk reads the rest itself, or starts another
-    }
-    reader.reset();
-    {
-        std::lock_guard lock(engine->mutex_);
-        --engine->live_;
-    }
-    helpers::AddReaderCpuSeconds(helpers::ThreadCpuSeconds());
-    helpers::ReaderEnded();
-}
-
-// On a local drive a worker whose last window's worth of folders all came from memory
-// ends: the walk reads such folders as fast itself, without the hand-over.
-void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
-    std::unique_lock lock(mutex_);
-    --idle_;
-    for (int fromMemory = 0;;) {
-        std::shared_ptr<Folder> folder = FindWork();
-        if (!folder) {
-            if (ending_ || cancelled_) return;  // the walk reads the rest itself
-            ++idle_;
-            work_.wait(lock);
-            --idle_;
-            continue;
-        }
-        folder->state = State::Reading;
-        lock.unlock();
-        const auto start = policy_.now();
-        const State state = Read(reader, *folder);
-        const auto took = policy_.now() - start;
-        lock.lock();
-        Finish(*folder, state);
-        if (awaited_ == folder.get()) progress_.notify_all();
-        WakeWorkers();
-        const auto checks =
-            std::count(folder->points.begin(), folder->points.end(), PumpPoint::ClockCheck);
-        const size_t entries = EntriesSeen(folder->names.Count(), static_cast<size_t>(checks));
-        fromMemory = Waited(took, entries) ? 0 : fromMemory + 1;
-        if (!*remote_ && fromMemory >= windowFolders_) {
-            wanted_ = --threads_;
-            return;
-        }
-    }
-}
-
-// With the lock held: what a worker's reading of a folder came to.
-void ReadAhead::Engine::Finish(Folder& folder, State state) {
-    folder.state = state;
-    if (!folder.attached) return;
-    if (state == State::Read) {
-        Count(folder, folder.names.Bytes());
-        ++heldFolders_;
-    } else {
-        Count(folder, 0);
-    }
-}
-
-// Workers that found the window full are woken only once half of it has been taken, so
-// that on a fast disk they read in bursts rather than waking for every folder.
-void ReadAhead::Engine::WakeWorkers() {
-    if (idle_ > 0 && !cancelled_ && heldFolders_ <= windowFolders_ / 2) work_.notify_all();
-}
-
-// Runs without the lock but for the pump points, which the walk may be waiting for. A
-// folder given up or given back keeps no names.
-State ReadAhead::Engine::Read(FileSystem& reader, Folder& folder) {
-    bool givenBack = false;
-    const auto givenUp = [&] { return cancelled_ || folder.abandoned || givenBack; };
-    auto state = State::GivenUp;
-    try {
-        const bool complete =
-            EnumerateFolder(reader, folder.literal, settings_, folder.names, [&](PumpPoint p) {
-                givenBack = !AddPoint(folder, p);
-                return givenUp();
-            });
-        if (!complete || givenUp()) {
-            state = givenBack ? State::GivenBack : State::GivenUp;
-        } else if (reader.OwnFailure()) {
-            state = State::GivenBack;  // no descriptor or memory left here, say
-        } else {
-            folder.failure = reader.FolderFailure();
-            folder.Predict();
-            state = State::Read;
-        }
-    } catch (const std::bad_alloc&) {
-        state = State::GivenBack;
-    }
-    reader.EndFind();
-    if (state != State::Read) folder.names = CollectedNames();
-    return state;
-}
-
-// False when the names read so far overflow the window and the walk has not taken the
-// folder yet: the worker gives it back rather than hold more.
-bool ReadAhead::Engine::AddPoint(Folder& folder, PumpPoint point) {
-    std::lock_guard lock(mutex_);
-    folder.points.push_back(point);
-    if (awaited_ == &folder) progress_.notify_all();
-    if (!folder.attached) return true;
-    Count(folder, folder.names.Bytes());
-    return heldBytes_ <= kWindowBytes;
 }
 
 }  // namespace tarnwick
