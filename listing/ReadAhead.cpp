@@ -103,7 +103,12 @@ bool ReadAhead::Engine::WalkRead(FileSystem& files, Text& folder, CollectedNames
 void ReadAhead::Engine::WalkWaited(TextView literal) {
     std::lock_guard lock(mutex_);
     if (!remote_) LearnDrive(literal);
-    if (*remote_ || cancelled_) return;
+    if (!*remote_) Grow();
+}
+
+// With the lock held: the walk waited on a local disk, for a folder it read or a worker's.
+void ReadAhead::Engine::Grow() {
+    if (cancelled_) return;
     wanted_ = std::min(kMostLocalReaders, std::max(wanted_, threads_) + 1);
     if (!stack_.empty()) StartWorkers(wanted_);  // for the folders left in the one it is in
 }
@@ -155,23 +160,24 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
     Count(*folder, 0);
     if (folder->state == State::Read) --heldFolders_;
     WakeWorkers();  // the window moved on
-    if (folder->entry != entry) return nullptr;
-    // On a local drive the walk reads a folder not yet read in full itself rather than wait:
-    // the wait would cost a thread switch, on a busy machine a wait for a processor.
-    if (folder->state == State::Read || (*remote_ && folder->state == State::Reading))
-        return folder;
-    folder->abandoned = true;
-    return nullptr;
+    if (folder->entry != entry || folder->state == State::Unread ||
+        folder->state == State::GivenBack)
+        return nullptr;
+    return folder;
 }
 
 // While a worker reads the folder, the window is given a Waiting point every `stall` by
-// the clock (a timed wait may end later than asked, at the system's timer tick).
+// the clock (a timed wait may end later than asked, at the system's timer tick). On a local
+// drive, a folder the walk waited for longer than a device's access brings one more worker.
 PumpPoint ReadAhead::Engine::Next(Folder& folder) {
     std::unique_lock lock(mutex_);
     const auto stalled = policy_.now() + policy_.stall;
     for (;;) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
-        if (folder.state == State::Read) return PumpPoint::End;
+        if (folder.state == State::Read) {
+            if (!*remote_ && Waited(folder.waited, 0)) Grow();
+            return PumpPoint::End;
+        }
         if (folder.state == State::GivenBack || folder.state == State::GivenUp)
             return PumpPoint::GivenBack;
         const auto now = policy_.now();
@@ -183,6 +189,7 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
             policy_.waitFor(lock, progress_, stalled - now);
         }
         awaited_ = nullptr;
+        folder.waited += policy_.now() - now;
     }
 }
 

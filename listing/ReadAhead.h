@@ -7,9 +7,8 @@
 //
 // How many workers follows from what the reads cost, timed on a steady clock: on a network
 // drive 16 from the start (each waits a round trip of its own); on a local drive none while
-// folders come from the cache, one once a read has waited on the disk and one more each
-// time the walk has to read such a folder itself, up to 4. On a local drive the walk never
-// waits for a worker: a folder not yet read in full it reads itself.
+// folders come from memory, one once a read has waited on the disk, and one more each time
+// the walk waits on the disk again (for a folder it reads itself or a worker's), up to 4.
 //
 // Every call is made on the walk's thread. What the workers share with the walk lives as
 // long as the last of them: a worker stuck in a call (a hung network share) is left behind

@@ -10,8 +10,6 @@
 
 namespace tarnwick {
 
-using Clock = ReadAheadPolicy::Clock;
-
 // 64 folders ahead keep a local drive's few workers reading in bursts, close to what the
 // walk lists. On a share sixteen workers each wait a round trip of their own while the walk
 // takes their folders in its order, so the folders read behind the one it waits for fill
@@ -45,6 +43,7 @@ class ReadAhead::Folder {
     std::vector<PumpPoint> points;
     size_t played = 0;     // points the walk has played back
     bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
+    ReadAheadPolicy::Clock::duration waited{};  // how long the walk waited for its worker
     std::atomic<bool> abandoned = false;
     // The numbers of the names the walk will enter, as far as the names tell (a folder,
     // not a link); `started` holds the folders made for sub-folders[next...].
@@ -78,6 +77,8 @@ inline size_t EntriesSeen(size_t kept, size_t clockChecks) {
 // What the walk and its workers share; the last of them to go takes it along.
 class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
   public:
+    using Clock = ReadAheadPolicy::Clock;
+
     Engine(FileSystem& files, const EnumerationSettings& settings, int32_t levels,
            const ReadAheadPolicy& policy)
         : files_(files),
@@ -101,6 +102,7 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     bool Waited(Clock::duration took, size_t entries) const;
     void LearnDrive(TextView literal);
     void WalkWaited(TextView literal);
+    void Grow();
     bool Ends(int& fromMemory, Clock::duration took, const Folder& folder);
     std::shared_ptr<Folder> FindWork();
     std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
