@@ -136,7 +136,7 @@ void Measure(std::vector<Contender>& contenders, const std::vector<Ratio>& ratio
         std::printf("  ratio %s / %s: median %.2f  min %.2f", contenders[r.of].name,
                     contenders[r.against].name, s[r.of].median / s[r.against].median,
                     s[r.of].min / s[r.against].min);
-        if (r.target > 0) std::printf("  (target <= %.1f)", r.target);
+        if (r.target > 0) std::printf("  (target <= %.2f)", r.target);
         std::printf("\n");
     }
 }
