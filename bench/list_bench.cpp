@@ -240,8 +240,8 @@ int Main(int argc, char** argv) {
     }
     if (DropCaches()) {
         std::vector<Contender> cold{contenders[1], contenders[2], contenders[3]};
-        Measure(cold, {{0, 1, 0.85}, {0, 2, 0}}, rounds, "cold (the caches dropped before each run)",
-                true);
+        Measure(cold, {{0, 1, 0.85}, {0, 2, 0}}, rounds,
+                "cold (the caches dropped before each run)", true);
     } else {
         std::printf("cold: not measured, the caches can't be dropped here (it needs root)\n");
     }
