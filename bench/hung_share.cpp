@@ -8,7 +8,7 @@
 
 #include "bench/Timing.h"
 #include "bench/synthetic_tree.h"
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 #include "window/memory/MemoryForm.h"
 
 namespace tarnwick::bench {

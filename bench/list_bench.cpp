@@ -6,7 +6,9 @@
 // time (a stat of each, as the records make natively); with --wine, Tarnwick.com's /format csv
 // against its text under Wine too: one warm-up round, then ROUNDS rounds with all of them
 // interleaved. Prints each one's minimum and median, wall-clock and processor time, and the ratios
-// beside their targets; with --load N, the same again while N processes spin.
+// beside their targets; with --load N, the same again while N processes spin. Then, cold: /list
+// /out, find and bare_walk each run after the system's caches are dropped (which needs root;
+// it says so when it can't), as a user's first listing of a drive is.
 //   list_bench TREE [--rounds R] [--load N] [--wine TARNWICK_COM]
 // tarnwick is looked for in the build's root, bare_walk beside this program, and Wine is
 // run through the repository's tools/wine-run (its server already started).
@@ -104,11 +106,25 @@ struct Ratio {
     double target;  // none when 0
 };
 
+// Writes what is cached back to the disk and drops the page, directory and inode caches;
+// false when the system does not let this process (not root, or in a container).
+bool DropCaches() {
+    sync();
+    std::FILE* f = std::fopen("/proc/sys/vm/drop_caches", "w");
+    if (!f) return false;
+    const bool written = std::fputs("3\n", f) >= 0;
+    return std::fclose(f) == 0 && written;
+}
+
 void Measure(std::vector<Contender>& contenders, const std::vector<Ratio>& ratios, int rounds,
-             const char* label) {
+             const char* label, bool cold = false) {
     for (Contender& c : contenders) c.runs.clear();
-    for (int round = 0; round < rounds; ++round)
-        for (Contender& c : contenders) c.runs.push_back(Run(c.argv, c.out));
+    for (int round = 0; round < rounds; ++round) {
+        for (Contender& c : contenders) {
+            if (cold) DropCaches();
+            c.runs.push_back(Run(c.argv, c.out));
+        }
+    }
     std::printf("%s, %d rounds interleaved:\n", label, rounds);
     std::vector<Summary> s;
     for (const Contender& c : contenders) {
@@ -120,7 +136,7 @@ void Measure(std::vector<Contender>& contenders, const std::vector<Ratio>& ratio
         std::printf("  ratio %s / %s: median %.2f  min %.2f", contenders[r.of].name,
                     contenders[r.against].name, s[r.of].median / s[r.against].median,
                     s[r.of].min / s[r.against].min);
-        if (r.target > 0) std::printf("  (target <= %.1f)", r.target);
+        if (r.target > 0) std::printf("  (target <= %.2f)", r.target);
         std::printf("\n");
     }
 }
@@ -221,6 +237,13 @@ int Main(int argc, char** argv) {
         const std::vector<pid_t> spinning = Spin(load);
         Measure(contenders, ratios, rounds, ("with " + std::to_string(load) + " spinning").c_str());
         for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
+    }
+    if (DropCaches()) {
+        std::vector<Contender> cold{contenders[1], contenders[2], contenders[3]};
+        Measure(cold, {{0, 1, 0.85}, {0, 2, 0}}, rounds,
+                "cold (the caches dropped before each run)", true);
+    } else {
+        std::printf("cold: not measured, the caches can't be dropped here (it needs root)\n");
     }
     for (const Contender& c : contenders)
         if (c.Listing() != "/dev/null") fs::remove(c.Listing());  // 200 to 300 MB each

@@ -21,7 +21,7 @@
 
 #include "bench/Timing.h"
 #include "bench/bench_tree.h"
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 #include "platform/memory/MemoryControls.h"
 #include "platform/win32/Win32EventPump.h"
 #include "tests/support/HandleCount.h"
@@ -164,7 +164,7 @@ class Soak {
         app_.ChFiles.SetValue(1);
         app_.ChNoPath.SetValue(0);
         app_.txtLevel.SetText(u"32767");
-        app_.form.readAhead.weighEvery = {};  // read ahead to the end of every walk
+        app_.form.readAhead.fromStart = true;  // read ahead to the end of every walk
         stopping_.button = app_.cmdDoIt.Handle();
         events_.DoEvents();
     }

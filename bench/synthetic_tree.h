@@ -40,7 +40,8 @@ class SyntheticTree : public FileSystem {
     std::optional<uint32_t> EnumeratedAttributes() override;
     std::optional<uint32_t> GetAttributes(TextView path) override;
     std::optional<FolderId> Identity(TextView path) override;
-    Text FullPath(TextView path) override { return Text(path); }  // its paths are all full
+    Text FullPath(TextView path) override { return Text(path); }     // its paths are all full
+    bool IsRemote(TextView) override { return shape_->hungSecond; }  // a hung share's tree
     void WriteReplacing(TextView path, const std::function<void(FileWriter&)>& write,
                         const HeldFileWaits& waits) override;
 

@@ -30,10 +30,11 @@
 #include "bench/hung_share.h"
 #include "bench/synthetic_tree.h"
 #include "bench/walk_figures.h"
+#include "listing/HelperThreads.h"
 #include "listing/ReadAhead.h"
-#include "platform/HelperThreads.h"
 #include "platform/Lock.h"
 #include "tests/support/LatencyFileSystem.h"
+#include "tests/support/TimerTickWaits.h"
 #include "window/memory/MemoryForm.h"
 
 #ifdef _WIN32
@@ -77,10 +78,12 @@ struct EngineRun {
 };
 
 // Files too, hidden entries too, full paths, every level.
-EngineRun RunEngine(const Text& root, FileSystem& files, size_t stopAt = 0) {
+EngineRun RunEngine(const Text& root, FileSystem& files, size_t stopAt = 0,
+                    const ReadAheadPolicy& policy = {}) {
     StoppingPump pump;
     MemoryForm window(files, pump);
     frmMain& form = window.form;
+    form.readAhead = policy;
     MemoryResultBox& box = window.txtResult;
     pump.stopAt = stopAt;
     pump.box = &box;
@@ -186,8 +189,9 @@ size_t CountFolders(FileSystem& files, const Text& folder) {
 
 // A timed engine walk with its figures; the time is the walk's own, without the window's
 // making.
-RunFigures MeasureEngine(const Text& root, FileSystem& files, EngineRun& run) {
-    RunFigures f = Measure([&] { run = RunEngine(root, files); });
+RunFigures MeasureEngine(const Text& root, FileSystem& files, EngineRun& run,
+                         const ReadAheadPolicy& policy = {}) {
+    RunFigures f = Measure([&] { run = RunEngine(root, files, 0, policy); });
     f.seconds = run.seconds;
     return f;
 }
@@ -255,20 +259,26 @@ void TimeLatency(size_t wanted, int rounds) {
         "folders), walks taken in turn:\n",
         made, CountFolders(*engines.real, root + kSeparator));
     const size_t threads = helpers::kMostReaders;
-    Series ahead("read-ahead"), plain("without read-ahead"),
+    // Windows ends a short timed wait only at its timer's next tick (15.6 ms by default).
+    const ReadAheadPolicy ticks{.waitFor = testing::TimerTickWaits(std::chrono::milliseconds(16))};
+    Series ahead("read-ahead"), ticked("read-ahead, waits ending at 16 ms ticks"),
+        plain("without read-ahead"),
         spread("reads spread over " + std::to_string(threads) + " threads");
     bool same = true;
     for (int round = 0; round < rounds; ++round) {
-        for (int i = 0; i < 3; ++i) {
+        for (int i = 0; i < 4; ++i) {
             EngineRun run;
             run.lines = warm.lines;
             size_t read = warm.lines;
-            switch ((round + i) % 3) {
+            switch ((round + i) % 4) {
                 case 0:
                     ahead.Add(MeasureEngine(root, engines.ahead, run));
                     break;
                 case 1:
                     plain.Add(MeasureEngine(root, engines.plain, run));
+                    break;
+                case 2:
+                    ticked.Add(MeasureEngine(root, engines.ahead, run, ticks));
                     break;
                 default:
                     spread.Add(Measure([&] { read = SpreadReads(engines.ahead, root, threads); }));
@@ -276,8 +286,9 @@ void TimeLatency(size_t wanted, int rounds) {
             same = same && run.lines == warm.lines && read == warm.lines;
         }
     }
-    for (const Series* s : {&ahead, &plain, &spread}) s->Print();
+    for (const Series* s : {&ahead, &ticked, &plain, &spread}) s->Print();
     PrintRatio(plain, ahead, ">= 10", 10, true);
+    PrintRatio(plain, ticked, ">= 10", 10, true);
     PrintRatio(plain, spread);
     std::printf(
         "  (the share's reading spread over %zu threads, in no order and with no listing: the "
@@ -296,7 +307,7 @@ void MeasurePeakHeld() {
     constexpr size_t kBound = (size_t{16} << 20) + helpers::kMostReaders * kBatch;
     SyntheticTree tree({u"synthetic", kFolders, kFiles});
     ReadAhead::ResetPeakHeldBytes();
-    const EngineRun run = RunEngine(u"synthetic", tree);
+    const EngineRun run = RunEngine(u"synthetic", tree, 0, {.fromStart = true});  // from memory
     const double peak = static_cast<double>(ReadAhead::PeakHeldBytes()) / 1048576.0;
     std::printf(
         "read-ahead over %zu folders of %zu files (names of %d characters): %zu lines in "

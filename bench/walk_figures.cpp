@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -110,8 +110,8 @@ class Walk {
 
     bool Collect(CollectedNames& names, int32_t Layer) {
         for (int retries = 0;; ++retries) {
-            if (!EnumerateFolder(files_, literal_, enumeration_, names,
-                                 [this, Layer](PumpPoint p) { return PumpAt(p, Layer); }))
+            if (!ahead_.Read(files_, literal_, names,
+                             [this, Layer](PumpPoint p) { return PumpAt(p, Layer); }))
                 return false;
             if (!files_.OwnFailure() || !WorkersLetGo(retries, Layer)) break;
             names = CollectedNames();

@@ -5,52 +5,47 @@
 // plays the recording back where it would have enumerated the folder, so that the lines
 // and the pumps are those of a walk that reads every folder itself.
 //
-// Every call is made on the walk's thread and returns without waiting on a worker for
-// longer than the stall time. What the workers share with the walk lives as long as the
-// last of them: a worker stuck in a call (a hung network share) is left behind when the
-// walk stops or ends, and what it read is thrown away when the call returns.
+// How many workers follows from what the reads cost, timed on a steady clock: on a network
+// drive 16 from the start (each waits a round trip of its own); on a local drive none while
+// folders come from memory, one once a read has waited on the disk, and one more each time
+// the walk waits on the disk again (for a folder it reads itself or a worker's), up to 4.
+//
+// Every call is made on the walk's thread. What the workers share with the walk lives as
+// long as the last of them: a worker stuck in a call (a hung network share) is left behind
+// when the walk stops or ends, and what it read is thrown away when the call returns.
 //
 // A folder's content is as of the moment a worker read it, earlier than the walk would
 // have read it by at most the window. A folder removed or made a file before it is read
 // gives no entry and no pump: its line stands (from its parent's names) with nothing
-// under it, as when that happens today between a parent's reading and the folder's own.
-// A folder changed after it was read is listed as read, as a name is listed today even
-// when its entry has gone by the time its line is written. Whether an entry is entered
-// still follows the attributes its parent's enumeration gave. A folder a worker could not
-// read for a reason of its own (no descriptor or memory left, the window full) is given
-// back: the walk reads it itself.
-#include <algorithm>
+// under it. Whether an entry is entered still follows the attributes its parent's
+// enumeration gave. A folder a worker could not read for a reason of its own (no
+// descriptor or memory left, the window full) is given back: the walk reads it itself.
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
-#include <thread>
+#include <mutex>
 
 #include "listing/FolderEnumeration.h"
-#include "platform/HelperThreads.h"
+#include "platform/Lock.h"
 
 namespace tarnwick {
 
-// How many workers read ahead. On a network drive reading waits on round trips, and up to
-// 16 workers are added while the walk waits for them. On a local drive one worker reads
-// once a processor has been seen idle, another is added (up to one per processor) only
-// while the walk waits for it and a processor is left idle (a worker waiting for a
-// processor is not helped by another), and reading ahead ends once the walk hardly ever
-// waits for it while folders come from the cache (the hand-over is then all it adds), or
-// once every processor is busy.
 struct ReadAheadPolicy {
-    // While a worker reads the folder the walk waits for, the walk is given a Waiting point
-    // every `stall` (never when zero, for tests that compare pumps).
+    using Clock = std::chrono::steady_clock;
+    using WaitFor = std::function<void(std::unique_lock<Mutex>&, Condition&, Clock::duration)>;
+    // While a worker reads the folder the walk waits for (on a network drive), the walk is
+    // given a Waiting point every `stall` (never when zero, for tests that compare pumps).
     std::chrono::milliseconds stall{20};
-    // How often a local drive's reading ahead is weighed, after a first look at a tenth of
-    // that (never when zero, for tests that follow every folder read ahead: a worker then
-    // reads from the start). Idle processors are judged over half of it at least.
-    std::chrono::milliseconds weighEvery{100};
-    unsigned processors = std::max(1u, std::thread::hardware_concurrency());
-    // The machine's processor times, the system's but in tests.
-    std::function<std::optional<helpers::ProcessorTimes>()> processorTimes =
-        helpers::ReadProcessorTimes;
+    // For tests: every read counts as one that waited on the disk, so that a worker reads
+    // ahead from the first folder to the end of the walk.
+    bool fromStart = false;
+    // The steady clock, and a wait on a condition until notified or `duration` has passed:
+    // the system's, but in tests (Windows ends a short timed wait only at its next tick).
+    std::function<Clock::time_point()> now = Clock::now;
+    WaitFor waitFor = [](std::unique_lock<Mutex>& lock, Condition& c, Clock::duration d) {
+        c.wait_for(lock, d);
+    };
 };
 
 class ReadAhead {
@@ -64,6 +59,9 @@ class ReadAhead {
     ReadAhead(const ReadAhead&) = delete;
     ReadAhead& operator=(const ReadAhead&) = delete;
 
+    // The walk reads `folder` itself, as EnumerateFolder does; the read is timed.
+    bool Read(FileSystem& files, Text& folder, CollectedNames& names,
+              const std::function<bool(PumpPoint)>& at);
     // The innermost folder entered enters its entry number `entry`: the folder read (or
     // being read) for it, or null when the walk must read it itself.
     std::shared_ptr<Folder> Take(size_t entry);

@@ -35,6 +35,8 @@ class SlimCondition {
     void wait(std::unique_lock<SlimMutex>& lock, Predicate done) {
         while (!done()) wait(lock);
     }
+    // Windows ends a short time-out only at its timer's next tick (15.6 ms by default),
+    // where Wine ends it when asked: callers judge how long they waited by the clock.
     template <typename Rep, typename Period>
     std::cv_status wait_for(std::unique_lock<SlimMutex>& lock,
                             std::chrono::duration<Rep, Period> time) {

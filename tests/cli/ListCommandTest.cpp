@@ -122,7 +122,7 @@ TEST_F(ListCommandTest, FoldersThatCannotBeReadAreNamedAndTheRestListed) {
         failing.unreadableFolders = {u"empty", u"shut"};
         console = {};
         EXPECT_EQ(RunCommand({u"/list", tree.Root(), u"/depth", u"9", u"/files"}, failing, console,
-                             {.weighEvery = {}}),  // a reader from the start
+                             {.fromStart = true}),  // a reader from the start
                   exitcode::SomeUnread);
         EXPECT_EQ(console.out, expected);
         const Text sep(1, kSeparator);

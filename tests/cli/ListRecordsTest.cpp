@@ -222,7 +222,7 @@ class ListRecordsTest : public WindowTest {
   protected:
     int Run(std::vector<Text> args, FileSystem& fs) {
         console = {};
-        return RunCommand(args, fs, console, {.weighEvery = {}});  // readers from the start
+        return RunCommand(args, fs, console, {.fromStart = true});  // readers from the start
     }
     RecordedConsole console;
     TempTree out;  // outside the trees listed

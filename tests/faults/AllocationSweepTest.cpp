@@ -6,7 +6,7 @@
 #include <iterator>
 
 #include "cli/ListCommand.h"
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/support/Watchdog.h"

@@ -16,7 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/ListCommand.h"
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 #include "tests/support/FaultyFileSystem.h"
 #include "tests/support/HandleCount.h"
 #include "tests/support/RecordedConsole.h"
@@ -74,7 +74,7 @@ class FaultSweep : public ::testing::Test {
     ~FaultSweep() override { helpers::WaitUntilAllEnded(); }
 
     void SetUpForm(frmMain& form) {
-        form.readAhead.weighEvery = {};  // read ahead to the end
+        form.readAhead.fromStart = true;  // read ahead to the end
         form.ChFiles.SetValue(1);
         form.ChNoPath.SetValue(0);
         form.txtLevel.SetText(u"9");
@@ -244,7 +244,7 @@ TEST_F(FaultSweep, ListExitsZeroOnlyWithTheWholeListingWritten) {
     const auto list = [&] {
         Write(u"out.txt", "old");
         RecordedConsole console;
-        const int code = RunCommand(args, files, console, {.weighEvery = {}});  // with readers
+        const int code = RunCommand(args, files, console, {.fromStart = true});  // with readers
         const std::string written = args.size() > 5 ? Read(u"out.txt") : console.out;
         return Outcome{
             written, std::vector<int32_t>(console.errorLines.size(), 1), code, {}, Beside()};

@@ -2,8 +2,7 @@
 // folder itself, over generated trees: the same lines and the same pumps, whatever the
 // settings and whatever the user does at the pumps.
 #include <array>
-#include <bit>
-#include <condition_variable>
+#include <atomic>
 #include <mutex>
 #include <random>
 #include <set>
@@ -12,6 +11,7 @@
 #include "tests/listing/WalkFixture.h"
 #include "tests/support/LatencyFileSystem.h"
 #include "tests/support/ThreadCount.h"
+#include "tests/support/TimerTickWaits.h"
 
 namespace tarnwick::testing {
 namespace {
@@ -113,7 +113,7 @@ class ReadAheadTest : public WalkTest {
     void SetUp() override {
         form.clock = [this] { return now_ += 12; };  // a pump is due at every second reading
         form.readAhead.stall = {};                   // the pumps compared are the walk's own
-        form.readAhead.weighEvery = {};              // read ahead to the end
+        form.readAhead.fromStart = true;             // read ahead to the end
     }
     int64_t now_ = 0;
 };
@@ -162,7 +162,7 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
     tree.Folder(u"top/stuck/inside");
     files.stuckFolders = {u"stuck"};
     form.readAhead.stall = std::chrono::milliseconds(1);
-    form.readAhead.weighEvery = {};  // a reader must be there to get stuck
+    form.readAhead.fromStart = true;  // a reader must be there to get stuck
     enum Action { Stop, LowerDepth, Close };
     const struct {
         size_t linesAtPump;  // 1: in "a"; 2: waiting for "stuck"
@@ -216,7 +216,7 @@ TEST_F(ReadAheadTest, EndingReadingAheadTellsWhileAWorkerHoldsAFolder) {
     CollectedNames names;
     ASSERT_TRUE(EnumerateFolder(files, literal, settings, names, [](PumpPoint) { return false; }));
     files.EndFind();
-    ReadAhead ahead(files, settings, 32767, {.weighEvery = {}});  // a worker from the start
+    ReadAhead ahead(files, settings, 32767, {.fromStart = true});  // a worker from the start
     ahead.Enter(1, literal, std::move(names));
     files.WaitUntilHanging();
     EXPECT_TRUE(ahead.Cancel());
@@ -331,130 +331,72 @@ TEST_F(ReadAheadTest, FoldersThatCannotBeReadAreNamedAlikeReadAheadOrNot) {
                 ::testing::Contains(P(u"top/d0/shut") + Text(1, kSeparator) + u" 拒绝访问。"));
 }
 
-// Folders slow to open on a local disk keep the walk waiting for its worker: another is
-// added while a processor is idle, and none at all, the first included, while every
-// processor is busy (a worker waiting for a processor only takes it from the walk); on a
-// network drive in either case (where they double at each long wait), and on a local drive
-// where the system tells no processor times.
-TEST_F(ReadAheadTest, WorkersAreAddedForSlowFoldersWhileAProcessorIsIdle) {
-    for (int f = 0; f < 100; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+// How many workers read ahead follows from what the reads cost by the clock: on a local
+// drive none while folders come from memory, one or more (up to 4) while reads wait on the
+// disk, and a worker whose window's worth of folders came from memory ends; on a share the
+// full 16 from the start.
+TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
+    for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
+    using Clock = ReadAheadPolicy::Clock;
+    using std::chrono::milliseconds;
+    std::atomic<int> calls = 0;
+    const auto frozen = [] { return Clock::time_point{}; };
+    const auto firstReadWaits = [&] {  // the walk's first read takes a second, then no time
+        return Clock::time_point{} + std::chrono::seconds(calls++ == 0 ? 0 : 1);
+    };
     const struct {
-        bool remote, idle;
-        int most;
-        bool told = true;  // false: the system tells no processor times
-    } cases[] = {{false, true, 4}, {false, false, 0}, {true, false, 4}, {false, false, 4, false}};
+        const char* what;
+        bool remote;
+        milliseconds open;
+        std::function<Clock::time_point()> now;
+        int least, most, readerReads;  // the most folders workers read; -1 for any
+    } cases[] = {
+        {"from memory", false, milliseconds(0), frozen, 0, 0, 0},
+        {"from the disk", false, milliseconds(3), Clock::now, 2, 4, -1},
+        {"a share", true, milliseconds(0), frozen, 16, 16, -1},
+        {"the disk, then memory", false, milliseconds(0), firstReadWaits, 1, 1, 64},
+    };
     for (const auto& c : cases) {
-        LatencyFileSystem slow(*real, {.open = std::chrono::milliseconds(3),
-                                       .batch = std::chrono::microseconds(0),
-                                       .remote = c.remote});
-        MemoryForm w(slow, pump);
+        SCOPED_TRACE(c.what);
+        LatencyFileSystem slow(*real, {.open = c.open, .batch = {}, .remote = c.remote});
+        CountingFileSystem counted(slow);
+        MemoryForm w(counted, pump);
         w.form.DirsOnly = False;
         w.form.DirAttr = 16;
         w.form.Levels = 2;
-        w.form.readAhead.processors = 4;
-        uint64_t ticks = 0;
-        w.form.readAhead.processorTimes = [&]() -> std::optional<helpers::ProcessorTimes> {
-            ticks += 100;
-            if (!c.told) return std::nullopt;
-            return helpers::ProcessorTimes{c.idle ? ticks : 0, ticks};
-        };
+        w.form.readAhead.now = c.now;
+        calls = 0;
         helpers::ResetReaderStatistics();
         w.form.ListFile(P(u"top"), 1);
         helpers::WaitUntilAllEnded();
-        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 200u);
+        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 400u);
         const int most = helpers::ReadersSinceReset().most;
-        if (c.most == 0) {
-            EXPECT_EQ(most, 0) << "remote " << c.remote << ", idle " << c.idle << ", told "
-                               << c.told;
-        } else {
-            EXPECT_GT(most, 1) << "remote " << c.remote << ", idle " << c.idle << ", told "
-                               << c.told;
-            EXPECT_LE(most, c.remote ? helpers::kMostReaders : c.most);
+        EXPECT_GE(most, c.least);
+        EXPECT_LE(most, c.most);
+        if (c.readerReads >= 0) {
+            EXPECT_LE(counted.readerEnumerations, c.readerReads);
         }
     }
 }
 
-// On a network drive each of the walk's long waits is a round trip, so the workers double
-// (2, 4, 8, 16) rather than come one at a time. The folders hold their readers until all
-// sixteen are in one, and the window, given a Waiting point at each wait, counts them.
-TEST_F(ReadAheadTest, OnAShareWorkersDoubleAtEachLongWait) {
+// Windows ends a short timed wait only at its next timer tick (15.6 ms by default): with
+// the waits returning only at 16 ms ticks, a share still gets its 16 workers, and the walk,
+// waiting for them, lists the whole tree.
+TEST_F(ReadAheadTest, AShareGetsAllItsWorkersWhenWaitsEndAtTimerTicks) {
     for (int f = 0; f < 40; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
-    std::mutex m;
-    std::condition_variable opened;
-    int held = 0;
-    bool open = false;
-    const auto walker = std::this_thread::get_id();
-    LatencyFileSystem share(
-        *real, {.open = std::chrono::microseconds(1), .batch = std::chrono::microseconds(0)},
-        [&](std::chrono::microseconds) {
-            if (std::this_thread::get_id() == walker) return;
-            std::unique_lock lock(m);
-            if (++held == helpers::kMostReaders) open = true;
-            opened.notify_all();
-            opened.wait(lock, [&] { return open; });
-        });
+    LatencyFileSystem share(*real, {.open = std::chrono::milliseconds(2)});
     MemoryForm w(share, pump);
     w.form.DirsOnly = False;
     w.form.DirAttr = 16;
     w.form.Levels = 2;
-    w.form.readAhead.processors = 2;
-    w.form.readAhead.stall = std::chrono::milliseconds(1);  // one long wait per Waiting point
-    std::set<int> counts;
-    pump.onPump = [&](int) {
-        std::lock_guard lock(m);
-        if (!open) counts.insert(helpers::Readers());
-    };
+    w.form.readAhead.stall = std::chrono::milliseconds(1);
+    w.form.readAhead.waitFor = TimerTickWaits(std::chrono::milliseconds(16));
     helpers::WaitUntilAllEnded();
+    helpers::ResetReaderStatistics();
     w.form.ListFile(P(u"top"), 1);
-    {
-        std::lock_guard lock(m);  // the walk may have read the rest itself
-        open = true;
-    }
-    opened.notify_all();
     helpers::WaitUntilAllEnded();
+    EXPECT_EQ(helpers::ReadersSinceReset().most, helpers::kMostReaders);
     EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 80u);
-    for (const int n : counts) EXPECT_TRUE(n < 2 || std::has_single_bit(unsigned(n))) << n;
-}
-
-// Folders that each take a little under the long wait to read (as Wine's server takes a
-// few tenths of a millisecond) keep the walk waiting on them a little at a time: reading
-// ahead goes on to the end of the walk on a local drive while a processor is idle, and
-// never starts while every processor is busy.
-TEST_F(ReadAheadTest, ReadingAheadLastsForFoldersSlowToReadWhileAProcessorIsIdle) {
-    for (int f = 0; f < 400; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
-    // Kept busy rather than asleep: Windows sleeps a whole millisecond at least.
-    const auto busy = [](std::chrono::microseconds d) {
-        const auto end = std::chrono::steady_clock::now() + d;
-        while (std::chrono::steady_clock::now() < end) {
-        }
-    };
-    LatencyFileSystem slow(*real,
-                           {.open = std::chrono::microseconds(400),
-                            .batch = std::chrono::microseconds(0),
-                            .remote = false},
-                           busy);
-    for (const bool idle : {true, false}) {
-        MemoryForm w(slow, pump);
-        w.form.DirsOnly = False;
-        w.form.DirAttr = 16;
-        w.form.Levels = 2;
-        w.form.readAhead.weighEvery = std::chrono::milliseconds(20);  // within the 160 ms walk
-        uint64_t ticks = 0;
-        w.form.readAhead.processorTimes = [&] {
-            ticks += 100;
-            return helpers::ProcessorTimes{idle ? ticks : 0, ticks};
-        };
-        helpers::ResetReaderStatistics();
-        w.form.ListFile(P(u"top"), 1);
-        helpers::WaitUntilAllEnded();
-        EXPECT_EQ(SplitLines(w.txtResult.Store().GetText()).size(), 800u);
-        const helpers::ReaderStatistics readers = helpers::ReadersSinceReset();
-        if (idle) {
-            EXPECT_GT(readers.mean, 0.5);
-        } else {
-            EXPECT_EQ(readers.most, 0);
-        }
-    }
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "platform/HelperThreads.h"
+#include "listing/HelperThreads.h"
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/ScriptedPump.h"
 #include "tests/support/TempTree.h"
@@ -14,7 +14,7 @@ namespace tarnwick::testing {
 class WalkTest : public ::testing::Test {
   protected:
     // A worker reads ahead from the first folder, as on an idle machine.
-    WalkTest() { form.readAhead.weighEvery = {}; }
+    WalkTest() { form.readAhead.fromStart = true; }
     // Workers are left to end by themselves; their readers count into `files`.
     ~WalkTest() override { helpers::WaitUntilAllEnded(); }
 

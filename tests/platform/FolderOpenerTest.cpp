@@ -5,7 +5,7 @@
 
 #include <atomic>
 
-#include "platform/HelperThreads.h"
+#include "platform/Threads.h"
 #include "platform/win32/Wide.h"
 #include "tests/support/TempTree.h"
 #include "tests/support/ThreadCount.h"
@@ -187,7 +187,7 @@ TEST(FolderOpener, OpenersLeftInAStuckFolderAreBounded) {
         EXPECT_LE(ProcessThreads(), threadsBefore + helpers::kMostLeftOpening + 1);
     }
     released.Set();
-    helpers::WaitUntilAllEnded();
+    helpers::WaitUntilOpenersEnded();
     int threads = ProcessThreads();  // a thread that has ended is gone a moment later
     for (int i = 0; i < 10000 && threads > threadsBefore; ++i) {
         Sleep(1);

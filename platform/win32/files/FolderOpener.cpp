@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "platform/HelperThreads.h"
+#include "platform/Threads.h"
 #include "platform/win32/Wide.h"
 
 namespace tarnwick::win32 {
