@@ -15,8 +15,8 @@
 
 #include "cli/ListCommand.h"
 #include "cli/NameFilter.h"
+#include "listing/HelperThreads.h"
 #include "platform/Ansi.h"
-#include "platform/HelperThreads.h"
 #include "tests/support/CountingFileSystem.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/window/WindowFixture.h"
@@ -451,7 +451,7 @@ TEST(ReparsePoints, OnlyNameSurrogatesAreLinksToTheWalkAndTheRecords) {
         };
         RecordedConsole console;
         ASSERT_EQ(RunCommand({u"/list", listed, u"/depth", u"3", u"/files", u"/format", u"json"},
-                             files, console, {.weighEvery = {}}),
+                             files, console, {.fromStart = true}),
                   exitcode::Ok);
         helpers::WaitUntilAllEnded();
         std::map<std::string, Record> records;
