@@ -1,5 +1,6 @@
 #include "platform/win32/files/FolderOpener.h"
 
+#include <chrono>
 #include <utility>
 
 #include "platform/Threads.h"
@@ -136,13 +137,22 @@ void FolderOpener::GiveUp() {
 }
 
 // With the lock held, waits a slice at a time until `ready`; between slices the caller's
-// `waiting` runs without the lock. False when it gave up; the lock is held on leaving,
-// also when `waiting` throws.
+// `waiting` runs without the lock. The slice is judged by the clock, not by how the timed
+// wait ended: Windows ends it at a timer tick, and a wake for another folder must not put
+// the pump off. False when it gave up; the lock is held on leaving, also when `waiting`
+// throws.
 template <typename Ready>
 bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
+    using Clock = std::chrono::steady_clock;
     Shared& s = *shared_;
+    const auto slice = std::chrono::milliseconds(sliceMs_);
+    auto due = Clock::now() + slice;
     while (!ready()) {
-        if (SleepConditionVariableSRW(&s.changed, &s.lock, sliceMs_, 0)) continue;
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(due - Clock::now());
+        if (left.count() > 0) {
+            SleepConditionVariableSRW(&s.changed, &s.lock, static_cast<DWORD>(left.count()), 0);
+            continue;
+        }
         ReleaseSRWLockExclusive(&s.lock);
         bool giveUp = true;
         try {
@@ -153,6 +163,7 @@ bool FolderOpener::WaitFor(const FileSystem::Waiting& waiting, Ready ready) {
         }
         AcquireSRWLockExclusive(&s.lock);
         if (giveUp) return false;
+        due = Clock::now() + slice;
     }
     return true;
 }
