@@ -4,12 +4,12 @@
 //   screenshots-probe origin TEXT           prints where the client area starts of the
 //                                           window that holds the control reading TEXT
 // Exits 0 once the condition holds, 1 when it still does not after SECONDS (default 60).
-#include <windows.h>
-#include <stdlib.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <wchar.h>
+#include <windows.h>
 
-static const wchar_t *wanted;
+static const wchar_t* wanted;
 static HWND shown;
 static BOOL found;
 
@@ -28,14 +28,14 @@ static BOOL CALLBACK Check(HWND window, LPARAM children) {
     return !found;
 }
 
-static BOOL Shows(const wchar_t *text) {
+static BOOL Shows(const wchar_t* text) {
     wanted = text;
     found = FALSE;
     EnumWindows(Check, 1);
     return found;
 }
 
-int wmain(int argc, wchar_t **argv) {
+int wmain(int argc, wchar_t** argv) {
     if (argc < 3) return 2;
     if (wcscmp(argv[1], L"origin") == 0) {
         POINT corner = {0, 0};
