@@ -74,8 +74,10 @@ void LineEntries::ReplaceSelection(TextStore& text, TextView line, int32_t level
                                    TextView realName) {
     const auto at = static_cast<size_t>(std::max(level, 1)) - 1;
     const uint32_t id = static_cast<uint32_t>(entries_.size()) + 1;
-    open_.reserve(at + 1);
-    entries_.reserve(entries_.size() + 1);
+    // Room first, so that nothing below can fail once the text is changed; grown by
+    // doubling, as push_back would, or every line would copy all the entries before it.
+    if (open_.size() == open_.capacity()) open_.reserve(open_.size() * 2 + 8);
+    if (entries_.size() == entries_.capacity()) entries_.reserve(entries_.size() * 2 + 64);
     if (!realName.empty()) realNames_.emplace(id, realName);
     try {
         Replace(text, line, at <= open_.size() ? id : 0);  // a level skipped: no parent known

@@ -7,6 +7,7 @@
 
 #include "cli/ListCommand.h"
 #include "listing/HelperThreads.h"
+#include "resultview/model/LineEntries.h"
 #include "tests/support/FailingAllocation.h"
 #include "tests/support/RecordedConsole.h"
 #include "tests/support/Watchdog.h"
@@ -112,6 +113,20 @@ TEST_F(AllocationSweep, ListExitsZeroOnlyWithTheWholeListing) {
         }
     }
     EXPECT_GT(n, 50);
+}
+
+// A walk's lines go in one at a time: each costs allocations for its own text, never a
+// copy of what the listing holds already (10^6 lines would otherwise take minutes).
+TEST(ListingLines, CostAllocationsByTheirTextNotByTheLinesBefore) {
+    constexpr int kLines = 20000;
+    TextStore text;
+    LineEntries entries;
+    entries.Begin(u"C:\\", false);
+    FailAllocation(0);
+    for (int i = 0; i < kLines; ++i)
+        entries.ReplaceSelection(text, u"C:\\a\\b\r\n", 1 + i % 3, u"");
+    EXPECT_LT(AllocationsMade(), kLines / 10);
+    EXPECT_EQ(text.LineCount(), size_t{kLines} + 1);
 }
 
 }  // namespace
