@@ -95,7 +95,9 @@ Outcome Walk(SyntheticTree& tree, Action action, bool whileWaiting) {
     }
     const auto end = Clock::now();
     Outcome o{-1, pump.workerStuck, Seconds(start, end), window.txtResult.Store().LineCount() - 1};
-    if (pump.acted) o.ms = Seconds(*pump.acted, pump.stopAtNextPump ? *pump.nextPump : end) * 1000;
+    // A walk that ends the folder it waits for at once has no next pump: its end counts.
+    const auto until = pump.stopAtNextPump ? pump.nextPump.value_or(end) : end;
+    if (pump.acted) o.ms = Seconds(*pump.acted, until) * 1000;
     return o;
 }
 
