@@ -8,7 +8,8 @@
 // interleaved. Prints each one's minimum and median, wall-clock and processor time, and the ratios
 // beside their targets; with --load N, the same again while N processes spin. Then, cold: /list
 // /out, find and bare_walk each run after the system's caches are dropped (which needs root;
-// it says so when it can't), as a user's first listing of a drive is.
+// it says so when it can't), as a user's first listing of a drive is; with --load N, first
+// while they spin.
 //   list_bench TREE [--rounds R] [--load N] [--wine TARNWICK_COM]
 // tarnwick is looked for in the build's root, bare_walk beside this program, and Wine is
 // run through the repository's tools/wine-run (its server already started).
@@ -233,15 +234,22 @@ int Main(int argc, char** argv) {
                 tree.c_str(), listed, found);
     if (listed + 1 != found) std::printf("MISMATCH: the listing and find differ in lines\n");
     Measure(contenders, ratios, rounds, "quiet");
-    if (load > 0) {
-        const std::vector<pid_t> spinning = Spin(load);
-        Measure(contenders, ratios, rounds, ("with " + std::to_string(load) + " spinning").c_str());
-        for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
-    }
-    if (DropCaches()) {
+    // Cold last, loaded and then quiet: a warm set after it would find the caches emptied.
+    const bool dropping = DropCaches();
+    const auto measureCold = [&](const std::string& how) {
         std::vector<Contender> cold{contenders[1], contenders[2], contenders[3]};
         Measure(cold, {{0, 1, 0.85}, {0, 2, 0}}, rounds,
-                "cold (the caches dropped before each run)", true);
+                ("cold (the caches dropped before each run)" + how).c_str(), true);
+    };
+    if (load > 0) {
+        const std::vector<pid_t> spinning = Spin(load);
+        const std::string with = "with " + std::to_string(load) + " spinning";
+        Measure(contenders, ratios, rounds, with.c_str());
+        if (dropping) measureCold(", " + with);
+        for (pid_t p : spinning) kill(p, SIGKILL), waitpid(p, nullptr, 0);
+    }
+    if (dropping) {
+        measureCold("");
     } else {
         std::printf("cold: not measured, the caches can't be dropped here (it needs root)\n");
     }

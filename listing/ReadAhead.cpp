@@ -94,23 +94,61 @@ bool ReadAhead::Engine::WalkRead(FileSystem& files, Text& folder, CollectedNames
         return stop;
     });
     const auto took = policy_.now() - start - pumping;
-    if (slowOpen || Waited(took, EntriesSeen(names.Count(), checks))) WalkWaited(folder);
+    WalkGot(folder, took, slowOpen || Waited(took, EntriesSeen(names.Count(), checks)));
     return complete;
 }
 
-// On a local drive a read the walk made itself waited on the disk: the first worker starts,
-// or the workers were behind the walk and one more joins them.
-void ReadAhead::Engine::WalkWaited(TextView literal) {
+// On a local drive a read the walk made itself that waited on the disk starts the first
+// worker, or asks for one more.
+void ReadAhead::Engine::WalkGot(TextView literal, Clock::duration took, bool waited) {
     std::lock_guard lock(mutex_);
     if (!remote_) LearnDrive(literal);
-    if (!*remote_) Grow();
+    if (*remote_) return;
+    if (waited) Grow();
+    Got(took);
 }
 
 // With the lock held: the walk waited on a local disk, for a folder it read or a worker's.
+// The first worker starts at once; more are weighed a window's worth of folders later.
 void ReadAhead::Engine::Grow() {
     if (cancelled_) return;
-    wanted_ = std::min(kMostLocalReaders, std::max(wanted_, threads_) + 1);
+    if (wanted_ != 0) {
+        waitedAgain_ = true;
+        return;
+    }
+    wanted_ = 1;
     if (!stack_.empty()) StartWorkers(wanted_);  // for the folders left in the one it is in
+}
+
+// With the lock held, on a local drive: the walk got a folder after waiting `waited` for it.
+void ReadAhead::Engine::Got(Clock::duration waited) {
+    waiting_ += waited;
+    if (++weighed_ == windowFolders_) Weigh();
+}
+
+// With the lock held, after a window's worth of folders. A worker added must have cut the
+// walk's waiting by half of what one more reader at once would save (of k readers, 1/k)
+// where the disk serves them together; where it serves them in turn (a single queue, or
+// Wine's one server thread) the waiting stays, and the worker ends. Else, if the walk
+// waited on the disk again, one more worker joins, up to 4.
+void ReadAhead::Engine::Weigh() {
+    const auto waiting = waiting_;
+    weighed_ = 0;
+    waiting_ = {};
+    if (beforeAdded_) {
+        const auto k = static_cast<Clock::rep>(wanted_);
+        if (waiting.count() * 2 * k > beforeAdded_->count() * (2 * k - 1)) {
+            --wanted_;  // the newest worker to finish a read ends
+            enough_ = true;
+        }
+        beforeAdded_.reset();
+    } else if (waitedAgain_ && !enough_ && wanted_ != 0 && wanted_ < kMostLocalReaders &&
+               !cancelled_) {
+        beforeAdded_ = waiting;
+        ++wanted_;
+        if (!stack_.empty()) StartWorkers(wanted_);
+    }
+    waitedAgain_ = false;
 }
 
 // With the lock held, at the walk's first folder.
@@ -124,16 +162,21 @@ void ReadAhead::Engine::LearnDrive(TextView literal) {
     }
 }
 
-// With the lock held, after a worker's read: on a local drive a worker whose last window's
-// worth of folders all came from memory ends, since the walk reads such folders as fast
-// itself, without the hand-over. True when it ends.
+// With the lock held, after a worker's read: a worker more than pay ends; on a local drive
+// so does one whose last window's worth of folders all came from memory, since the walk
+// reads such folders as fast itself, without the hand-over. True when it ends.
 bool ReadAhead::Engine::Ends(int& fromMemory, Clock::duration took, const Folder& folder) {
     const auto checks =
         std::count(folder.points.begin(), folder.points.end(), PumpPoint::ClockCheck);
     const size_t entries = EntriesSeen(folder.names.Count(), static_cast<size_t>(checks));
     fromMemory = Waited(took, entries) ? 0 : fromMemory + 1;
+    if (threads_ > wanted_) {
+        --threads_;  // one more than pays
+        return true;
+    }
     if (*remote_ || fromMemory < windowFolders_) return false;
     wanted_ = --threads_;
+    beforeAdded_.reset();  // fewer than weighed
     return true;
 }
 
@@ -175,7 +218,10 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
     for (;;) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
         if (folder.state == State::Read) {
-            if (!*remote_ && Waited(folder.waited, 0)) Grow();
+            if (!*remote_) {
+                if (Waited(folder.waited, 0)) Grow();
+                Got(folder.waited);
+            }
             return PumpPoint::End;
         }
         if (folder.state == State::GivenBack || folder.state == State::GivenUp)

@@ -7,8 +7,9 @@
 //
 // How many workers follows from what the reads cost, timed on a steady clock: on a network
 // drive 16 from the start (each waits a round trip of its own); on a local drive none while
-// folders come from memory, one once a read has waited on the disk, and one more each time
-// the walk waits on the disk again (for a folder it reads itself or a worker's), up to 4.
+// folders come from memory, one once a read has waited on the disk, and, while the walk
+// still waits, one more after each window's worth of folders, up to 4, kept only if the
+// walk's waiting fell with it.
 //
 // Every call is made on the walk's thread. What the workers share with the walk lives as
 // long as the last of them: a worker stuck in a call (a hung network share) is left behind

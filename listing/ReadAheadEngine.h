@@ -101,8 +101,10 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
   private:
     bool Waited(Clock::duration took, size_t entries) const;
     void LearnDrive(TextView literal);
-    void WalkWaited(TextView literal);
+    void WalkGot(TextView literal, Clock::duration took, bool waited);
+    void Got(Clock::duration waited);
     void Grow();
+    void Weigh();
     bool Ends(int& fromMemory, Clock::duration took, const Folder& folder);
     std::shared_ptr<Folder> FindWork();
     std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
@@ -123,8 +125,15 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     const EnumerationSettings settings_;
     const ReadAheadPolicy policy_;
     std::unique_ptr<FileSystem> firstReader_;
-    std::optional<bool> remote_;          // the drive's kind, learnt from the first folder
-    size_t wanted_ = 0;                   // workers the reads so far call for
+    std::optional<bool> remote_;  // the drive's kind, learnt from the first folder
+    size_t wanted_ = 0;           // workers the reads so far call for
+    // On a local drive, the walk's waiting for the folders it gets, a window's worth of
+    // folders at a time: a worker added is kept only if that waiting fell with it.
+    int weighed_ = 0;                             // folders got in this window's worth
+    Clock::duration waiting_{};                   // and how long the walk waited for them
+    std::optional<Clock::duration> beforeAdded_;  // for those before a worker was added
+    bool waitedAgain_ = false;                    // the walk waited on the disk meanwhile
+    bool enough_ = false;  // a worker added did not pay: the disk serves no more at once
     int windowFolders_ = kWindowFolders;  // on a share, kShareWindowFolders
 
     Mutex mutex_;

@@ -332,9 +332,10 @@ TEST_F(ReadAheadTest, FoldersThatCannotBeReadAreNamedAlikeReadAheadOrNot) {
 }
 
 // How many workers read ahead follows from what the reads cost by the clock: on a local
-// drive none while folders come from memory, one or more (up to 4) while reads wait on the
-// disk, and a worker whose window's worth of folders came from memory ends; on a share the
-// full 16 from the start.
+// drive none while folders come from memory, one or more (up to 4) while reads wait on a
+// disk that serves them together, at most one more than one (for a window's worth of
+// folders) where it serves them in turn, and a worker whose window's worth of folders came
+// from memory ends; on a share the full 16 from the start.
 TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
     for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     using Clock = ReadAheadPolicy::Clock;
@@ -344,21 +345,28 @@ TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
     const auto firstReadWaits = [&] {  // the walk's first read takes a second, then no time
         return Clock::time_point{} + std::chrono::seconds(calls++ == 0 ? 0 : 1);
     };
+    std::mutex queue;  // a disk that serves one read at a time
+    const LatencyFileSystem::Pause inTurn = [&](std::chrono::microseconds d) {
+        std::lock_guard served(queue);
+        LatencyFileSystem::Sleep(d);
+    };
     const struct {
         const char* what;
         bool remote;
         milliseconds open;
         std::function<Clock::time_point()> now;
         int least, most, readerReads;  // the most folders workers read; -1 for any
+        LatencyFileSystem::Pause pause = LatencyFileSystem::Sleep;
     } cases[] = {
         {"from memory", false, milliseconds(0), frozen, 0, 0, 0},
         {"from the disk", false, milliseconds(3), Clock::now, 2, 4, -1},
+        {"a disk serving reads in turn", false, milliseconds(3), Clock::now, 1, 2, -1, inTurn},
         {"a share", true, milliseconds(0), frozen, 16, 16, -1},
         {"the disk, then memory", false, milliseconds(0), firstReadWaits, 1, 1, 64},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        LatencyFileSystem slow(*real, {.open = c.open, .batch = {}, .remote = c.remote});
+        LatencyFileSystem slow(*real, {.open = c.open, .batch = {}, .remote = c.remote}, c.pause);
         CountingFileSystem counted(slow);
         MemoryForm w(counted, pump);
         w.form.DirsOnly = False;
