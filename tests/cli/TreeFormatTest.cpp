@@ -76,8 +76,9 @@ void Grow(TempTree& tree, std::mt19937& random, bool foreign) {
     for (int i = 0; i < 16; ++i) {
         const Text parent = folders[random() % folders.size()];
         const bool hidden = random() % 5 == 0;
-        const Text name = Text(hidden ? u"." : u"") + Text(kNames[random() % names]) +
-                          Text(1, static_cast<char16_t>(u'a' + i));
+        Text name(hidden ? u"." : u"");  // built in place: GCC 12 warns wrongly on a + b + c
+        name += kNames[random() % names];
+        name += static_cast<char16_t>(u'a' + i);
         const Text path = parent.empty() ? name : parent + u"/" + name;
         if (random() % 3 == 0) {
             tree.File(path);
