@@ -138,7 +138,7 @@ void ReadAhead::Engine::Weigh() {
     if (beforeAdded_) {
         const auto k = static_cast<Clock::rep>(wanted_);
         if (waiting.count() * 2 * k > beforeAdded_->count() * (2 * k - 1)) {
-            --wanted_;  // the newest worker to finish a read ends
+            --wanted_;  // the next worker to finish a read ends
             enough_ = true;
         }
         beforeAdded_.reset();
@@ -162,9 +162,9 @@ void ReadAhead::Engine::LearnDrive(TextView literal) {
     }
 }
 
-// With the lock held, after a worker's read: a worker more than pay ends; on a local drive
-// so does one whose last window's worth of folders all came from memory, since the walk
-// reads such folders as fast itself, without the hand-over. True when it ends.
+// With the lock held, after a worker's read: a worker beyond those that pay ends; on a
+// local drive so does one whose last window's worth of folders all came from memory, since
+// the walk reads such folders as fast itself, without the hand-over. True when it ends.
 bool ReadAhead::Engine::Ends(int& fromMemory, Clock::duration took, const Folder& folder) {
     const auto checks =
         std::count(folder.points.begin(), folder.points.end(), PumpPoint::ClockCheck);
