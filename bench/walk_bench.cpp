@@ -212,8 +212,9 @@ void TimeStops(const Text& root, size_t characters) {
 // The share's folders read by `threads` readers of the same file system at once, in no
 // order and with no listing: how much reading the folders together can gain here at all,
 // the file system's own serial part (under Wine, its server and its lock on every folder
-// read) included. Gives the entries read.
-size_t SpreadReads(FileSystem& files, const Text& root, size_t threads) {
+// read) included. The folder found last is read first (depth first), or the one found
+// first (breadth first, nearer the order a walk reads ahead in). Gives the entries read.
+size_t SpreadReads(FileSystem& files, const Text& root, size_t threads, bool depthFirst) {
     Mutex lock;  // the program's own hand-over, for a fair ceiling
     Condition changed;
     std::vector<Text> queue{root + kSeparator};
@@ -233,8 +234,9 @@ size_t SpreadReads(FileSystem& files, const Text& root, size_t threads) {
             for (;;) {
                 changed.wait(held, [&] { return !queue.empty() || busy == 0; });
                 if (queue.empty()) break;
-                const Text folder = std::move(queue.back());
-                queue.pop_back();
+                const auto next = depthFirst ? queue.end() - 1 : queue.begin();
+                const Text folder = std::move(*next);
+                queue.erase(next);
                 ++busy;
                 held.unlock();
                 read(*reader, folder);
@@ -263,14 +265,15 @@ void TimeLatency(size_t wanted, int rounds) {
     const ReadAheadPolicy ticks{.waitFor = testing::TimerTickWaits(std::chrono::milliseconds(16))};
     Series ahead("read-ahead"), ticked("read-ahead, waits ending at 16 ms ticks"),
         plain("without read-ahead"),
-        spread("reads spread over " + std::to_string(threads) + " threads");
+        spread("reads spread over " + std::to_string(threads) + " threads"),
+        breadth("the same, breadth first");
     bool same = true;
     for (int round = 0; round < rounds; ++round) {
-        for (int i = 0; i < 4; ++i) {
+        for (int i = 0; i < 5; ++i) {
             EngineRun run;
             run.lines = warm.lines;
             size_t read = warm.lines;
-            switch ((round + i) % 4) {
+            switch ((round + i) % 5) {
                 case 0:
                     ahead.Add(MeasureEngine(root, engines.ahead, run));
                     break;
@@ -280,19 +283,25 @@ void TimeLatency(size_t wanted, int rounds) {
                 case 2:
                     ticked.Add(MeasureEngine(root, engines.ahead, run, ticks));
                     break;
+                case 3:
+                    spread.Add(
+                        Measure([&] { read = SpreadReads(engines.ahead, root, threads, true); }));
+                    break;
                 default:
-                    spread.Add(Measure([&] { read = SpreadReads(engines.ahead, root, threads); }));
+                    breadth.Add(
+                        Measure([&] { read = SpreadReads(engines.ahead, root, threads, false); }));
             }
             same = same && run.lines == warm.lines && read == warm.lines;
         }
     }
-    for (const Series* s : {&ahead, &ticked, &plain, &spread}) s->Print();
+    for (const Series* s : {&ahead, &ticked, &plain, &spread, &breadth}) s->Print();
     PrintRatio(plain, ahead, ">= 10", 10, true);
     PrintRatio(plain, ticked, ">= 10", 10, true);
     PrintRatio(plain, spread);
+    PrintRatio(plain, breadth);
     std::printf(
         "  (the share's reading spread over %zu threads, in no order and with no listing: the "
-        "most a walk can gain here)\n",
+        "most a walk can gain here; breadth first, the most in an order near a walk's)\n",
         threads);
     if (!same) std::printf("MISMATCH: a walk listed other than %zu lines\n", warm.lines);
     RemoveTree(root);
