@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <deque>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -217,7 +218,7 @@ void TimeStops(const Text& root, size_t characters) {
 size_t SpreadReads(FileSystem& files, const Text& root, size_t threads, bool depthFirst) {
     Mutex lock;  // the program's own hand-over, for a fair ceiling
     Condition changed;
-    std::vector<Text> queue{root + kSeparator};
+    std::deque<Text> queue{root + kSeparator};
     size_t busy = 0, entries = 0;
     const auto read = [&](FileSystem& reader, const Text& folder) {
         std::vector<Text> found;
@@ -234,9 +235,11 @@ size_t SpreadReads(FileSystem& files, const Text& root, size_t threads, bool dep
             for (;;) {
                 changed.wait(held, [&] { return !queue.empty() || busy == 0; });
                 if (queue.empty()) break;
-                const auto next = depthFirst ? queue.end() - 1 : queue.begin();
-                const Text folder = std::move(*next);
-                queue.erase(next);
+                const Text folder = std::move(depthFirst ? queue.back() : queue.front());
+                if (depthFirst)
+                    queue.pop_back();
+                else
+                    queue.pop_front();
                 ++busy;
                 held.unlock();
                 read(*reader, folder);
