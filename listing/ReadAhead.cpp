@@ -11,9 +11,6 @@ namespace {
 
 // A share's reads wait on round trips, not on the processor: 16 workers from the start.
 constexpr size_t kShareReaders = helpers::kMostReaders;
-// A local disk serves a few reads better together than in turn (a rotating disk orders the
-// seeks it holds, a solid-state disk answers several at once); more only queue.
-constexpr size_t kMostLocalReaders = 4;
 // A folder read from memory costs a few system calls and its names; one that waited on a
 // device costs a device's access at least (about 0.1 ms for a solid-state disk, a seek on a
 // rotating one, a round trip to a server). So a read waited when it took longer than a
@@ -73,8 +70,14 @@ bool ReadAhead::Cancel() {
     return engine_->Cancel();
 }
 
-bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries) const {
-    return policy_.fromStart || took > kDeviceAccess + kNameFromMemory * entries;
+// `blocked`: the thread waited during the read, or the system does not say.
+bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries, bool blocked) const {
+    return policy_.fromStart || (blocked && took > kDeviceAccess + kNameFromMemory * entries);
+}
+
+bool ReadAhead::Engine::Blocked(std::optional<uint64_t> waitsBefore) const {
+    const auto waits = policy_.waits();
+    return !waitsBefore || !waits || *waits != *waitsBefore;
 }
 
 // The walk's own read, timed by the clock without the pumps it ran; a Waiting point means
@@ -82,6 +85,7 @@ bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries) const {
 bool ReadAhead::Engine::WalkRead(FileSystem& files, Text& folder, CollectedNames& names,
                                  const std::function<bool(PumpPoint)>& at) {
     const auto start = policy_.now();
+    const auto waits = policy_.waits();
     Clock::duration pumping{};
     size_t checks = 0;
     bool slowOpen = false;
@@ -94,22 +98,26 @@ bool ReadAhead::Engine::WalkRead(FileSystem& files, Text& folder, CollectedNames
         return stop;
     });
     const auto took = policy_.now() - start - pumping;
-    WalkGot(folder, took, slowOpen || Waited(took, EntriesSeen(names.Count(), checks)));
+    const bool blocked = Blocked(waits);
+    WalkGot(folder, slowOpen || Waited(took, EntriesSeen(names.Count(), checks), blocked));
     return complete;
 }
 
 // On a local drive a read the walk made itself that waited on the disk starts the first
 // worker, or asks for one more.
-void ReadAhead::Engine::WalkGot(TextView literal, Clock::duration took, bool waited) {
+void ReadAhead::Engine::WalkGot(TextView literal, bool waited) {
     std::lock_guard lock(mutex_);
     if (!remote_) LearnDrive(literal);
     if (*remote_) return;
     if (waited) Grow();
-    Got(took);
+    Got();
 }
 
 // With the lock held: the walk waited on a local disk, for a folder it read or a worker's.
-// The first worker starts at once; more are weighed a window's worth of folders later.
+// The first worker starts at once; one more joins after each window's worth of folders in
+// which the walk waited again, up to 4. None is weighed: the waiting swings from window to
+// window with the folders in it more than a worker moves it; where the disk serves reads in
+// turn, the workers only queue.
 void ReadAhead::Engine::Grow() {
     if (cancelled_) return;
     if (wanted_ != 0) {
@@ -120,31 +128,11 @@ void ReadAhead::Engine::Grow() {
     if (!stack_.empty()) StartWorkers(wanted_);  // for the folders left in the one it is in
 }
 
-// With the lock held, on a local drive: the walk got a folder after waiting `waited` for it.
-void ReadAhead::Engine::Got(Clock::duration waited) {
-    waiting_ += waited;
-    if (++weighed_ == windowFolders_) Weigh();
-}
-
-// With the lock held, after a window's worth of folders. A worker added must have cut the
-// walk's waiting by half of what one more reader at once would save (of k readers, 1/k)
-// where the disk serves them together; where it serves them in turn (a single queue, or
-// Wine's one server thread) the waiting stays, and the worker ends. Else, if the walk
-// waited on the disk again, one more worker joins, up to 4.
-void ReadAhead::Engine::Weigh() {
-    const auto waiting = waiting_;
-    weighed_ = 0;
-    waiting_ = {};
-    if (beforeAdded_) {
-        const auto k = static_cast<Clock::rep>(wanted_);
-        if (waiting.count() * 2 * k > beforeAdded_->count() * (2 * k - 1)) {
-            --wanted_;  // the next worker to finish a read ends
-            enough_ = true;
-        }
-        beforeAdded_.reset();
-    } else if (waitedAgain_ && !enough_ && wanted_ != 0 && wanted_ < kMostLocalReaders &&
-               !cancelled_) {
-        beforeAdded_ = waiting;
+// With the lock held, on a local drive: the walk got a folder.
+void ReadAhead::Engine::Got() {
+    if (++windowGot_ < windowFolders_) return;
+    windowGot_ = 0;
+    if (waitedAgain_ && wanted_ != 0 && wanted_ < kMostLocalReaders && !cancelled_) {
         ++wanted_;
         if (!stack_.empty()) StartWorkers(wanted_);
     }
@@ -162,21 +150,20 @@ void ReadAhead::Engine::LearnDrive(TextView literal) {
     }
 }
 
-// With the lock held, after a worker's read: a worker beyond those that pay ends; on a
-// local drive so does one whose last window's worth of folders all came from memory, since
-// the walk reads such folders as fast itself, without the hand-over. True when it ends.
-bool ReadAhead::Engine::Ends(int& fromMemory, Clock::duration took, const Folder& folder) {
+// A worker's read of the folder waited on the disk.
+bool ReadAhead::Engine::FromDevice(Clock::duration took, bool blocked, const Folder& folder) const {
     const auto checks =
         std::count(folder.points.begin(), folder.points.end(), PumpPoint::ClockCheck);
-    const size_t entries = EntriesSeen(folder.names.Count(), static_cast<size_t>(checks));
-    fromMemory = Waited(took, entries) ? 0 : fromMemory + 1;
-    if (threads_ > wanted_) {
-        --threads_;  // one more than pays
-        return true;
-    }
+    return Waited(took, EntriesSeen(folder.names.Count(), static_cast<size_t>(checks)), blocked);
+}
+
+// With the lock held, after a worker's read: on a local drive a worker whose last window's
+// worth of folders all came from memory ends, since the walk reads such folders as fast
+// itself, without the hand-over. True when it ends.
+bool ReadAhead::Engine::Ends(int& fromMemory, const Folder& folder) {
+    fromMemory = folder.fromDevice ? 0 : fromMemory + 1;
     if (*remote_ || fromMemory < windowFolders_) return false;
     wanted_ = --threads_;
-    beforeAdded_.reset();  // fewer than weighed
     return true;
 }
 
@@ -211,7 +198,8 @@ std::shared_ptr<ReadAhead::Folder> ReadAhead::Engine::Take(size_t entry) {
 
 // While a worker reads the folder, the window is given a Waiting point every `stall` by
 // the clock (a timed wait may end later than asked, at the system's timer tick). On a local
-// drive, a folder the walk waited for longer than a device's access brings one more worker.
+// drive, a folder that its worker waited on the disk for, and the walk for longer than a
+// device's access, brings one more worker.
 PumpPoint ReadAhead::Engine::Next(Folder& folder) {
     std::unique_lock lock(mutex_);
     const auto stalled = policy_.now() + policy_.stall;
@@ -219,8 +207,8 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
         if (folder.state == State::Read) {
             if (!*remote_) {
-                if (Waited(folder.waited, 0)) Grow();
-                Got(folder.waited);
+                if (folder.fromDevice && Waited(folder.waited, 0, true)) Grow();
+                Got();
             }
             return PumpPoint::End;
         }

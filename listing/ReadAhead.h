@@ -7,9 +7,10 @@
 //
 // How many workers follows from what the reads cost, timed on a steady clock: on a network
 // drive 16 from the start (each waits a round trip of its own); on a local drive none while
-// folders come from memory, one once a read has waited on the disk, and, while the walk
-// still waits, one more after each window's worth of folders, up to 4, kept only if the
-// walk's waiting fell with it.
+// folders come from memory, one once a read has waited on the disk (it took long, and the
+// thread waited where the system tells), and, while the walk still waits, one more after
+// each window's worth of folders, up to 4; a worker whose window's worth of reads all came
+// from memory ends.
 //
 // Every call is made on the walk's thread. What the workers share with the walk lives as
 // long as the last of them: a worker stuck in a call (a hung network share) is left behind
@@ -29,6 +30,7 @@
 
 #include "listing/FolderEnumeration.h"
 #include "platform/Lock.h"
+#include "platform/Threads.h"
 
 namespace tarnwick {
 
@@ -44,6 +46,10 @@ struct ReadAheadPolicy {
     // The steady clock, and a wait on a condition until notified or `duration` has passed:
     // the system's, but in tests (Windows ends a short timed wait only at its next tick).
     std::function<Clock::time_point()> now = Clock::now;
+    // The calling thread's count of waits: a read that took long without waiting was
+    // pre-empted by other programs, not held by the disk. None where the system keeps no
+    // such count: the time alone then tells.
+    std::function<std::optional<uint64_t>()> waits = helpers::ThreadWaits;
     WaitFor waitFor = [](std::unique_lock<Mutex>& lock, Condition& c, Clock::duration d) {
         c.wait_for(lock, d);
     };

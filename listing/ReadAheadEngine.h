@@ -20,6 +20,9 @@ namespace tarnwick {
 constexpr int kWindowFolders = 64;
 constexpr int kShareWindowFolders = 256;
 constexpr size_t kWindowBytes = size_t{16} << 20;
+// A local disk serves a few reads better together than in turn (a rotating disk orders the
+// seeks it holds, a solid-state disk answers several at once); more only queue.
+constexpr size_t kMostLocalReaders = 4;
 
 enum class State : uint8_t {
     Unread,
@@ -44,6 +47,7 @@ class ReadAhead::Folder {
     size_t played = 0;     // points the walk has played back
     bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
     ReadAheadPolicy::Clock::duration waited{};  // how long the walk waited for its worker
+    bool fromDevice = false;                    // its worker's read waited on the disk
     std::atomic<bool> abandoned = false;
     // The numbers of the names the walk will enter, as far as the names tell (a folder,
     // not a link); `started` holds the folders made for sub-folders[next...].
@@ -99,13 +103,14 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     void End();
 
   private:
-    bool Waited(Clock::duration took, size_t entries) const;
+    bool Waited(Clock::duration took, size_t entries, bool blocked) const;
+    bool Blocked(std::optional<uint64_t> waitsBefore) const;
     void LearnDrive(TextView literal);
-    void WalkGot(TextView literal, Clock::duration took, bool waited);
-    void Got(Clock::duration waited);
+    void WalkGot(TextView literal, bool waited);
+    void Got();
     void Grow();
-    void Weigh();
-    bool Ends(int& fromMemory, Clock::duration took, const Folder& folder);
+    bool FromDevice(Clock::duration took, bool blocked, const Folder& folder) const;
+    bool Ends(int& fromMemory, const Folder& folder);
     std::shared_ptr<Folder> FindWork();
     std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
     static void Work(std::shared_ptr<Engine> engine, std::unique_ptr<FileSystem> reader);
@@ -127,13 +132,10 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     std::unique_ptr<FileSystem> firstReader_;
     std::optional<bool> remote_;  // the drive's kind, learnt from the first folder
     size_t wanted_ = 0;           // workers the reads so far call for
-    // On a local drive, the walk's waiting for the folders it gets, a window's worth of
-    // folders at a time: a worker added is kept only if that waiting fell with it.
-    int weighed_ = 0;                             // folders got in this window's worth
-    Clock::duration waiting_{};                   // and how long the walk waited for them
-    std::optional<Clock::duration> beforeAdded_;  // for those before a worker was added
-    bool waitedAgain_ = false;                    // the walk waited on the disk meanwhile
-    bool enough_ = false;  // a worker added did not pay: the disk serves no more at once
+    // On a local drive, a window's worth of folders at a time: one more worker joins after
+    // one in which the walk waited on the disk again.
+    int windowGot_ = 0;                   // folders the walk got in this window's worth
+    bool waitedAgain_ = false;            // and it waited on the disk meanwhile
     int windowFolders_ = kWindowFolders;  // on a share, kShareWindowFolders
 
     Mutex mutex_;

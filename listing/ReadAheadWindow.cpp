@@ -166,13 +166,16 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
         folder->state = State::Reading;
         lock.unlock();
         const auto start = policy_.now();
+        const auto waits = policy_.waits();
         const State state = Read(reader, *folder);
         const auto took = policy_.now() - start;
+        const bool blocked = Blocked(waits);
         lock.lock();
+        folder->fromDevice = FromDevice(took, blocked, *folder);
         Finish(*folder, state);
         if (awaited_ == folder.get()) progress_.notify_all();
         WakeWorkers();
-        if (Ends(fromMemory, took, *folder)) return;
+        if (Ends(fromMemory, *folder)) return;
     }
 }
 

@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <sys/resource.h>
 #include <time.h>
 #endif
 
@@ -89,6 +90,16 @@ double ThreadCpuSeconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+#endif
+}
+
+std::optional<uint64_t> ThreadWaits() {
+#ifdef RUSAGE_THREAD
+    rusage usage{};
+    if (getrusage(RUSAGE_THREAD, &usage) != 0) return std::nullopt;
+    return static_cast<uint64_t>(usage.ru_nvcsw);
+#else
+    return std::nullopt;
 #endif
 }
 

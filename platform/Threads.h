@@ -1,7 +1,10 @@
 #pragma once
 // What the program's helper threads need of the system: the bound on folder openers left
-// in an open that does not return (a hung network share), and a thread's processor time.
+// in an open that does not return (a hung network share), and a thread's processor time and
+// waits.
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 namespace tarnwick::helpers {
 
@@ -21,5 +24,9 @@ void WaitUntilOpenersEnded();
 
 // The processor time the calling thread has used.
 double ThreadCpuSeconds();
+// How many times the calling thread has given up its processor to wait (on a disk, say),
+// as against being pre-empted by another thread; none where the system does not count it
+// for a thread (Windows).
+std::optional<uint64_t> ThreadWaits();
 
 }  // namespace tarnwick::helpers

@@ -205,7 +205,8 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
 // Start and stop again and again beside a folder that never opens: the readers left in it
 // stay within their bound, and all go once it opens.
 // Ending reading ahead tells whether a worker may still hold a folder open, also once it
-// had ended: a weighing may end it just before the walk runs short of descriptors, and
+// had ended: a worker may end (its reads came from memory) just before the walk runs
+// short of descriptors, and
 // the walk reads that folder again only while a worker may hold them.
 TEST_F(ReadAheadTest, EndingReadingAheadTellsWhileAWorkerHoldsAFolder) {
     tree.Folder(u"top/stuck/inside");
@@ -332,10 +333,10 @@ TEST_F(ReadAheadTest, FoldersThatCannotBeReadAreNamedAlikeReadAheadOrNot) {
 }
 
 // How many workers read ahead follows from what the reads cost by the clock: on a local
-// drive none while folders come from memory, one or more (up to 4) while reads wait on a
-// disk that serves them together, at most one more than one (for a window's worth of
-// folders) where it serves them in turn, and a worker whose window's worth of folders came
-// from memory ends; on a share the full 16 from the start.
+// drive none while folders come from memory or reads are slow only because other programs
+// hold the processors, one or more (up to 4) while reads wait on the disk, and a worker
+// whose window's worth of folders came from memory ends; on a share the full 16 from the
+// start.
 TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
     for (int f = 0; f < 200; ++f) tree.File(u"top/f" + Digits(f) + u"/x.txt");
     using Clock = ReadAheadPolicy::Clock;
@@ -345,34 +346,37 @@ TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
     const auto firstReadWaits = [&] {  // the walk's first read takes a second, then no time
         return Clock::time_point{} + std::chrono::seconds(calls++ == 0 ? 0 : 1);
     };
-    std::mutex queue;  // a disk that serves one read at a time
-    const LatencyFileSystem::Pause inTurn = [&](std::chrono::microseconds d) {
-        std::lock_guard served(queue);
-        LatencyFileSystem::Sleep(d);
+    std::atomic<int> ticks = 0;
+    const auto everyReadTakesASecond = [&] {
+        return Clock::time_point{} + std::chrono::seconds(ticks++);
     };
+    std::atomic<uint64_t> waitsSoFar = 0;
+    const auto alwaysWaited = [&]() -> std::optional<uint64_t> { return waitsSoFar++; };
+    const auto neverWaited = []() -> std::optional<uint64_t> { return 0; };  // pre-empted
     const struct {
         const char* what;
         bool remote;
         milliseconds open;
         std::function<Clock::time_point()> now;
         int least, most, readerReads;  // the most folders workers read; -1 for any
-        LatencyFileSystem::Pause pause = LatencyFileSystem::Sleep;
+        std::function<std::optional<uint64_t>()> waits = helpers::ThreadWaits;
     } cases[] = {
         {"from memory", false, milliseconds(0), frozen, 0, 0, 0},
         {"from the disk", false, milliseconds(3), Clock::now, 2, 4, -1},
-        {"a disk serving reads in turn", false, milliseconds(3), Clock::now, 1, 2, -1, inTurn},
         {"a share", true, milliseconds(0), frozen, 16, 16, -1},
-        {"the disk, then memory", false, milliseconds(0), firstReadWaits, 1, 1, 64},
+        {"the disk, then memory", false, milliseconds(0), firstReadWaits, 1, 1, 64, alwaysWaited},
+        {"busy processors", false, milliseconds(0), everyReadTakesASecond, 0, 0, 0, neverWaited},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        LatencyFileSystem slow(*real, {.open = c.open, .batch = {}, .remote = c.remote}, c.pause);
+        LatencyFileSystem slow(*real, {.open = c.open, .batch = {}, .remote = c.remote});
         CountingFileSystem counted(slow);
         MemoryForm w(counted, pump);
         w.form.DirsOnly = False;
         w.form.DirAttr = 16;
         w.form.Levels = 2;
         w.form.readAhead.now = c.now;
+        w.form.readAhead.waits = c.waits;
         calls = 0;
         helpers::ResetReaderStatistics();
         w.form.ListFile(P(u"top"), 1);
