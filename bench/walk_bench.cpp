@@ -104,9 +104,8 @@ EngineRun RunEngine(const Text& root, FileSystem& files, size_t stopAt = 0,
 // The real file system, through the same decorator either way so that both walks pay
 // for it alike: with read-ahead, or without (every folder read by the walk).
 struct Engines {
-    explicit Engines(LatencyFileSystem::Delays delays,
-                     LatencyFileSystem::Pause pause = LatencyFileSystem::Sleep)
-        : ahead(*real, delays, pause), plain(*real, Without(delays), pause) {}
+    explicit Engines(LatencyFileSystem::Delays delays)
+        : ahead(*real, delays), plain(*real, Without(delays)) {}
     static LatencyFileSystem::Delays Without(LatencyFileSystem::Delays d) {
         d.readers = false;
         return d;

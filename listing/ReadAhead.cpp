@@ -11,6 +11,9 @@ namespace {
 
 // A share's reads wait on round trips, not on the processor: 16 workers from the start.
 constexpr size_t kShareReaders = helpers::kMostReaders;
+// A local disk serves a few reads better together than in turn (a rotating disk orders the
+// seeks it holds, a solid-state disk answers several at once); more only queue.
+constexpr size_t kMostLocalReaders = 4;
 // A folder read from memory costs a few system calls and its names; one that waited on a
 // device costs a device's access at least (about 0.1 ms for a solid-state disk, a seek on a
 // rotating one, a round trip to a server). So a read waited when it took longer than a
@@ -70,14 +73,18 @@ bool ReadAhead::Cancel() {
     return engine_->Cancel();
 }
 
-// `blocked`: the thread waited during the read, or the system does not say.
-bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries, bool blocked) const {
-    return policy_.fromStart || (blocked && took > kDeviceAccess + kNameFromMemory * entries);
+bool ReadAhead::Engine::Slow(Clock::duration took, size_t entries) const {
+    return policy_.fromStart || took > kDeviceAccess + kNameFromMemory * entries;
 }
 
-bool ReadAhead::Engine::Blocked(std::optional<uint64_t> waitsBefore) const {
+// A slow read waited on the disk unless its thread never gave up its processor but for
+// `ownWaits` (the engine's lock): then other programs held the processors. Where the
+// system keeps no count of a thread's waits, the time alone tells.
+bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries,
+                               std::optional<uint64_t> waitsBefore, uint64_t ownWaits) const {
+    if (!Slow(took, entries)) return false;
     const auto waits = policy_.waits();
-    return !waitsBefore || !waits || *waits != *waitsBefore;
+    return policy_.fromStart || !waitsBefore || !waits || *waits - *waitsBefore > ownWaits;
 }
 
 // The walk's own read, timed by the clock without the pumps it ran; a Waiting point means
@@ -98,8 +105,7 @@ bool ReadAhead::Engine::WalkRead(FileSystem& files, Text& folder, CollectedNames
         return stop;
     });
     const auto took = policy_.now() - start - pumping;
-    const bool blocked = Blocked(waits);
-    WalkGot(folder, slowOpen || Waited(took, EntriesSeen(names.Count(), checks), blocked));
+    WalkGot(folder, slowOpen || Waited(took, EntriesSeen(names.Count(), checks), waits, 0));
     return complete;
 }
 
@@ -125,6 +131,8 @@ void ReadAhead::Engine::Grow() {
         return;
     }
     wanted_ = 1;
+    windowGot_ = 0;  // the next worker is asked for a whole window later
+    waitedAgain_ = false;
     if (!stack_.empty()) StartWorkers(wanted_);  // for the folders left in the one it is in
 }
 
@@ -150,11 +158,14 @@ void ReadAhead::Engine::LearnDrive(TextView literal) {
     }
 }
 
-// A worker's read of the folder waited on the disk.
-bool ReadAhead::Engine::FromDevice(Clock::duration took, bool blocked, const Folder& folder) const {
+// A worker's read of the folder waited on the disk. Only the worker writes what it reads
+// here, so it needs no lock.
+bool ReadAhead::Engine::FromDevice(Clock::duration took, std::optional<uint64_t> waitsBefore,
+                                   const Folder& folder) const {
     const auto checks =
         std::count(folder.points.begin(), folder.points.end(), PumpPoint::ClockCheck);
-    return Waited(took, EntriesSeen(folder.names.Count(), static_cast<size_t>(checks)), blocked);
+    return Waited(took, EntriesSeen(folder.names.Count(), static_cast<size_t>(checks)), waitsBefore,
+                  folder.lockWaits);
 }
 
 // With the lock held, after a worker's read: on a local drive a worker whose last window's
@@ -207,7 +218,7 @@ PumpPoint ReadAhead::Engine::Next(Folder& folder) {
         if (folder.played < folder.points.size()) return folder.points[folder.played++];
         if (folder.state == State::Read) {
             if (!*remote_) {
-                if (folder.fromDevice && Waited(folder.waited, 0, true)) Grow();
+                if (folder.fromDevice && Slow(folder.waited, 0)) Grow();
                 Got();
             }
             return PumpPoint::End;
@@ -262,8 +273,9 @@ void ReadAhead::Engine::Leave() {
 }
 
 void ReadAhead::Engine::SetLevels(int32_t levels) {
+    if (levels == walkLevels_) return;  // at every pump: no wait for the lock that a read counts
+    walkLevels_ = levels;
     std::lock_guard lock(mutex_);
-    if (levels == levels_) return;
     const bool lowered = levels < levels_;
     levels_ = levels;
     if (lowered) {

@@ -27,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 #include "listing/FolderEnumeration.h"
 #include "platform/Lock.h"

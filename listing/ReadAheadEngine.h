@@ -20,9 +20,6 @@ namespace tarnwick {
 constexpr int kWindowFolders = 64;
 constexpr int kShareWindowFolders = 256;
 constexpr size_t kWindowBytes = size_t{16} << 20;
-// A local disk serves a few reads better together than in turn (a rotating disk orders the
-// seeks it holds, a solid-state disk answers several at once); more only queue.
-constexpr size_t kMostLocalReaders = 4;
 
 enum class State : uint8_t {
     Unread,
@@ -48,6 +45,7 @@ class ReadAhead::Folder {
     bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
     ReadAheadPolicy::Clock::duration waited{};  // how long the walk waited for its worker
     bool fromDevice = false;                    // its worker's read waited on the disk
+    uint64_t lockWaits = 0;  // the worker's waits for the engine's lock while reading it
     std::atomic<bool> abandoned = false;
     // The numbers of the names the walk will enter, as far as the names tell (a folder,
     // not a link); `started` holds the folders made for sub-folders[next...].
@@ -89,7 +87,8 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
           settings_(settings),
           policy_(policy),
           firstReader_(files.NewReader()),
-          levels_(levels) {}
+          levels_(levels),
+          walkLevels_(levels) {}
 
     bool WalkRead(FileSystem& files, Text& folder, CollectedNames& names,
                   const std::function<bool(PumpPoint)>& at);
@@ -103,13 +102,15 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     void End();
 
   private:
-    bool Waited(Clock::duration took, size_t entries, bool blocked) const;
-    bool Blocked(std::optional<uint64_t> waitsBefore) const;
+    bool Slow(Clock::duration took, size_t entries) const;
+    bool Waited(Clock::duration took, size_t entries, std::optional<uint64_t> waitsBefore,
+                uint64_t ownWaits) const;
     void LearnDrive(TextView literal);
     void WalkGot(TextView literal, bool waited);
     void Got();
     void Grow();
-    bool FromDevice(Clock::duration took, bool blocked, const Folder& folder) const;
+    bool FromDevice(Clock::duration took, std::optional<uint64_t> waitsBefore,
+                    const Folder& folder) const;
     bool Ends(int& fromMemory, const Folder& folder);
     std::shared_ptr<Folder> FindWork();
     std::shared_ptr<Folder> Visit(Folder& parent, int& budget);
@@ -143,8 +144,9 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     Condition progress_;                          // the walk: a pump point, or a folder read
     std::vector<std::shared_ptr<Folder>> stack_;  // the folders the walk is in
     int32_t levels_;
-    size_t heldBytes_ = 0;             // names read ahead, or being read, and not yet taken
-    int heldFolders_ = 0;              // folders read ahead and not yet taken
+    int32_t walkLevels_;    // the walk's own copy, so that an unchanged depth takes no lock
+    size_t heldBytes_ = 0;  // names read ahead, or being read, and not yet taken
+    int heldFolders_ = 0;   // folders read ahead and not yet taken
     const Folder* awaited_ = nullptr;  // the folder the walk waits for: only it wakes the walk
     size_t threads_ = 0;               // workers started
     size_t live_ = 0;  // workers whose reader is not yet closed, cancelled ones included

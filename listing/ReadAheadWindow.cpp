@@ -169,9 +169,9 @@ void ReadAhead::Engine::ReadFolders(FileSystem& reader) {
         const auto waits = policy_.waits();
         const State state = Read(reader, *folder);
         const auto took = policy_.now() - start;
-        const bool blocked = Blocked(waits);
+        const bool fromDevice = FromDevice(took, waits, *folder);
         lock.lock();
-        folder->fromDevice = FromDevice(took, blocked, *folder);
+        folder->fromDevice = fromDevice;
         Finish(*folder, state);
         if (awaited_ == folder.get()) progress_.notify_all();
         WakeWorkers();
@@ -229,7 +229,13 @@ State ReadAhead::Engine::Read(FileSystem& reader, Folder& folder) {
 // False when the names read so far overflow the window and the walk has not taken the
 // folder yet: the worker gives it back rather than hold more.
 bool ReadAhead::Engine::AddPoint(Folder& folder, PumpPoint point) {
-    std::lock_guard lock(mutex_);
+    std::unique_lock lock(mutex_, std::defer_lock);
+    if (!lock.try_lock()) {  // a wait for the walk, not the disk
+        const auto before = policy_.waits();
+        lock.lock();
+        const auto after = policy_.waits();
+        if (before && after) folder.lockWaits += *after - *before;
+    }
     folder.points.push_back(point);
     if (awaited_ == &folder) progress_.notify_all();
     if (!folder.attached) return true;

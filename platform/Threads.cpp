@@ -8,6 +8,9 @@
 #else
 #include <sys/resource.h>
 #include <time.h>
+#if defined(__linux__) && !defined(RUSAGE_THREAD)
+#error "RUSAGE_THREAD is needed to tell a disk wait from a pre-emption (_GNU_SOURCE)"
+#endif
 #endif
 
 #include "platform/Lock.h"

@@ -202,12 +202,9 @@ TEST_F(ReadAheadTest, TheWalkNeverWaitsForAReaderStuckInAFolder) {
     }
 }
 
-// Start and stop again and again beside a folder that never opens: the readers left in it
-// stay within their bound, and all go once it opens.
 // Ending reading ahead tells whether a worker may still hold a folder open, also once it
-// had ended: a worker may end (its reads came from memory) just before the walk runs
-// short of descriptors, and
-// the walk reads that folder again only while a worker may hold them.
+// had ended: a worker may end (its reads came from memory) just before the walk runs short
+// of descriptors, and the walk reads that folder again only while a worker may hold them.
 TEST_F(ReadAheadTest, EndingReadingAheadTellsWhileAWorkerHoldsAFolder) {
     tree.Folder(u"top/stuck/inside");
     files.stuckFolders = {u"stuck"};
@@ -228,6 +225,8 @@ TEST_F(ReadAheadTest, EndingReadingAheadTellsWhileAWorkerHoldsAFolder) {
     files.HoldStuck();
 }
 
+// Start and stop again and again beside a folder that never opens: the readers left in it
+// stay within their bound, and all go once it opens.
 TEST_F(ReadAheadTest, ReadersLeftInAStuckFolderAreBounded) {
     tree.File(u"top/a/f.txt");
     tree.Folder(u"top/stuck/inside");
@@ -350,9 +349,10 @@ TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
     const auto everyReadTakesASecond = [&] {
         return Clock::time_point{} + std::chrono::seconds(ticks++);
     };
-    std::atomic<uint64_t> waitsSoFar = 0;
-    const auto alwaysWaited = [&]() -> std::optional<uint64_t> { return waitsSoFar++; };
-    const auto neverWaited = []() -> std::optional<uint64_t> { return 0; };  // pre-empted
+    const auto uncounted = []() -> std::optional<uint64_t> { return std::nullopt; };  // Windows
+    const auto neverWaited = []() -> std::optional<uint64_t> { return 0; };           // pre-empted
+    std::atomic<uint64_t> firstWait = 0;
+    const auto onlyFirstWaited = [&]() -> std::optional<uint64_t> { return firstWait.exchange(1); };
     const struct {
         const char* what;
         bool remote;
@@ -360,12 +360,15 @@ TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
         std::function<Clock::time_point()> now;
         int least, most, readerReads;  // the most folders workers read; -1 for any
         std::function<std::optional<uint64_t>()> waits = helpers::ThreadWaits;
+        milliseconds stall{20};  // 0: the walk waits for a worker's folder without pumping
     } cases[] = {
         {"from memory", false, milliseconds(0), frozen, 0, 0, 0},
         {"from the disk", false, milliseconds(3), Clock::now, 2, 4, -1},
         {"a share", true, milliseconds(0), frozen, 16, 16, -1},
-        {"the disk, then memory", false, milliseconds(0), firstReadWaits, 1, 1, 64, alwaysWaited},
+        {"the disk, then memory", false, milliseconds(0), firstReadWaits, 1, 1, 64, uncounted},
         {"busy processors", false, milliseconds(0), everyReadTakesASecond, 0, 0, 0, neverWaited},
+        {"the disk once, then busy processors", false, milliseconds(3), everyReadTakesASecond, 1, 1,
+         64, onlyFirstWaited, milliseconds(0)},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -377,7 +380,10 @@ TEST_F(ReadAheadTest, WorkersFollowWhatTheReadsCost) {
         w.form.Levels = 2;
         w.form.readAhead.now = c.now;
         w.form.readAhead.waits = c.waits;
+        w.form.readAhead.stall = c.stall;
         calls = 0;
+        ticks = 0;
+        firstWait = 0;
         helpers::ResetReaderStatistics();
         w.form.ListFile(P(u"top"), 1);
         helpers::WaitUntilAllEnded();

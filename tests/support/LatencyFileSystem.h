@@ -32,7 +32,6 @@ inline void SleepInThread(std::chrono::microseconds d) {
 
 class LatencyFileSystem : public FileSystem {
   public:
-    using Pause = std::function<void(std::chrono::microseconds)>;
     struct Delays {
         std::chrono::microseconds open{2000};
         std::chrono::microseconds batch{200};
@@ -40,17 +39,14 @@ class LatencyFileSystem : public FileSystem {
         bool readers = true;  // false: gives no reader, so the walk reads every folder itself
         bool remote = true;   // false: a slow local disk
     };
-    static void Sleep(std::chrono::microseconds d) { SleepInThread(d); }
-
-    LatencyFileSystem(FileSystem& inner, const Delays& delays, Pause pause = Sleep)
-        : inner_(inner), delays_(delays), pause_(std::move(pause)) {}
-    LatencyFileSystem(std::unique_ptr<FileSystem> inner, const Delays& delays, Pause pause)
-        : owned_(std::move(inner)), inner_(*owned_), delays_(delays), pause_(std::move(pause)) {}
+    LatencyFileSystem(FileSystem& inner, const Delays& delays) : inner_(inner), delays_(delays) {}
+    LatencyFileSystem(std::unique_ptr<FileSystem> inner, const Delays& delays)
+        : owned_(std::move(inner)), inner_(*owned_), delays_(delays) {}
 
     std::unique_ptr<FileSystem> NewReader() override {
         auto inner = delays_.readers ? inner_.NewReader() : nullptr;
         if (!inner) return nullptr;
-        return std::make_unique<LatencyFileSystem>(std::move(inner), delays_, pause_);
+        return std::make_unique<LatencyFileSystem>(std::move(inner), delays_);
     }
     using FileSystem::FindFirst;
     TextView FindFirst(TextView folder, int32_t mask, const Waiting& waiting) override {
@@ -78,7 +74,7 @@ class LatencyFileSystem : public FileSystem {
 
   private:
     void Wait(std::chrono::microseconds d) {
-        if (d.count() > 0) pause_(d);
+        if (d.count() > 0) SleepInThread(d);
     }
     TextView Counted(TextView name) {
         if (!name.empty() && ++entries_ % delays_.batchEntries == 0) Wait(delays_.batch);
@@ -88,7 +84,6 @@ class LatencyFileSystem : public FileSystem {
     std::unique_ptr<FileSystem> owned_;
     FileSystem& inner_;
     const Delays delays_;
-    const Pause pause_;
     size_t entries_ = 0;
 };
 
