@@ -82,9 +82,10 @@ bool ReadAhead::Engine::Slow(Clock::duration took, size_t entries) const {
 // system keeps no count of a thread's waits, the time alone tells.
 bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries,
                                std::optional<uint64_t> waitsBefore, uint64_t ownWaits) const {
+    if (policy_.fromStart) return true;
     if (!Slow(took, entries)) return false;
     const auto waits = policy_.waits();
-    return policy_.fromStart || !waitsBefore || !waits || *waits - *waitsBefore > ownWaits;
+    return !waitsBefore || !waits || *waits - *waitsBefore > ownWaits;
 }
 
 // The walk's own read, timed by the clock without the pumps it ran; a Waiting point means
@@ -158,13 +159,14 @@ void ReadAhead::Engine::LearnDrive(TextView literal) {
     }
 }
 
-// A worker's read of the folder waited on the disk. Only the worker writes what it reads
-// here, so it needs no lock.
+// A worker's read of the folder waited on the disk, its waits for the engine's lock left
+// out. Only the worker writes what it reads here, so it needs no lock.
 bool ReadAhead::Engine::FromDevice(Clock::duration took, std::optional<uint64_t> waitsBefore,
                                    const Folder& folder) const {
     const auto checks =
         std::count(folder.points.begin(), folder.points.end(), PumpPoint::ClockCheck);
-    return Waited(took, EntriesSeen(folder.names.Count(), static_cast<size_t>(checks)), waitsBefore,
+    return Waited(took - folder.lockTime,
+                  EntriesSeen(folder.names.Count(), static_cast<size_t>(checks)), waitsBefore,
                   folder.lockWaits);
 }
 

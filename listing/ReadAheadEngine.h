@@ -45,7 +45,9 @@ class ReadAhead::Folder {
     bool attached = true;  // still a sub-folder in the tree, not taken nor dropped
     ReadAheadPolicy::Clock::duration waited{};  // how long the walk waited for its worker
     bool fromDevice = false;                    // its worker's read waited on the disk
-    uint64_t lockWaits = 0;  // the worker's waits for the engine's lock while reading it
+    // What the worker's read spent waiting for the engine's lock: time, and waits counted.
+    ReadAheadPolicy::Clock::duration lockTime{};
+    uint64_t lockWaits = 0;
     std::atomic<bool> abandoned = false;
     // The numbers of the names the walk will enter, as far as the names tell (a folder,
     // not a link); `started` holds the folders made for sub-folders[next...].

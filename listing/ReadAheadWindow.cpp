@@ -231,9 +231,11 @@ State ReadAhead::Engine::Read(FileSystem& reader, Folder& folder) {
 bool ReadAhead::Engine::AddPoint(Folder& folder, PumpPoint point) {
     std::unique_lock lock(mutex_, std::defer_lock);
     if (!lock.try_lock()) {  // a wait for the walk, not the disk
+        const auto start = policy_.now();
         const auto before = policy_.waits();
         lock.lock();
         const auto after = policy_.waits();
+        folder.lockTime += policy_.now() - start;
         if (before && after) folder.lockWaits += *after - *before;
     }
     folder.points.push_back(point);
