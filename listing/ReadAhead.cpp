@@ -84,8 +84,15 @@ bool ReadAhead::Engine::Waited(Clock::duration took, size_t entries,
                                std::optional<uint64_t> waitsBefore, uint64_t ownWaits) const {
     if (policy_.fromStart) return true;
     if (!Slow(took, entries)) return false;
-    const auto waits = policy_.waits();
-    return !waitsBefore || !waits || *waits - *waitsBefore > ownWaits;
+    const auto waits = WaitsSince(waitsBefore);
+    return !waits || *waits > ownWaits;
+}
+
+// The calling thread's waits since it counted `before`; none where the system keeps no count.
+std::optional<uint64_t> ReadAhead::Engine::WaitsSince(std::optional<uint64_t> before) const {
+    const auto now = policy_.waits();
+    if (!before || !now) return std::nullopt;
+    return *now - *before;
 }
 
 // The walk's own read, timed by the clock without the pumps it ran; a Waiting point means

@@ -107,6 +107,7 @@ class ReadAhead::Engine : public std::enable_shared_from_this<Engine> {
     bool Slow(Clock::duration took, size_t entries) const;
     bool Waited(Clock::duration took, size_t entries, std::optional<uint64_t> waitsBefore,
                 uint64_t ownWaits) const;
+    std::optional<uint64_t> WaitsSince(std::optional<uint64_t> before) const;
     void LearnDrive(TextView literal);
     void WalkGot(TextView literal, bool waited);
     void Got();

@@ -234,9 +234,8 @@ bool ReadAhead::Engine::AddPoint(Folder& folder, PumpPoint point) {
         const auto start = policy_.now();
         const auto before = policy_.waits();
         lock.lock();
-        const auto after = policy_.waits();
+        folder.lockWaits += WaitsSince(before).value_or(0);
         folder.lockTime += policy_.now() - start;
-        if (before && after) folder.lockWaits += *after - *before;
     }
     folder.points.push_back(point);
     if (awaited_ == &folder) progress_.notify_all();
